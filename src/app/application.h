@@ -1,0 +1,55 @@
+// The program's objects, created and connected in one place.
+#pragma once
+
+#include <memory>
+
+#include "app/main_window_widget.h"
+#include "app/password_dialog.h"
+#include "main_window/main_window.h"
+#include "password/file_routines.h"
+#include "password/password_window.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/random_generator.h"
+#include "platform/shell.h"
+#include "platform/system_info.h"
+
+namespace talvor {
+
+class TalvorApplication {
+ public:
+  // Shows the message boxes with Qt.
+  TalvorApplication();
+  // Shows them through `dialogs`, which outlives the application.
+  explicit TalvorApplication(Dialogs& dialogs);
+  TalvorApplication(const TalvorApplication&) = delete;
+  TalvorApplication& operator=(const TalvorApplication&) = delete;
+  ~TalvorApplication();
+
+  [[nodiscard]] MainWindowWidget& main_window() noexcept { return *main_window_; }
+  [[nodiscard]] PasswordDialog& password_dialog() noexcept { return *password_dialog_; }
+  [[nodiscard]] TForm1& form1() noexcept { return form1_; }
+  [[nodiscard]] TForm2& form2() noexcept { return form2_; }
+
+ private:
+  TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialogs* dialogs);
+
+  // Platform.
+  std::unique_ptr<Dialogs> own_dialogs_;
+  Dialogs& dialogs_;
+  PosixFileSystem fs_;
+  PosixSystemInfo system_;
+  SystemClock clock_;
+  DesktopShell shell_;
+  RandomGenerator random_;
+  // Main window.
+  TForm1 form1_;
+  std::unique_ptr<MainWindowWidget> main_window_;
+  // Password window.
+  FileRoutines routines_;
+  TForm2 form2_;
+  std::unique_ptr<PasswordDialog> password_dialog_;
+};
+
+}  // namespace talvor

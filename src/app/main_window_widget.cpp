@@ -1,0 +1,256 @@
+#include "app/main_window_widget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <algorithm>
+#include <array>
+#include <functional>
+
+#include "app/glyphs.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr int kClientWidth = 782;
+constexpr int kClientHeight = 496;
+constexpr int kToolbarHeight = 25;
+constexpr int kFolderIndent = 12;
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kDepthRole = Qt::UserRole + 1;
+
+const QColor kPurple(0x80, 0x00, 0x80);
+
+QString ToQt(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+QFont ArialFont(int pixels) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+// Draws each folder indented by its depth.
+class FolderDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    QStyleOptionViewItem indented = option;
+    indented.rect.setLeft(option.rect.left() + Indent(index));
+    QStyledItemDelegate::paint(painter, indented, index);
+  }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return QStyledItemDelegate::sizeHint(option, index) + QSize(Indent(index), 0);
+  }
+
+ private:
+  static int Indent(const QModelIndex& index) {
+    return index.data(kDepthRole).toInt() * kFolderIndent;
+  }
+};
+
+}  // namespace
+
+MainWindowWidget::MainWindowWidget(TForm1& form, Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      form_(form),
+      dialogs_(dialogs) {
+  setFont(ArialFont(12));
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  client->setFixedSize(kClientWidth, kClientHeight);
+  QPalette palette = client->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  client->setPalette(palette);
+  client->setAutoFillBackground(true);
+  setCentralWidget(client);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  BuildMenus();
+  BuildPanel(client);
+  BuildToolbar(client);
+}
+
+MainWindowWidget::~MainWindowWidget() {
+  SetBusyCursor(false);
+}
+
+void MainWindowWidget::Run(Handler handler) {
+  RunGuarded(dialogs_, [this, handler] { std::invoke(handler, form_); });
+}
+
+void MainWindowWidget::Run(const std::function<void()>& handler) {
+  RunGuarded(dialogs_, handler);
+}
+
+void MainWindowWidget::BuildMenus() {
+  constexpr std::array<Menu, 3> kMenus = {Menu::kFiles, Menu::kCommands, Menu::kHelp};
+  std::array<QMenu*, kMenus.size()> menus{};
+  for (std::size_t i = 0; i < kMenus.size(); ++i) {
+    menus[i] = menuBar()->addMenu(QString::fromUtf8(MenuTitle(kMenus[i])));
+  }
+  for (const MenuEntry& entry : MenuEntries()) {
+    QMenu* menu = menus[static_cast<std::size_t>(entry.menu)];
+    QAction* action = menu->addAction(CommandIcon(entry.icon, entry.command),
+                                      QString::fromUtf8(entry.caption).replace('&', "&&"));
+    action->setObjectName(QString::fromLatin1(entry.name));
+    action->setEnabled(IsAvailable(entry.command));
+    const Handler handler = entry.handler;
+    connect(action, &QAction::triggered, this, [this, handler] { Run(handler); });
+  }
+}
+
+void MainWindowWidget::BuildToolbar(QWidget* client) {
+  QWidget* previous = files_;
+  for (const ToolbarButton& row : ToolbarButtons()) {
+    auto* button = new QToolButton(client);
+    button->setObjectName(QString::fromLatin1(row.name));
+    button->setGeometry(row.left, 0, row.width, kToolbarHeight);
+    button->setIcon(CommandIcon(row.icon, row.command));
+    button->setIconSize(QSize(18, 18));
+    button->setToolTip(QString::fromUtf8(row.hint));
+    button->setAutoRaise(true);
+    button->setEnabled(IsAvailable(row.command));
+    button->setFocusPolicy(row.takes_focus ? Qt::StrongFocus : Qt::NoFocus);
+    if (row.takes_focus) {
+      setTabOrder(previous, button);
+      previous = button;
+    }
+    const Handler handler = row.handler;
+    connect(button, &QToolButton::clicked, this, [this, handler] { Run(handler); });
+  }
+}
+
+void MainWindowWidget::BuildPanel(QWidget* client) {
+  drives_ = new QComboBox(client);
+  drives_->setObjectName(QStringLiteral("DriveComboBox1"));
+  // Down to the folder list at most.
+  drives_->setGeometry(6, 32, 185, std::min(24, drives_->sizeHint().height()));
+  connect(drives_, &QComboBox::activated, this, &MainWindowWidget::DriveActivated);
+
+  folders_ = new QListWidget(client);
+  folders_->setObjectName(QStringLiteral("DirectoryListBox1"));
+  folders_->setGeometry(6, 56, 185, 401);
+  folders_->setItemDelegate(new FolderDelegate(folders_));
+  folders_->setIconSize(QSize(16, 16));
+  connect(folders_, &QListWidget::itemActivated, this, &MainWindowWidget::FolderActivated);
+
+  files_ = new QListWidget(client);
+  files_->setObjectName(QStringLiteral("FileListBox1"));
+  files_->setGeometry(192, 32, 588, 425);
+  files_->setSelectionMode(QAbstractItemView::SingleSelection);
+  connect(files_, &QListWidget::clicked, this, [this] { Run(&TForm1::zn); });
+  connect(files_, &QListWidget::doubleClicked, this, [this] { Run(&TForm1::otworz); });
+
+  status1_ = new QLabel(client);
+  status1_->setObjectName(QStringLiteral("Label3"));
+  status1_->setGeometry(7, 460, 770, 16);
+  QPalette palette = status1_->palette();
+  palette.setColor(QPalette::WindowText, kPurple);
+  status1_->setPalette(palette);
+
+  status2_ = new QLabel(client);
+  status2_->setObjectName(QStringLiteral("Label4"));
+  status2_->setGeometry(7, 478, 770, 16);
+  palette.setColor(QPalette::WindowText, Qt::blue);
+  status2_->setPalette(palette);
+
+  setTabOrder(drives_, folders_);
+  setTabOrder(folders_, files_);
+  drives_->setFocus();
+}
+
+void MainWindowWidget::FolderActivated(const QListWidgetItem* item) {
+  if (item == nullptr) return;
+  // The handler rebuilds the list, so the path is copied first.
+  const std::string path = item->data(kPathRole).toString().toStdString();
+  Run([this, &path] { form_.DirectoryListBox1Change(path); });
+}
+
+void MainWindowWidget::DriveActivated(int index) {
+  if (index < 0) return;
+  const std::string root = drives_->itemData(index).toString().toStdString();
+  Run([this, &root] { form_.DriveComboBox1Change(root); });
+}
+
+void MainWindowWidget::SetCaption(const std::string& text) {
+  setWindowTitle(ToQt(text));
+}
+
+void MainWindowWidget::SetStatusLines(const std::string& label3, const std::string& label4) {
+  status1_->setText(ToQt(label3));
+  status2_->setText(ToQt(label4));
+}
+
+void MainWindowWidget::ShowVolumes(const std::vector<Volume>& volumes,
+                                   const std::string& current_root) {
+  const QSignalBlocker blocker(drives_);
+  drives_->clear();
+  for (const Volume& volume : volumes) drives_->addItem(ToQt(volume.label), ToQt(volume.root));
+  drives_->setCurrentIndex(drives_->findData(ToQt(current_root)));
+}
+
+void MainWindowWidget::ShowFolders(const std::vector<FolderItem>& items) {
+  std::size_t chain_end = 0;  // the open folders: the root down to the shown one
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].shown) chain_end = i;
+  }
+  const QIcon open = FolderIcon(true);
+  const QIcon closed = FolderIcon(false);
+  folders_->clear();
+  QListWidgetItem* shown = nullptr;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    auto* row = new QListWidgetItem(i <= chain_end ? open : closed, ToQt(items[i].label), folders_);
+    row->setData(kPathRole, ToQt(items[i].path));
+    row->setData(kDepthRole, items[i].depth);
+    row->setToolTip(ToQt(items[i].path));
+    if (items[i].shown) shown = row;
+  }
+  folders_->setCurrentItem(shown);
+}
+
+void MainWindowWidget::ShowFiles(const std::vector<std::string>& names) {
+  files_->clear();
+  for (const std::string& name : names) files_->addItem(ToQt(name));
+  files_->setCurrentItem(nullptr);
+  files_->clearSelection();
+}
+
+std::optional<std::string> MainWindowWidget::FocusedSelectedFile() const {
+  const QListWidgetItem* item = files_->currentItem();
+  if (item == nullptr || !item->isSelected()) return std::nullopt;
+  return item->text().toStdString();
+}
+
+void MainWindowWidget::SetBusyCursor(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+void MainWindowWidget::Quit() {
+  close();
+  QCoreApplication::quit();
+}
+
+}  // namespace talvor

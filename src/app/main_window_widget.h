@@ -1,0 +1,57 @@
+// The main window's widgets: menus, toolbar, file panel and status lines.
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "main_window/main_window.h"
+#include "platform/dialogs.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+
+namespace talvor {
+
+class MainWindowWidget final : public QMainWindow, public MainWindowView {
+  Q_OBJECT
+
+ public:
+  MainWindowWidget(TForm1& form, Dialogs& dialogs, QWidget* parent = nullptr);
+  ~MainWindowWidget() override;
+
+  void SetCaption(const std::string& text) override;
+  void SetStatusLines(const std::string& label3, const std::string& label4) override;
+  void ShowVolumes(const std::vector<Volume>& volumes, const std::string& current_root) override;
+  void ShowFolders(const std::vector<FolderItem>& items) override;
+  void ShowFiles(const std::vector<std::string>& names) override;
+  [[nodiscard]] std::optional<std::string> FocusedSelectedFile() const override;
+  void SetBusyCursor(bool busy) override;
+  void Quit() override;
+
+ private:
+  void BuildMenus();
+  void BuildToolbar(QWidget* client);
+  void BuildPanel(QWidget* client);
+  // Runs a handler of the window logic; failures are shown, not raised.
+  void Run(Handler handler);
+  void Run(const std::function<void()>& handler);
+  void FolderActivated(const QListWidgetItem* item);
+  void DriveActivated(int index);
+
+  TForm1& form_;
+  Dialogs& dialogs_;
+  bool busy_ = false;
+  // Children of this window, which deletes them.
+  QComboBox* drives_ = nullptr;
+  QListWidget* folders_ = nullptr;
+  QListWidget* files_ = nullptr;
+  QLabel* status1_ = nullptr;
+  QLabel* status2_ = nullptr;
+};
+
+}  // namespace talvor

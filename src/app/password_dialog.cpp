@@ -1,0 +1,219 @@
+#include "app/password_dialog.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QToolButton>
+#include <QValidator>
+#include <algorithm>
+#include <functional>
+
+#include "password/passphrase.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr int kClientWidth = 688;
+constexpr int kClientHeight = 187;
+
+const QColor kMaroon(0x80, 0x00, 0x00);
+const QColor kNavy(0x00, 0x00, 0x80);
+const QColor kPurple(0x80, 0x00, 0x80);
+
+QFont ArialFont(int pixels) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+void SetColour(QWidget& widget, QPalette::ColorRole role, const QColor& colour) {
+  QPalette palette = widget.palette();
+  palette.setColor(role, colour);
+  widget.setPalette(palette);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
+                  int font_pixels, const QColor& colour) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setGeometry(geometry);
+  label->setFont(ArialFont(font_pixels));
+  SetColour(*label, QPalette::WindowText, colour);
+  return label;
+}
+
+QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
+                             QRect geometry) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setText(text);
+  button->setGeometry(geometry);
+  button->setAutoRaise(true);
+  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setFont(ArialFont(12));
+  SetColour(*button, QPalette::ButtonText, kPurple);
+  return button;
+}
+
+QString MaskStyle(char password_char) {
+  return QStringLiteral("QLineEdit { color: #ff0000; lineedit-password-character: %1; }")
+      .arg(static_cast<unsigned char>(password_char));
+}
+
+// Every edit of a password field leaves it holding PasswordFieldText of the
+// edited text: capitals, at most 401 characters.
+class PasswordFieldValidator final : public QValidator {
+ public:
+  using QValidator::QValidator;
+
+  State validate(QString& input, int& pos) const override {
+    const QString converted = QString::fromStdString(PasswordFieldText(input.toStdString()));
+    if (converted != input) {
+      input = converted;
+      pos = std::min(pos, static_cast<int>(input.size()));
+    }
+    return Acceptable;
+  }
+};
+
+QLineEdit* MakeField(QWidget* parent, const char* name, QRect geometry, QValidator* validator) {
+  auto* edit = new QLineEdit(parent);
+  edit->setObjectName(QString::fromLatin1(name));
+  edit->setGeometry(geometry);
+  edit->setFont(ArialFont(12));
+  edit->setStyleSheet(MaskStyle('*'));
+  edit->setValidator(validator);
+  return edit;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* text, QRect geometry,
+                        bool checked) {
+  auto* box = new QCheckBox(QString::fromUtf8(text), parent);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setGeometry(geometry);
+  box->setChecked(checked);
+  box->setFont(ArialFont(11));  // the boxes sit close together
+  return box;
+}
+
+}  // namespace
+
+PasswordDialog::PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowMinimizeButtonHint),
+      form_(form),
+      dialogs_(dialogs) {
+  setWindowTitle(QString::fromUtf8(form2_text::kDesignCaption));
+  setFixedSize(kClientWidth, kClientHeight);
+  setFont(ArialFont(12));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, palette.color(QPalette::Light));
+  setPalette(palette);
+  setAutoFillBackground(true);
+
+  auto* validator = new PasswordFieldValidator(this);
+  file_line_ = MakeLabel(this, "Label1", QString(), {25, 8, 640, 16}, 13, kMaroon);
+  MakeLabel(this, "Label2", QString::fromUtf8(form2_text::kLabel2), {24, 32, 120, 16}, 13, kNavy);
+  edit1_ = MakeField(this, "MaskEdit1", {24, 48, 649, 23}, validator);
+  echo1_ = MakeLabel(this, "Label4", QString(), {616, 32, 57, 16}, 12, kNavy);
+  MakeLabel(this, "Label3", QString::fromUtf8(form2_text::kLabel3), {25, 80, 160, 16}, 13, kNavy);
+  edit2_ = MakeField(this, "MaskEdit2", {24, 96, 649, 23}, validator);
+  echo2_ = MakeLabel(this, "Label5", QString(), {616, 80, 57, 16}, 12, kNavy);
+  action_ = MakeSpeedButton(this, "SpeedButton1", QString(), {24, 120, 137, 24});
+  cancel_ = MakeSpeedButton(this, "SpeedButton2", QString::fromUtf8(form2_text::kCancel),
+                            {160, 120, 113, 24});
+  plain_box_ = MakeCheckBox(this, "CheckBox1", form2_text::kCheckBox1, {24, 152, 169, 17}, true);
+  mask_box_ = MakeCheckBox(this, "CheckBox2", form2_text::kCheckBox2, {184, 152, 129, 17}, false);
+
+  setTabOrder(edit1_, edit2_);
+  setTabOrder(edit2_, plain_box_);
+  setTabOrder(plain_box_, mask_box_);
+  edit1_->setFocus();
+
+  connect(edit1_, &QLineEdit::textChanged, this, [this] { Run(&TForm2::wyswietl); });
+  connect(edit2_, &QLineEdit::textChanged, this, [this] { Run(&TForm2::wyswietl2); });
+  connect(plain_box_, &QCheckBox::clicked, this, [this] { Run(&TForm2::zmian); });
+  connect(mask_box_, &QCheckBox::clicked, this, [this] { Run(&TForm2::zmian2); });
+  connect(action_, &QToolButton::clicked, this, [this] { Run(&TForm2::SpeedButton1Click); });
+  connect(cancel_, &QToolButton::clicked, this, [this] { Run(&TForm2::SpeedButton2Click); });
+}
+
+void PasswordDialog::Run(void (TForm2::*handler)()) {
+  RunGuarded(dialogs_, [this, handler] { std::invoke(handler, form_); });
+}
+
+QLineEdit* PasswordDialog::Edit(Field field) const {
+  return field == kMaskEdit1 ? edit1_ : edit2_;
+}
+
+QCheckBox* PasswordDialog::CheckBox(Box box) const {
+  return box == kCheckBox1 ? plain_box_ : mask_box_;
+}
+
+void PasswordDialog::SetCaption(const std::string& text) {
+  setWindowTitle(QString::fromStdString(text));
+}
+
+void PasswordDialog::SetActionButton(const std::string& text) {
+  action_->setText(QString::fromStdString(text));
+}
+
+void PasswordDialog::SetFileLine(const std::string& text) {
+  file_line_->setText(QString::fromStdString(text));
+}
+
+std::string PasswordDialog::FieldText(Field field) const {
+  return Edit(field)->text().toStdString();
+}
+
+void PasswordDialog::SetFieldText(Field field, const std::string& text) {
+  Edit(field)->setText(QString::fromStdString(text));
+}
+
+void PasswordDialog::SetEcho(Field field, const std::string& text) {
+  (field == kMaskEdit1 ? echo1_ : echo2_)->setText(QString::fromStdString(text));
+}
+
+void PasswordDialog::SetPasswordChar(char c) {
+  for (QLineEdit* edit : {edit1_, edit2_}) {
+    if (c == '\0') {
+      edit->setEchoMode(QLineEdit::Normal);
+    } else {
+      edit->setStyleSheet(MaskStyle(c));
+      edit->setEchoMode(QLineEdit::Password);
+    }
+  }
+}
+
+bool PasswordDialog::IsChecked(Box box) const {
+  return CheckBox(box)->isChecked();
+}
+
+void PasswordDialog::SetChecked(Box box, bool checked) {
+  CheckBox(box)->setChecked(checked);
+}
+
+void PasswordDialog::ShowModal() {
+  exec();
+}
+
+void PasswordDialog::Close() {
+  done(QDialog::Rejected);
+}
+
+void PasswordDialog::reject() {
+  Run(&TForm2::SpeedButton2Click);
+}
+
+bool PasswordDialog::event(QEvent* event) {
+  const bool handled = QDialog::event(event);
+  if (event->type() == QEvent::WindowActivate) Run(&TForm2::wyswietl);
+  return handled;
+}
+
+}  // namespace talvor

@@ -1,0 +1,109 @@
+#include "cli/console.h"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iostream>
+
+namespace talvor {
+
+namespace {
+
+// The controlling terminal, opened for one question.
+class Terminal {
+ public:
+  Terminal() : fd_(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY)) {}
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+  ~Terminal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  [[nodiscard]] bool ok() const { return fd_ >= 0 && ::isatty(fd_) == 1; }
+
+  void Write(const std::string& text) const {
+    std::size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return;
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+  // One line without its line end; nullopt at the end of input.
+  [[nodiscard]] std::optional<std::string> ReadLine() const {
+    std::string line;
+    for (;;) {
+      char c = 0;
+      const ssize_t n = ::read(fd_, &c, 1);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return line.empty() ? std::nullopt : std::optional<std::string>(line);
+      if (c == '\n') return line;
+      if (c != '\r') line.push_back(c);
+    }
+  }
+
+  [[nodiscard]] int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Turns echo off while it lives.
+class EchoOff {
+ public:
+  explicit EchoOff(int fd) : fd_(fd) {
+    if (::tcgetattr(fd_, &saved_) == 0) {
+      termios quiet = saved_;
+      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      quiet.c_lflag |= ECHONL;
+      active_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
+    }
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+  ~EchoOff() {
+    if (active_) ::tcsetattr(fd_, TCSAFLUSH, &saved_);
+  }
+
+ private:
+  int fd_;
+  termios saved_{};
+  bool active_ = false;
+};
+
+}  // namespace
+
+std::istream& ProcessConsole::in() {
+  return std::cin;
+}
+std::ostream& ProcessConsole::out() {
+  return std::cout;
+}
+std::ostream& ProcessConsole::err() {
+  return std::cerr;
+}
+
+std::optional<std::string> ProcessConsole::ReadHidden(const std::string& prompt) {
+  const Terminal tty;
+  if (!tty.ok()) return std::nullopt;
+  const EchoOff quiet(tty.fd());
+  tty.Write(prompt);
+  return tty.ReadLine();
+}
+
+std::optional<bool> ProcessConsole::AskYesNo(const std::string& question) {
+  const Terminal tty;
+  if (!tty.ok()) return std::nullopt;
+  for (;;) {
+    tty.Write(question + " [y/n] ");
+    const std::optional<std::string> answer = tty.ReadLine();
+    if (!answer) return false;
+    if (*answer == "y" || *answer == "Y" || *answer == "yes" || *answer == "Yes") return true;
+    if (*answer == "n" || *answer == "N" || *answer == "no" || *answer == "No") return false;
+  }
+}
+
+}  // namespace talvor

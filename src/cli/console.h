@@ -1,0 +1,33 @@
+// The terminal the command-line companion talks through.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+namespace talvor {
+
+class Console {
+ public:
+  virtual ~Console() = default;
+  [[nodiscard]] virtual std::istream& in() = 0;
+  [[nodiscard]] virtual std::ostream& out() = 0;
+  [[nodiscard]] virtual std::ostream& err() = 0;
+  // Asks on the terminal for a line without echoing it; nullopt when there is
+  // no terminal (or it was closed).
+  [[nodiscard]] virtual std::optional<std::string> ReadHidden(const std::string& prompt) = 0;
+  // Asks a yes/no question on the terminal; nullopt when there is none.
+  [[nodiscard]] virtual std::optional<bool> AskYesNo(const std::string& question) = 0;
+};
+
+// Standard input, output and error, and the controlling terminal (/dev/tty).
+class ProcessConsole final : public Console {
+ public:
+  std::istream& in() override;
+  std::ostream& out() override;
+  std::ostream& err() override;
+  std::optional<std::string> ReadHidden(const std::string& prompt) override;
+  std::optional<bool> AskYesNo(const std::string& question) override;
+};
+
+}  // namespace talvor

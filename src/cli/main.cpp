@@ -1,0 +1,13 @@
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/console.h"
+#include "platform/file_system.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  talvor::ProcessConsole console;
+  talvor::PosixFileSystem fs;
+  return talvor::RunTalvor(args, console, fs);
+}

@@ -1,0 +1,219 @@
+// The main window: file panel, toolbar, menus and the command table.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "main_window/file_panel.h"
+#include "password/hand_over.h"
+#include "password/password_window.h"
+#include "platform/dialogs.h"
+#include "platform/file_system.h"
+#include "platform/system_info.h"
+
+namespace talvor {
+
+inline constexpr char kMainWindowCaption[] = "ZEM Talvor v. 2.0";
+inline constexpr char kNoSelectionText[] = "No files selected!";
+inline constexpr char kWebSiteHost[] = "talvor.example.org";
+
+// The widgets of the main window, as the window logic sees them.
+class MainWindowView {
+ public:
+  virtual ~MainWindowView() = default;
+  virtual void SetCaption(const std::string& text) = 0;
+  virtual void SetStatusLines(const std::string& label3, const std::string& label4) = 0;
+  virtual void ShowVolumes(const std::vector<Volume>& volumes, const std::string& current_root) = 0;
+  virtual void ShowFolders(const std::vector<FolderItem>& items) = 0;
+  // Rebuilds the file list; no item is selected afterwards.
+  virtual void ShowFiles(const std::vector<std::string>& names) = 0;
+  // The name of the focused item of the file list when it is also selected.
+  [[nodiscard]] virtual std::optional<std::string> FocusedSelectedFile() const = 0;
+  virtual void SetBusyCursor(bool busy) = 0;
+  // Ends the program's event loop.
+  virtual void Quit() = 0;
+};
+
+enum class Command {
+  kEncryptTrap,
+  kDecryptTrap,
+  kEncryptOrm,
+  kDecryptOrm,
+  kEncryptBlowfish,
+  kDecryptBlowfish,
+  kEncryptRijndael,
+  kDecryptRijndael,
+  kEncryptRandom,
+  kDecryptRandom,
+  kCreateCab,
+  kExtractCab,
+  kCreateLha,
+  kExtractLha,
+  kCreateZip,
+  kExtractZip,
+  kCreateBh,
+  kExtractBh,
+  kDestroy,
+  kErase,
+  kTrash,
+  kCopy,
+  kRename,
+  kNewFolder,
+  kProperties,
+  kHelp,
+  kQuit,
+  kOpen,
+  kAbout,
+  kVisitWebSite,
+  kNone,
+};
+
+class TForm1;
+using Handler = void (TForm1::*)();
+
+struct ToolbarButton {
+  const char* name;  // SpeedButton1, BitBtn1, ...
+  int left;
+  int width;
+  const char* hint;
+  Command command;
+  Handler handler;
+  // Icon theme name; empty where the theme has no icon that tells the
+  // commands apart (ciphers, archive formats): those are drawn.
+  const char* icon;
+  bool takes_focus;  // the BitBtn buttons are on the Tab chain
+};
+
+enum class Menu { kFiles, kCommands, kHelp };
+
+struct MenuEntry {
+  Menu menu;
+  const char* caption;
+  const char* name;  // Szyfrowanie1, ...
+  Command command;
+  Handler handler;
+  const char* icon;
+};
+
+// The toolbar, left to right, and the menus, in their order.
+[[nodiscard]] const std::vector<ToolbarButton>& ToolbarButtons();
+[[nodiscard]] const std::vector<MenuEntry>& MenuEntries();
+[[nodiscard]] const char* MenuTitle(Menu menu);
+// Whether a command first requires a selected file.
+[[nodiscard]] bool NeedsSelection(Command command);
+// Whether this build carries the command; the others are shown disabled.
+[[nodiscard]] bool IsAvailable(Command command);
+
+class TForm1 {
+ public:
+  TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system);
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  void AttachView(MainWindowView& view) { view_ = &view; }
+  void AttachPasswordWindow(TForm2& form2) { form2_ = &form2; }
+
+  [[nodiscard]] HandOver& hand_over() noexcept { return hand_over_; }
+  [[nodiscard]] const std::string& shown_folder() const noexcept { return folder_; }
+
+  // The full path of the selected file; empty when nothing is selected.
+  [[nodiscard]] std::string PanelSelection() const;
+  // Re-scans the shown folder and rebuilds the file list.
+  void RefreshFileList();
+
+  // File panel.
+  void FormCreate();
+  void DriveComboBox1Change(const std::string& root);
+  void DirectoryListBox1Change(const std::string& folder);
+  void zn();      // click on the file list: only selects
+  void otworz();  // double click on the file list: Open
+
+  // Cipher commands.
+  void SpeedButton1Click();
+  void Szyfrowanie1Click();
+  void SpeedButton4Click();
+  void Deszyfrowanie1Click();
+  void SpeedButton18Click();
+  void SzyfrowaniezbiorualgorytmemORM1Click();
+  void BitBtn1Click();
+  void DeszyfrowaniezbiorualgorytmemORM1Click();
+  void BitBtn2Click();
+  void SzyfrowaniezbiorualgorytmemBlowfish1Click();
+  void BitBtn3Click();
+  void DeszyfrowaniezbiorualgorytmemBlowfish1Click();
+  void SpeedButton19Click();
+  void SzyfrowaniezbiorualgorytmemRijndael1Click();
+  void SpeedButton20Click();
+  void DeszyfrowaniezbiorualgorytmemRijndael1Click();
+  void SpeedButton21Click();
+  void Losowezabezpieczeniezbioru1Click();
+  void SpeedButton22Click();
+  void R1Click();
+
+  // Archive commands.
+  void SpeedButton2Click();
+  void Kompresjazbiorudoformatucab1Click();
+  void SpeedButton3Click();
+  void Rozpakowaniezbioruwformaciecab1Click();
+  void SpeedButton5Click();
+  void Kompresjazbiorudoformatulha1Click();
+  void SpeedButton6Click();
+  void Rozpakowaniezbioruwformacielha1Click();
+  void SpeedButton13Click();
+  void Kompresjazbiorudoformatuzip1Click();
+  void SpeedButton14Click();
+  void Rozpakowaniezbioruwformaciezip1Click();
+  void SpeedButton15Click();
+  void KompresjazbiorudoformatuBlakHole1Click();
+  void SpeedButton16Click();
+  void RozpakowaniezbioruwformacieBlakHole1Click();
+
+  // File commands.
+  void SpeedButton7Click();
+  void Zniszczeniezbioru1Click();
+  void SpeedButton8Click();
+  void Usuniciezbioru1Click();
+  void SpeedButton12Click();
+  void Przeniesieniezbiorudokosza1Click();
+  void SpeedButton9Click();
+  void Kopiowaniezbioru1Click();
+  void SpeedButton10Click();
+  void Zmiananazwyzbioru1Click();
+  void SpeedButton11Click();
+  void worzenienowegofolderu1Click();
+  void BitBtn4Click();
+  void Properties1Click();
+  void Otwarciezbioru1Click();
+
+  // Help, quit.
+  void SpeedButton24Click();
+  void Funkcje1Click();
+  void Oprogramie1Click();
+  void Stronawww1Click();
+  void SpeedButton23Click();
+  void Koniecpracyzprogramem1Click();
+  void N1Click();
+
+ private:
+  // Shows "No files selected!" and returns nullopt when nothing is selected.
+  [[nodiscard]] std::optional<std::string> SelectionCheck();
+  // Hands a cipher command to the password window. `extension` is the one a
+  // decrypt command requires (nullptr for encrypt commands).
+  void CipherHandOver(std::uint8_t code, const char* extension);
+  // A command that a later version carries: it checks the selection and
+  // does nothing more.
+  void NotYetAvailable(Command command);
+  void ShowFolder(const std::string& folder);
+
+  Dialogs& dialogs_;
+  FileSystem& fs_;
+  SystemInfo& system_;
+  MainWindowView* view_ = nullptr;
+  TForm2* form2_ = nullptr;
+  HandOver hand_over_;
+  std::vector<Volume> volumes_;
+  std::string folder_;
+};
+
+}  // namespace talvor

@@ -1,0 +1,45 @@
+#include "password/passphrase.h"
+
+#include "platform/text.h"
+
+namespace talvor {
+
+std::string PasswordFieldText(std::string_view typed) {
+  return FirstCharacters(AnsiUpperCase(typed), kPasswordFieldLimit);
+}
+
+PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second) {
+  using Verdict = PassphraseCheck::Verdict;
+  PassphraseCheck check;
+  if (first.empty()) {
+    check.verdict = Verdict::kEmpty;
+    check.message = kPasswordEmptyText;
+  } else if (CharacterCount(first) < kMinimumPasswordLength) {
+    check.verdict = Verdict::kTooShort;
+    check.message = kPasswordTooShortText;
+  } else if (first != second) {
+    check.verdict = Verdict::kMismatch;
+    check.message = kPasswordMismatchText;
+  } else {
+    const std::string_view trimmed = TrimControl(first);
+    auto bytes = AnsiCodePage().Encode(trimmed);
+    if (!bytes) {
+      check.verdict = Verdict::kUnusableCharacter;
+      check.message = "The password contains the character \"" +
+                      AnsiCodePage().FirstUnencodable(trimmed) +
+                      "\", which the Central European (Windows-1250) character set does not "
+                      "hold. Please use other characters!";
+    } else {
+      check.passphrase = std::move(*bytes);
+    }
+  }
+  return check;
+}
+
+void Wipe(std::string& secret) noexcept {
+  volatile char* p = secret.data();
+  for (std::size_t i = 0; i < secret.size(); ++i) p[i] = 0;
+  secret.clear();
+}
+
+}  // namespace talvor

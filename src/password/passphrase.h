@@ -1,0 +1,40 @@
+// The checks a pass phrase passes before any key is made from it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace talvor {
+
+inline constexpr std::size_t kPasswordFieldLimit = 401;
+inline constexpr std::size_t kMinimumPasswordLength = 14;
+
+inline constexpr char kPasswordEmptyText[] = "Password???";
+inline constexpr char kPasswordTooShortText[] =
+    "The required password length is at least 14 characters!";
+inline constexpr char kPasswordMismatchText[] = "Your Password and Re-enter password do not match!";
+
+// What a password field does with typed or pasted text: letters become
+// capitals, and the field holds at most 401 characters.
+[[nodiscard]] std::string PasswordFieldText(std::string_view typed);
+
+struct PassphraseCheck {
+  enum class Verdict { kAccepted, kEmpty, kTooShort, kMismatch, kUnusableCharacter };
+  Verdict verdict = Verdict::kAccepted;
+  // The message to show when not accepted.
+  std::string message;
+  // When accepted: the pass phrase, trimmed, as bytes of the Central European
+  // ANSI code page.
+  std::string passphrase;
+};
+
+// Checks the two field texts in the window's order: the first field empty,
+// shorter than 14 characters (counted before trimming), the two differing;
+// then that every character has a place in the code page.
+[[nodiscard]] PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second);
+
+// Overwrites a string's characters before it is released.
+void Wipe(std::string& secret) noexcept;
+
+}  // namespace talvor

@@ -1,0 +1,29 @@
+// TRAP: the program's own byte cipher and its .trp files.
+//
+// A .trp file holds the source's extension length as one ASCII digit, the
+// extension's characters as they are, then every byte of the source combined
+// by exclusive or with one mask byte made from the pass phrase.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace talvor {
+
+inline constexpr char kTrapExtension[] = ".trp";
+// The longest extension the one-digit count can describe, dot included.
+inline constexpr std::size_t kTrapMaxExtension = 9;
+
+// The mask byte for a pass phrase given as code-page bytes.
+[[nodiscard]] std::uint8_t TrapMask(std::string_view passphrase);
+
+// Encrypts `source` into a .trp file beside it; returns the result's path.
+std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase);
+// Decrypts a .trp file into a file with the recorded extension; returns the
+// result's path.
+std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase);
+
+}  // namespace talvor

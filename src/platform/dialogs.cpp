@@ -1,0 +1,29 @@
+#include "platform/dialogs.h"
+
+#include <exception>
+#include <new>
+
+namespace talvor {
+
+std::string ErrorDisplayText(std::string_view message) {
+  std::string text(message);
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  return text;
+}
+
+void RunGuarded(Dialogs& dialogs, const std::function<void()>& handler) {
+  std::string message;
+  try {
+    handler();
+    return;
+  } catch (const std::bad_alloc&) {
+    message = "Out of memory";
+  } catch (const std::exception& e) {
+    message = e.what();
+  } catch (...) {
+    message = "Unknown failure";
+  }
+  dialogs.ShowError(ErrorDisplayText(message));
+}
+
+}  // namespace talvor

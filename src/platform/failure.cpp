@@ -1,0 +1,86 @@
+#include "platform/failure.h"
+
+#include <cerrno>
+
+namespace talvor {
+
+IoError::IoError(int code) : Failure(IoErrorText(code)), code_(code) {}
+
+std::string IoErrorText(int code) {
+  switch (code) {
+    case io_code::kFileNotFound:
+      return "File not found";
+    case io_code::kInvalidFilename:
+      return "Invalid filename";
+    case io_code::kTooManyOpenFiles:
+      return "Too many open files";
+    case io_code::kAccessDenied:
+      return "File access denied";
+    case io_code::kReadBeyondEnd:
+      return "Read beyond end of file";
+    case io_code::kDiskFull:
+      return "Disk full";
+    case io_code::kFileNotAssigned:
+      return "File not assigned";
+    case io_code::kFileNotOpen:
+      return "File not open";
+    case io_code::kFileNotOpenForInput:
+      return "File not open for input";
+    case io_code::kFileNotOpenForOutput:
+      return "File not open for output";
+    case io_code::kInvalidNumericInput:
+      return "Invalid numeric input";
+    default:
+      return "I/O error " + std::to_string(code);
+  }
+}
+
+int IoCodeFromErrno(int err) noexcept {
+  switch (err) {
+    case ENOENT:
+      return io_code::kFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case EILSEQ:
+      return io_code::kInvalidFilename;
+    case EMFILE:
+    case ENFILE:
+      return io_code::kTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+      return io_code::kAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return io_code::kDiskFull;
+    case EEXIST:
+      return io_code::kAlreadyExists;
+    case EXDEV:
+      return io_code::kNotSameDevice;
+    case ENOTEMPTY:
+      return io_code::kDirectoryNotEmpty;
+    case EBUSY:
+      return io_code::kBusy;
+    case EIO:
+      return io_code::kDeviceError;
+    default:
+      return err;
+  }
+}
+
+void RaiseIoError(int code) {
+  throw IoError(code);
+}
+
+void RaiseErrno(int err) {
+  throw IoError(IoCodeFromErrno(err));
+}
+
+std::string NotAnIntegerText(const std::string& text) {
+  return "'" + text + "' is not a valid integer value";
+}
+
+}  // namespace talvor

@@ -1,0 +1,81 @@
+// The file system as the commands see it. Paths are UTF-8 text with "/" as
+// the separator; relative paths are taken against the current folder.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace talvor {
+
+struct FileInfo {
+  bool exists = false;
+  bool is_directory = false;
+  bool is_regular = false;
+  bool is_symlink = false;  // the name itself is a symbolic link
+  bool read_only = false;   // nobody may write it (the read-only attribute)
+  std::int64_t size = 0;
+  std::time_t last_write = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens an existing regular file for reading and writing, other programs
+  // allowed to read and write it too. A read-only file is refused with "File
+  // access denied", also for the administrator.
+  [[nodiscard]] virtual File OpenExisting(const std::string& path) = 0;
+  // Opens an existing regular file for reading only.
+  [[nodiscard]] virtual File OpenForReading(const std::string& path) = 0;
+  // Creates a file, or empties an existing one.
+  [[nodiscard]] virtual File Create(const std::string& path) = 0;
+  // Creates a new, empty file with a unique name in the folder of `beside`;
+  // its name is stored in *temp_path.
+  [[nodiscard]] virtual File CreateTemporaryBeside(const std::string& beside,
+                                                   std::string* temp_path) = 0;
+
+  virtual void Delete(const std::string& path) = 0;
+  // Renames; fails with "I/O error 183" when `to` exists.
+  virtual void Move(const std::string& from, const std::string& to) = 0;
+  // Renames, replacing `to` in one step when it exists.
+  virtual void Replace(const std::string& from, const std::string& to) = 0;
+  virtual void CreateDirectory(const std::string& path) = 0;
+
+  [[nodiscard]] virtual std::string CurrentDirectory() = 0;
+  virtual void SetCurrentDirectory(const std::string& path) = 0;
+
+  [[nodiscard]] virtual FileInfo Stat(const std::string& path) = 0;
+  virtual void SetLastWriteTime(const std::string& path, std::time_t when) = 0;
+
+  // Names (not paths) of the files / sub-folders of a folder, sorted.
+  [[nodiscard]] virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
+  [[nodiscard]] virtual std::vector<std::string> ListDirectories(const std::string& folder) = 0;
+};
+
+// The real file system of this machine.
+class PosixFileSystem final : public FileSystem {
+ public:
+  File OpenExisting(const std::string& path) override;
+  File OpenForReading(const std::string& path) override;
+  File Create(const std::string& path) override;
+  File CreateTemporaryBeside(const std::string& beside, std::string* temp_path) override;
+  void Delete(const std::string& path) override;
+  void Move(const std::string& from, const std::string& to) override;
+  void Replace(const std::string& from, const std::string& to) override;
+  void CreateDirectory(const std::string& path) override;
+  std::string CurrentDirectory() override;
+  void SetCurrentDirectory(const std::string& path) override;
+  FileInfo Stat(const std::string& path) override;
+  void SetLastWriteTime(const std::string& path, std::time_t when) override;
+  std::vector<std::string> ListFiles(const std::string& folder) override;
+  std::vector<std::string> ListDirectories(const std::string& folder) override;
+};
+
+// The file mode new files get: 0666 less the process's umask.
+[[nodiscard]] unsigned DefaultFileMode();
+
+}  // namespace talvor

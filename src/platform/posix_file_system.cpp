@@ -1,0 +1,192 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <memory>
+
+#include "platform/failure.h"
+#include "platform/file_system.h"
+#include "platform/path.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+int OpenOrRaise(const std::string& path, int flags, mode_t mode = 0) {
+  if (path.empty()) RaiseIoError(io_code::kFileNotFound);
+  for (;;) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    if (fd >= 0) return fd;
+    if (errno != EINTR) RaiseErrno(errno);
+  }
+}
+
+// Refuses anything but a regular file (a folder, a device, a pipe would
+// block or mean nothing to a byte-oriented routine).
+void RequireRegular(int fd, bool for_writing) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
+    ::close(fd);
+    RaiseErrno(err);
+  }
+  if (!S_ISREG(st.st_mode) || (for_writing && (st.st_mode & kAnyWrite) == 0)) {
+    ::close(fd);
+    RaiseIoError(io_code::kAccessDenied);
+  }
+}
+
+struct DirCloser {
+  void operator()(DIR* d) const noexcept { ::closedir(d); }
+};
+
+template <typename Keep>
+std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
+  std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
+  if (!dir) RaiseErrno(errno);
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, 0) != 0) {
+      // A dangling link or a name that vanished: shown as a file when it is a
+      // link, so that the user can still act on it.
+      if (::fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    }
+    if (keep(st)) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+unsigned DefaultFileMode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666U & ~static_cast<unsigned>(mask);
+}
+
+File PosixFileSystem::OpenExisting(const std::string& path) {
+  const int fd = OpenOrRaise(path, O_RDWR);
+  RequireRegular(fd, true);
+  return File(fd, path);
+}
+
+File PosixFileSystem::OpenForReading(const std::string& path) {
+  const int fd = OpenOrRaise(path, O_RDONLY);
+  RequireRegular(fd, false);
+  return File(fd, path);
+}
+
+File PosixFileSystem::Create(const std::string& path) {
+  // A read-only file is not emptied, as on a system with a read-only attribute.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & kAnyWrite) == 0) {
+    RaiseIoError(io_code::kAccessDenied);
+  }
+  const int fd = OpenOrRaise(path, O_RDWR | O_CREAT | O_TRUNC, 0666);
+  RequireRegular(fd, false);
+  return File(fd, path);
+}
+
+File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::string* temp_path) {
+  std::string folder = ExtractFileDir(beside);
+  if (folder.empty()) folder.push_back('.');
+  std::string name = ExtractFileName(beside);
+  // Keep the name short enough for the file system.
+  if (name.size() > 200) name.resize(200);
+  std::string pattern = IncludeTrailingSeparator(folder) + "." + name + ".XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd < 0) RaiseErrno(errno);
+  ::fchmod(fd, static_cast<mode_t>(DefaultFileMode()));
+  *temp_path = std::string(buffer.begin(), buffer.end() - 1);
+  return File(fd, *temp_path);
+}
+
+void PosixFileSystem::Delete(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) RaiseIoError(io_code::kAccessDenied);
+  if (::unlink(path.c_str()) != 0) RaiseErrno(errno);
+}
+
+void PosixFileSystem::Move(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno != EINVAL && errno != ENOSYS) RaiseErrno(errno);
+  // The file system cannot rename without replacing: link, then unlink.
+  struct stat st {};
+  if (::lstat(from.c_str(), &st) != 0) RaiseErrno(errno);
+  if (!S_ISDIR(st.st_mode)) {
+    if (::link(from.c_str(), to.c_str()) != 0) RaiseErrno(errno);
+    ::unlink(from.c_str());
+    return;
+  }
+  if (::lstat(to.c_str(), &st) == 0) RaiseIoError(io_code::kAlreadyExists);
+  if (::rename(from.c_str(), to.c_str()) != 0) RaiseErrno(errno);
+}
+
+void PosixFileSystem::Replace(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) RaiseErrno(errno);
+}
+
+void PosixFileSystem::CreateDirectory(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) != 0) RaiseErrno(errno);
+}
+
+std::string PosixFileSystem::CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) RaiseErrno(errno);
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+void PosixFileSystem::SetCurrentDirectory(const std::string& path) {
+  if (::chdir(path.c_str()) != 0) RaiseErrno(errno);
+}
+
+FileInfo PosixFileSystem::Stat(const std::string& path) {
+  FileInfo info;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return info;
+  info.exists = true;
+  info.is_symlink = S_ISLNK(st.st_mode);
+  if (info.is_symlink && ::stat(path.c_str(), &st) != 0) return info;
+  info.is_directory = S_ISDIR(st.st_mode);
+  info.is_regular = S_ISREG(st.st_mode);
+  info.read_only = (st.st_mode & kAnyWrite) == 0;
+  info.size = st.st_size;
+  info.last_write = st.st_mtime;
+  return info;
+}
+
+void PosixFileSystem::SetLastWriteTime(const std::string& path, std::time_t when) {
+  struct timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;
+  times[1].tv_sec = when;
+  times[1].tv_nsec = 0;
+  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) RaiseErrno(errno);
+}
+
+std::vector<std::string> PosixFileSystem::ListFiles(const std::string& folder) {
+  return ListEntries(folder, [](const struct stat& st) { return !S_ISDIR(st.st_mode); });
+}
+
+std::vector<std::string> PosixFileSystem::ListDirectories(const std::string& folder) {
+  return ListEntries(folder, [](const struct stat& st) { return S_ISDIR(st.st_mode); });
+}
+
+}  // namespace talvor

@@ -1,0 +1,32 @@
+// The program-wide pseudo-random generator: a 32-bit linear congruential
+// generator (multiplier 134775813, increment 1).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clock.h"
+
+namespace talvor {
+
+class RandomGenerator {
+ public:
+  [[nodiscard]] std::uint32_t state() const noexcept { return state_; }
+  void set_state(std::uint32_t state) noexcept { state_ = state; }
+
+  // Starts the generator from the clock: the low 32 bits of the performance
+  // counter, or the millisecond tick count when there is no such counter.
+  void Randomize(Clock& clock);
+
+  // A number from 0 to range - 1 (0 when range is 0): the generator steps,
+  // and the upper 32 bits of the 64-bit product of its state and range are
+  // the result.
+  [[nodiscard]] std::uint32_t Random(std::uint32_t range) noexcept {
+    state_ = state_ * 134775813U + 1U;
+    return static_cast<std::uint32_t>((static_cast<std::uint64_t>(state_) * range) >> 32);
+  }
+
+ private:
+  std::uint32_t state_ = 0;
+};
+
+}  // namespace talvor

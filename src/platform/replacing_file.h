@@ -1,0 +1,37 @@
+// A result file that appears under its final name only when it is complete.
+#pragma once
+
+#include <string>
+
+#include "platform/file.h"
+#include "platform/file_system.h"
+
+namespace talvor {
+
+// Writes to a temporary file beside the target. Commit() renames it over the
+// target in one step; without Commit() the temporary file is removed, so a
+// failure never leaves a partial result or damages an existing file.
+class ReplacingFile {
+ public:
+  ReplacingFile(FileSystem& fs, std::string target);
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+  ~ReplacingFile();
+
+  [[nodiscard]] File& file() noexcept { return file_; }
+  [[nodiscard]] const std::string& target() const noexcept { return target_; }
+
+  // Closes the file and puts it in place of the target. When the target
+  // exists, the new content first reaches the device, so that a crash leaves
+  // either the old file or the new one.
+  void Commit();
+
+ private:
+  FileSystem& fs_;
+  std::string target_;
+  std::string temp_path_;
+  File file_;
+  bool committed_ = false;
+};
+
+}  // namespace talvor

@@ -1,0 +1,219 @@
+#include "app/main_window_widget.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/application.h"
+#include "test_support.h"
+
+namespace talvor {
+namespace {
+
+using testing::Child;
+
+// The program started in a temporary folder holding notes.txt and inner/deep.txt.
+class AppMainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    ASSERT_TRUE(QDir(folder_.path()).mkdir("inner"));
+    Write("notes.txt", "The quick brown fox\n");
+    Write("inner/deep.txt", "deep");
+    ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+    app_ = std::make_unique<TalvorApplication>(dialogs_);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
+  }
+  void TearDown() override {
+    app_.reset();
+    QDir::setCurrent(old_folder_);
+  }
+
+  void Write(const char* name, const QByteArray& data) const {
+    QFile file(folder_.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(data);
+  }
+  [[nodiscard]] QByteArray Read(const char* name) const {
+    QFile file(folder_.filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+  }
+
+  [[nodiscard]] MainWindowWidget& window() const { return app_->main_window(); }
+  [[nodiscard]] QListWidget& files() const { return Child<QListWidget>(window(), "FileListBox1"); }
+  [[nodiscard]] QStringList FileNames() const {
+    QStringList names;
+    for (int i = 0; i < files().count(); ++i) names << files().item(i)->text();
+    return names;
+  }
+  void ClickFile(const QString& name) const {
+    const QList<QListWidgetItem*> found = files().findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    QTest::mouseClick(files().viewport(), Qt::LeftButton, {},
+                      files().visualItemRect(found.front()).center());
+  }
+  void ClickButton(const char* name) const {
+    QTest::mouseClick(&Child<QToolButton>(window(), name), Qt::LeftButton);
+  }
+
+  // Runs a cipher command on `file` through the password window.
+  void RunCipher(const char* button, const QString& file, const char* first, const char* second) {
+    ClickFile(file);
+    testing::OnModal([&](QWidget& modal) {
+      testing::Type(Child<QLineEdit>(modal, "MaskEdit1"), first);
+      testing::Type(Child<QLineEdit>(modal, "MaskEdit2"), second);
+      QTest::mouseClick(&Child<QToolButton>(modal, "SpeedButton1"), Qt::LeftButton);
+    });
+    ClickButton(button);
+  }
+
+  QTemporaryDir folder_;
+  QString old_folder_ = QDir::currentPath();
+  testing::RecordingDialogs dialogs_;
+  std::unique_ptr<TalvorApplication> app_;
+};
+
+TEST_F(AppMainWindow, StartsInTheCurrentFolder) {
+  EXPECT_EQ(window().windowTitle(), "ZEM Talvor v. 2.0");
+  EXPECT_EQ(window().centralWidget()->size(), QSize(782, 496));
+  EXPECT_EQ(window().minimumSize(), window().maximumSize());
+  EXPECT_EQ(FileNames(), QStringList{"notes.txt"});
+  files().setCurrentRow(0, QItemSelectionModel::NoUpdate);  // focus alone selects nothing
+  EXPECT_FALSE(window().FocusedSelectedFile().has_value());
+  EXPECT_TRUE(Child<QLabel>(window(), "Label3").text().startsWith("Disk size: "));
+  EXPECT_TRUE(Child<QLabel>(window(), "Label4").text().startsWith("Computer name: "));
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+TEST_F(AppMainWindow, ToolbarFollowsItsTable) {
+  for (const ToolbarButton& row : ToolbarButtons()) {
+    SCOPED_TRACE(row.name);
+    const auto& button = Child<QToolButton>(window(), row.name);
+    EXPECT_EQ(button.geometry(), QRect(row.left, 0, row.width, 25));
+    EXPECT_EQ(button.toolTip().toStdString(), row.hint);  // blanks and all
+    EXPECT_EQ(button.isEnabled(), IsAvailable(row.command));
+    EXPECT_FALSE(button.icon().isNull());
+  }
+}
+
+TEST_F(AppMainWindow, MenusHoldTheirEntriesInOrder) {
+  std::vector<std::string> seen;
+  for (QAction* title : window().menuBar()->actions()) {
+    seen.push_back("[" + title->text().toStdString() + "]");
+    for (const QAction* entry : title->menu()->actions()) {
+      seen.push_back(entry->objectName().toStdString() + (entry->isEnabled() ? "" : " (off)"));
+    }
+  }
+  std::vector<std::string> expected;
+  for (const Menu menu : {Menu::kFiles, Menu::kCommands, Menu::kHelp}) {
+    expected.push_back(std::string("[") + MenuTitle(menu) + "]");
+    for (const MenuEntry& entry : MenuEntries()) {
+      if (entry.menu == menu) {
+        expected.push_back(entry.name + std::string(IsAvailable(entry.command) ? "" : " (off)"));
+      }
+    }
+  }
+  EXPECT_EQ(seen, expected);
+}
+
+TEST_F(AppMainWindow, TabVisitsThePanelThenTheBitButtons) {
+  QWidget* widget = &Child<QWidget>(window(), "DriveComboBox1");
+  for (const char* next : {"DirectoryListBox1", "FileListBox1", "BitBtn1", "BitBtn2", "BitBtn3",
+                           "BitBtn4", "DriveComboBox1"}) {
+    do {
+      widget = widget->nextInFocusChain();
+    } while (!(widget->focusPolicy() & Qt::TabFocus) || widget->objectName().isEmpty());
+    EXPECT_EQ(widget->objectName().toStdString(), next);
+  }
+}
+
+struct TriggerCase {
+  const char* test_name;
+  const char* name;  // a toolbar button, or a menu entry when `menu`
+  bool menu;
+  const char* selected;  // the file clicked first, or nullptr
+  std::vector<std::string> messages;
+};
+
+class AppCommand : public AppMainWindow, public ::testing::WithParamInterface<TriggerCase> {};
+
+TEST_P(AppCommand, ChecksTheSelectionFirst) {
+  if (GetParam().selected != nullptr) ClickFile(GetParam().selected);
+  if (GetParam().menu) {
+    Child<QAction>(window(), GetParam().name).trigger();
+  } else {
+    ClickButton(GetParam().name);
+  }
+  EXPECT_EQ(dialogs_.messages, GetParam().messages);
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Triggers, AppCommand,
+    ::testing::Values(
+        TriggerCase{"DecryptButton", "SpeedButton4", false, nullptr, {"No files selected!"}},
+        TriggerCase{"EncryptButton", "SpeedButton1", false, nullptr, {"No files selected!"}},
+        TriggerCase{"DecryptMenu", "Deszyfrowanie1", true, nullptr, {"No files selected!"}},
+        TriggerCase{"DecryptButtonOnText",
+                    "SpeedButton4",
+                    false,
+                    "notes.txt",
+                    {"File extension must be *.trp"}},
+        TriggerCase{"DecryptMenuOnText",
+                    "Deszyfrowanie1",
+                    true,
+                    "notes.txt",
+                    {"File extension must be *.trp"}},
+        TriggerCase{"DisabledButton", "SpeedButton18", false, nullptr, {}}),
+    [](const auto& param_info) { return std::string(param_info.param.test_name); });
+
+TEST_F(AppMainWindow, EncryptsAndDecryptsThroughThePasswordWindow) {
+  RunCipher("SpeedButton1", "notes.txt", "correct horse battery", "correct horse battery");
+  EXPECT_EQ(FileNames(), (QStringList{"notes.trp", "notes.txt"}));
+  EXPECT_TRUE(files().selectedItems().isEmpty());
+  EXPECT_NE(Read("notes.trp").mid(5), Read("notes.txt"));
+
+  // Typed in capitals, the same pass phrase.
+  ASSERT_TRUE(QFile::remove(folder_.filePath("notes.txt")));
+  RunCipher("SpeedButton4", "notes.trp", "CORRECT HORSE BATTERY", "CORRECT horse BATTERY");
+  EXPECT_EQ(Read("notes.txt"), "The quick brown fox\n");
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+TEST_F(AppMainWindow, ActivatingAFolderShowsIt) {
+  auto& folders = Child<QListWidget>(window(), "DirectoryListBox1");
+  const QList<QListWidgetItem*> inner = folders.findItems("inner", Qt::MatchExactly);
+  ASSERT_EQ(inner.size(), 1);
+  folders.setCurrentItem(inner.front());
+  QTest::keyClick(&folders, Qt::Key_Return);
+  EXPECT_EQ(FileNames(), QStringList{"deep.txt"});
+  EXPECT_EQ(QDir::current().dirName(), "inner");
+  ASSERT_NE(folders.currentItem(), nullptr);
+  EXPECT_EQ(folders.currentItem()->text(), "inner");
+  EXPECT_GE(Child<QComboBox>(window(), "DriveComboBox1").currentIndex(), 0);
+}
+
+TEST_F(AppMainWindow, BusyCursorIsBalancedAndQuitCloses) {
+  window().SetBusyCursor(true);
+  window().SetBusyCursor(true);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  window().SetBusyCursor(false);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  ClickButton("SpeedButton23");
+  EXPECT_FALSE(window().isVisible());
+}
+
+}  // namespace
+}  // namespace talvor

@@ -1,0 +1,153 @@
+#include "app/password_dialog.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include "password/passphrase.h"
+#include "platform/file_system.h"
+#include "test_support.h"
+
+namespace talvor {
+namespace {
+
+using testing::Child;
+using testing::Type;
+
+class AppPasswordDialog : public ::testing::Test {
+ protected:
+  AppPasswordDialog() : form_(hand_over_, dialogs_, routines_), dialog_(form_, dialogs_) {
+    form_.AttachView(dialog_);
+    form_.FormCreate();
+  }
+
+  QLineEdit& Field(const char* name) { return Child<QLineEdit>(dialog_, name); }
+  QString Text(const char* name) { return Child<QLabel>(dialog_, name).text(); }
+  void Click(const char* name) {
+    QWidget& widget = Child<QWidget>(dialog_, name);
+    QTest::mouseClick(&widget, Qt::LeftButton, {}, QPoint(4, widget.height() / 2));
+  }
+
+  testing::RecordingDialogs dialogs_;
+  PosixFileSystem fs_;
+  FileRoutines routines_{fs_};
+  HandOver hand_over_{operation::kDecryptTrap, "/data/report.trp", true};
+  TForm2 form_;
+  PasswordDialog dialog_;
+};
+
+struct FieldCase {
+  const char* name;
+  std::string typed;
+  std::string expected;
+};
+
+class AppPasswordField : public AppPasswordDialog,
+                         public ::testing::WithParamInterface<FieldCase> {};
+
+// Typing and pasting both end in capitals within the 401-character limit.
+TEST_P(AppPasswordField, HoldsCapitalsWithinTheLimit) {
+  const QString typed = QString::fromStdString(GetParam().typed);
+  Type(Field("MaskEdit1"), typed);
+  Field("MaskEdit2").insert(typed);  // as a paste does
+  EXPECT_EQ(Field("MaskEdit1").text().toStdString(), GetParam().expected);
+  EXPECT_EQ(Field("MaskEdit2").text().toStdString(), GetParam().expected);
+  const QString count = QString::number(QString::fromStdString(GetParam().expected).size());
+  EXPECT_EQ(Text("Label4"), count);
+  EXPECT_EQ(Text("Label5"), count);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, AppPasswordField,
+    ::testing::Values(FieldCase{"Ascii", "abc xyz 123", "ABC XYZ 123"},
+                      FieldCase{"Polish", "zażółć gęślą jaźń", "ZAŻÓŁĆ GĘŚLĄ JAŹŃ"},
+                      FieldCase{"NoCapitalInTheCodePage", "straße ёж", "STRAßE ёж"},
+                      FieldCase{"OverTheLimit", std::string(405, 'q'), std::string(401, 'Q')}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(AppPasswordDialog, KeepsTheCursorWhereTheTypingWas) {
+  QLineEdit& field = Field("MaskEdit1");
+  Type(field, "abc");
+  field.setCursorPosition(1);
+  Type(field, "x");
+  EXPECT_EQ(field.text(), "AXBC");
+  EXPECT_EQ(field.cursorPosition(), 2);
+}
+
+struct MaskCase {
+  const char* name;
+  std::vector<const char*> clicks;
+  bool box1;
+  bool box2;
+  bool masked;
+};
+
+class AppPasswordMask : public AppPasswordDialog, public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(AppPasswordMask, FollowsTheBoxes) {
+  Type(Field("MaskEdit1"), "secret");
+  for (const char* box : GetParam().clicks) Click(box);
+  EXPECT_EQ(Child<QCheckBox>(dialog_, "CheckBox1").isChecked(), GetParam().box1);
+  EXPECT_EQ(Child<QCheckBox>(dialog_, "CheckBox2").isChecked(), GetParam().box2);
+  EXPECT_EQ(Field("MaskEdit1").displayText(), GetParam().masked ? "******" : "SECRET");
+  EXPECT_EQ(Field("MaskEdit2").echoMode(), Field("MaskEdit1").echoMode());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clicks, AppPasswordMask,
+    ::testing::Values(MaskCase{"AtStart", {}, true, false, false},
+                      MaskCase{"Mask", {"CheckBox2"}, false, true, true},
+                      MaskCase{"MaskThenPlain", {"CheckBox2", "CheckBox1"}, true, false, false},
+                      MaskCase{"MaskTwice", {"CheckBox2", "CheckBox2"}, false, false, true}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(AppPasswordDialog, TickingFromTheLogicRunsNoClickHandler) {
+  dialog_.SetChecked(PasswordView::kCheckBox2, true);
+  EXPECT_EQ(Field("MaskEdit1").echoMode(), QLineEdit::Normal);
+  EXPECT_TRUE(Child<QCheckBox>(dialog_, "CheckBox1").isChecked());
+}
+
+// Cancel, Escape and the window manager's close each end the showing and
+// leave the texts for the next one.
+TEST_F(AppPasswordDialog, EveryWayOutKeepsTheTexts) {
+  const std::vector<std::function<void(QWidget&)>> exits = {
+      [this](QWidget&) { Click("SpeedButton2"); },
+      [](QWidget& modal) { QTest::keyClick(&modal, Qt::Key_Escape); },
+      [](QWidget& modal) { modal.close(); }};
+  Type(Field("MaskEdit1"), "first");
+  Type(Field("MaskEdit2"), "second");
+  for (const auto& leave : exits) {
+    testing::OnModal([&](QWidget& modal) {
+      EXPECT_EQ(modal.windowTitle(), "ZEM TALVOR :decrypt file - algorithm TRAP");
+      EXPECT_EQ(Child<QToolButton>(dialog_, "SpeedButton1").text(), "Decrypt");
+      EXPECT_EQ(Text("Label1"), "File  :/data/report.trp");
+      EXPECT_EQ(Field("MaskEdit1").text(), "FIRST");
+      EXPECT_EQ(Field("MaskEdit2").text(), "SECOND");
+      leave(modal);
+    });
+    form_.ShowModal();
+    EXPECT_FALSE(dialog_.isVisible());
+  }
+  EXPECT_TRUE(hand_over_.OperationPending);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(AppPasswordDialog, MismatchEmptiesBothFieldsAndTheirEchoes) {
+  testing::OnModal([this](QWidget&) {
+    Type(Field("MaskEdit1"), "fourteen chars one");
+    Type(Field("MaskEdit2"), "fourteen chars two");
+    Click("SpeedButton1");
+    EXPECT_TRUE(dialog_.isVisible());
+    EXPECT_EQ(Field("MaskEdit1").text(), "");
+    EXPECT_EQ(Text("Label4"), "0");
+    EXPECT_EQ(Text("Label5"), "0");
+    Click("SpeedButton2");
+  });
+  form_.ShowModal();
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{kPasswordMismatchText});
+}
+
+}  // namespace
+}  // namespace talvor

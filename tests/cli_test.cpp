@@ -1,0 +1,272 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <deque>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "password/trap.h"
+#include "test_support.h"
+
+extern char** environ;
+
+namespace talvor {
+namespace {
+
+using testing::CurrentDirGuard;
+using testing::ListNames;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+class FakeConsole : public Console {
+ public:
+  std::istream& in() override { return in_; }
+  std::ostream& out() override { return out_; }
+  std::ostream& err() override { return err_; }
+  std::optional<std::string> ReadHidden(const std::string& prompt) override {
+    prompts.push_back(prompt);
+    if (typed.empty()) return std::nullopt;
+    std::string line = typed.front();
+    typed.pop_front();
+    return line;
+  }
+  std::optional<bool> AskYesNo(const std::string&) override { return std::nullopt; }
+
+  std::istringstream in_;
+  std::ostringstream out_, err_;
+  std::deque<std::string> typed;
+  std::vector<std::string> prompts;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  int Run(std::vector<std::string> args) {
+    console_ = std::make_unique<FakeConsole>();
+    console_->in_.str(stdin_);
+    console_->typed = typed_;
+    return RunTalvor(args, *console_, fs_);
+  }
+  std::string Err() const { return console_->err_.str(); }
+  std::string Out() const { return console_->out_.str(); }
+
+  TempDir dir_;
+  CurrentDirGuard cwd_;
+  PosixFileSystem fs_;
+  std::unique_ptr<FakeConsole> console_;
+  std::string stdin_;
+  std::deque<std::string> typed_;
+};
+
+TEST_F(CliTest, EncryptAndDecryptTrapWithAPassphraseFile) {
+  WriteFile(dir_ / "report.txt", "hello world\n");
+  WriteFile(dir_ / "pw", "my secret phrase\nsecond line ignored\n");
+  ASSERT_EQ(
+      Run({"encrypt", "--method", "trap", "--passphrase-file", dir_ / "pw", dir_ / "report.txt"}),
+      0)
+      << Err();
+  EXPECT_EQ(Out(), dir_ / "report.trp\n");
+  // Lower case in the file counts as capitals, as in the window: mask 0xFD.
+  std::string expected = "4.txt";
+  for (const char c : std::string("hello world\n")) expected.push_back(static_cast<char>(c ^ 0xFD));
+  EXPECT_EQ(ReadFile(dir_ / "report.trp"), expected);
+  ::unlink((dir_ / "report.txt").c_str());
+  ASSERT_EQ(Run({"decrypt", "--passphrase-file=" + (dir_ / "pw"), dir_ / "report.trp"}), 0)
+      << Err();
+  EXPECT_EQ(ReadFile(dir_ / "report.txt"), "hello world\n");
+}
+
+TEST_F(CliTest, RelativeNamesWorkFromTheFilesFolder) {
+  ::mkdir((dir_ / "sub").c_str(), 0755);
+  WriteFile(dir_ / "sub/a.txt", "abc");
+  fs_.SetCurrentDirectory(dir_.path());
+  stdin_ = "MY SECRET PHRASE\r\n";
+  ASSERT_EQ(Run({"encrypt", "--method=trap", "--passphrase-file", "-", "sub/a.txt"}), 0) << Err();
+  EXPECT_EQ(ListNames(dir_ / "sub"), "a.trp a.txt");
+  EXPECT_EQ(fs_.CurrentDirectory(), dir_ / "sub");  // as the file panel would have it
+  // CR LF was taken off: the same bytes as with the bare line.
+  WriteFile(dir_ / "b.txt", "abc");
+  stdin_ = "MY SECRET PHRASE";
+  ASSERT_EQ(Run({"encrypt", "--method", "trap", "--passphrase-file", "-", dir_ / "b.txt"}), 0);
+  EXPECT_EQ(ReadFile(dir_ / "b.trp"), ReadFile(dir_ / "sub/a.trp"));
+}
+
+TEST_F(CliTest, PromptsTwiceOnTheTerminal) {
+  WriteFile(dir_ / "a.txt", "abc");
+  typed_ = {"my secret phrase", "MY SECRET PHRASE"};
+  ASSERT_EQ(Run({"encrypt", "--method", "trap", dir_ / "a.txt"}), 0) << Err();
+  EXPECT_EQ(console_->prompts, (std::vector<std::string>{"Password: ", "Re-enter password: "}));
+  typed_ = {"my secret phrase", "my secret phrasf"};
+  EXPECT_EQ(Run({"decrypt", dir_ / "a.trp"}), 2);
+  EXPECT_EQ(Err(), "Your Password and Re-enter password do not match!\n");
+}
+
+struct RefusalCase {
+  const char* name;
+  std::vector<std::string> args;  // "@" stands for the temporary folder
+  std::string passphrase_line;
+  int status;
+  const char* err;  // exact text, or the start of the text when it ends with "..."
+};
+
+class CliRefusalTest : public CliTest, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(CliRefusalTest, RefusesWithStatusAndMessage) {
+  const RefusalCase& c = GetParam();
+  WriteFile(dir_ / "a.txt", "abc");
+  WriteFile(dir_ / "A.TRP", "4.txtabc");
+  WriteFile(dir_ / "long.abcdefghij", "abc");
+  WriteFile(dir_ / "pw", c.passphrase_line + "\n");
+  const std::string before = ListNames(dir_.path());
+  std::vector<std::string> args;
+  for (std::string a : c.args) {
+    if (const auto at = a.find('@'); at != std::string::npos) a.replace(at, 1, dir_.path());
+    args.push_back(a);
+  }
+  EXPECT_EQ(Run(args), c.status);
+  const std::string expected = c.err;
+  if (expected.size() > 3 && expected.substr(expected.size() - 3) == "...") {
+    EXPECT_EQ(Err().substr(0, expected.size() - 3), expected.substr(0, expected.size() - 3))
+        << Err();
+  } else {
+    EXPECT_EQ(Err(), expected);
+  }
+  EXPECT_EQ(ListNames(dir_.path()), before);
+  EXPECT_EQ(Out(), "");
+}
+
+const std::string kGood = "my secret phrase";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CliRefusalTest,
+    ::testing::Values(
+        RefusalCase{"NoArguments", {}, kGood, 2, "Usage:..."},
+        RefusalCase{"UnknownCommand", {"shred", "@/a.txt"}, kGood, 2, "talvor: unknown command..."},
+        RefusalCase{"EncryptWithoutMethod",
+                    {"encrypt", "--passphrase-file", "@/pw", "@/a.txt"},
+                    kGood,
+                    2,
+                    "talvor: encrypt needs --method..."},
+        RefusalCase{"UnknownMethod",
+                    {"encrypt", "--method", "rot13", "@/a.txt"},
+                    kGood,
+                    2,
+                    "talvor: unknown method..."},
+        RefusalCase{"TwoFiles",
+                    {"encrypt", "--method", "trap", "@/a.txt", "@/pw"},
+                    kGood,
+                    2,
+                    "talvor: one file at a time..."},
+        RefusalCase{
+            "NoFile", {"decrypt", "--method", "trap"}, kGood, 2, "talvor: no file given..."},
+        RefusalCase{"OptionOfAnotherCommand",
+                    {"decrypt", "--yes", "@/a.txt"},
+                    kGood,
+                    2,
+                    "talvor: decrypt takes no option..."},
+        RefusalCase{"MissingValue",
+                    {"encrypt", "@/a.txt", "--method"},
+                    kGood,
+                    2,
+                    "talvor: \"--method\" needs a value..."},
+        RefusalCase{"DecryptCaseCounts",
+                    {"decrypt", "--passphrase-file", "@/pw", "@/A.TRP"},
+                    kGood,
+                    2,
+                    "File extension must be *.trp, *.orm, *.blf, *.rnl or *.erh\n"},
+        RefusalCase{"DecryptMethodExtension",
+                    {"decrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/A.TRP"},
+                    kGood,
+                    2,
+                    "File extension must be *.trp\n"},
+        RefusalCase{"EmptyPassphrase",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
+                    "",
+                    2,
+                    "Password???\n"},
+        RefusalCase{"ShortPassphrase",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
+                    "thirteen char",
+                    2,
+                    "The required password length is at least 14 characters!\n"},
+        RefusalCase{"TooLongPassphrase",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
+                    std::string(402, 'x'),
+                    2,
+                    "The password may be at most 401 characters long!\n"},
+        RefusalCase{
+            "ExtensionTooLong",
+            {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/long.abcdefghij"},
+            kGood,
+            2,
+            "The extension \".abcdefghij\" is too long to be recorded..."},
+        RefusalCase{"MissingFile",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/none.txt"},
+                    kGood,
+                    1,
+                    "File not found.\n"},
+        RefusalCase{"NoTerminal",
+                    {"encrypt", "--method", "trap", "@/a.txt"},
+                    kGood,
+                    2,
+                    "No terminal to ask for the password on..."},
+        RefusalCase{"PackUnknownFormat",
+                    {"pack", "--format", "rar", "@/a.txt"},
+                    kGood,
+                    2,
+                    "talvor: unknown format..."}),
+    testing::ByName());
+
+TEST_F(CliTest, HelpAndVersion) {
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(Out(), "talvor (ZEM Talvor) 2.0\n");
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_NE(Out().find("talvor decrypt [--method M] [--passphrase-file FILE|-] FILE"),
+            std::string::npos);
+}
+
+TEST_F(CliTest, FilesAreInterchangeableWithTheWindows) {
+  // The windows' routine with the window's pass phrase, decrypted by talvor.
+  WriteFile(dir_ / "a.txt", "from the window");
+  EncryptTrp(fs_, dir_ / "a.txt", "ZA\xAF\xD3\xA3\xC6 G\xCA\x8CL\xA5 JA\x8C\xD1");
+  ::unlink((dir_ / "a.txt").c_str());
+  WriteFile(dir_ / "pw",
+            "za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 g\xC4\x99\xC5\x9Bl\xC4\x85 ja\xC5\x9B\xC5\x84\n");
+  ASSERT_EQ(Run({"decrypt", "--passphrase-file", dir_ / "pw", dir_ / "a.trp"}), 0) << Err();
+  EXPECT_EQ(ReadFile(dir_ / "a.txt"), "from the window");
+}
+
+// The real program, as a script would run it.
+TEST(TalvorProgramTest, ExitStatusAndFiles) {
+  TempDir dir;
+  WriteFile(dir / "a.txt", "abc");
+  WriteFile(dir / "pw", "MY SECRET PHRASE\n");
+  const auto run = [](std::vector<std::string> args) {
+    args.insert(args.begin(), TALVOR_BINARY);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  EXPECT_EQ(run({"encrypt", "--method", "trap", "--passphrase-file", dir / "pw", dir / "a.txt"}),
+            0);
+  EXPECT_EQ(ReadFile(dir / "a.trp").size(), 8U);
+  EXPECT_EQ(run({"decrypt", "--passphrase-file", dir / "pw", dir / "missing.trp"}), 1);
+  EXPECT_EQ(run({"decrypt", dir / "a.trp"}), 2);  // no terminal, no pass phrase file
+  EXPECT_EQ(run({"bogus"}), 2);
+}
+
+}  // namespace
+}  // namespace talvor

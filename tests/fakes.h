@@ -1,0 +1,163 @@
+// Stand-ins for the widgets and dialogs, so that window logic runs without a
+// display. They record what the program showed and play the user's part.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "main_window/main_window.h"
+#include "password/passphrase.h"
+#include "password/password_window.h"
+#include "platform/dialogs.h"
+#include "platform/system_info.h"
+
+namespace talvor::testing {
+
+class FakeDialogs : public Dialogs {
+ public:
+  void ShowMessage(const std::string& text) override { messages.push_back(text); }
+  Answer AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    if (answers.empty()) return Answer::kNo;
+    const Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  bool ExecuteSaveDialog(SaveDialogState& state) override {
+    save_titles.push_back(state.title);
+    if (!save_answer) return false;
+    state.file_name = *save_answer;
+    return true;
+  }
+
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::vector<std::string> errors;
+  std::vector<std::string> save_titles;
+  std::deque<Answer> answers;
+  std::optional<std::string> save_answer;
+};
+
+class FakePasswordView : public PasswordView {
+ public:
+  explicit FakePasswordView(TForm2& form) : form_(form) {}
+
+  void SetCaption(const std::string& text) override { caption = text; }
+  void SetActionButton(const std::string& text) override { button = text; }
+  void SetFileLine(const std::string& text) override { file_line = text; }
+  std::string FieldText(Field field) const override {
+    return field == kMaskEdit1 ? field1 : field2;
+  }
+  void SetFieldText(Field field, const std::string& text) override {
+    (field == kMaskEdit1 ? field1 : field2) = text;
+    if (field == kMaskEdit1) {
+      form_.wyswietl();
+    } else {
+      form_.wyswietl2();
+    }
+  }
+  void SetEcho(Field field, const std::string& text) override {
+    (field == kMaskEdit1 ? echo1 : echo2) = text;
+  }
+  void SetPasswordChar(char c) override { password_char = c; }
+  bool IsChecked(Box box) const override { return box == kCheckBox1 ? checked1 : checked2; }
+  void SetChecked(Box box, bool checked) override {
+    (box == kCheckBox1 ? checked1 : checked2) = checked;
+  }
+  void ShowModal() override {
+    open = true;
+    ++showings;
+    form_.wyswietl();  // becomes active
+    if (user) user(*this);
+    open = false;  // the modal run ends with the user's last action
+  }
+  void Close() override { open = false; }
+
+  // The user's part.
+  void Type(Field field, const std::string& text) {
+    SetFieldText(field, PasswordFieldText(FieldText(field) + text));
+  }
+  void TypeBoth(const std::string& text) {
+    Type(kMaskEdit1, text);
+    Type(kMaskEdit2, text);
+  }
+  void ClickBox(Box box) {
+    SetChecked(box, !IsChecked(box));
+    if (box == kCheckBox1) {
+      form_.zmian();
+    } else {
+      form_.zmian2();
+    }
+  }
+  void ClickAction(Dialogs& dialogs) {
+    RunGuarded(dialogs, [this] { form_.SpeedButton1Click(); });
+  }
+  void ClickCancel() { form_.SpeedButton2Click(); }
+
+  std::string caption = form2_text::kDesignCaption;
+  std::string button;
+  std::string file_line;
+  std::string field1, field2, echo1, echo2;
+  char password_char = '\0';
+  bool checked1 = true;
+  bool checked2 = false;
+  bool open = false;
+  int showings = 0;
+  std::function<void(FakePasswordView&)> user;
+
+ private:
+  TForm2& form_;
+};
+
+class FakeMainWindowView : public MainWindowView {
+ public:
+  void SetCaption(const std::string& text) override { caption = text; }
+  void SetStatusLines(const std::string& l3, const std::string& l4) override {
+    label3 = l3;
+    label4 = l4;
+  }
+  void ShowVolumes(const std::vector<Volume>& v, const std::string& root) override {
+    volumes = v;
+    volume_root = root;
+  }
+  void ShowFolders(const std::vector<FolderItem>& items) override { folders = items; }
+  void ShowFiles(const std::vector<std::string>& names) override {
+    files = names;
+    selected.reset();
+    ++file_list_rebuilds;
+  }
+  std::optional<std::string> FocusedSelectedFile() const override { return selected; }
+  void SetBusyCursor(bool busy) override { cursor_log.push_back(busy); }
+  void Quit() override { quit = true; }
+
+  std::string caption, label3, label4, volume_root;
+  std::vector<Volume> volumes;
+  std::vector<FolderItem> folders;
+  std::vector<std::string> files;
+  std::optional<std::string> selected;
+  int file_list_rebuilds = 0;
+  std::vector<bool> cursor_log;
+  bool quit = false;
+};
+
+class FakeSystemInfo : public SystemInfo {
+ public:
+  std::string ComputerName(std::size_t room) override { return name.substr(0, room); }
+  std::int64_t DiskSize(const std::string& path) override {
+    size_paths.push_back(path);
+    return size;
+  }
+  std::int64_t DiskFree(const std::string&) override { return free; }
+  std::vector<Volume> Volumes() override { return {{"/", "/"}}; }
+
+  std::string name = "WORKSTATION";
+  std::int64_t size = 1000;
+  std::int64_t free = 250;
+  std::vector<std::string> size_paths;
+};
+
+}  // namespace talvor::testing

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "password/passphrase.h"
+
+namespace talvor {
+namespace {
+
+using Verdict = PassphraseCheck::Verdict;
+
+struct CheckCase {
+  std::string first;
+  std::string second;
+  Verdict verdict;
+  std::string message_or_passphrase;
+};
+
+class PassphraseCheckTest : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(PassphraseCheckTest, ChecksInTheWindowsOrder) {
+  const CheckCase& c = GetParam();
+  const PassphraseCheck check = CheckPassphrase(c.first, c.second);
+  EXPECT_EQ(check.verdict, c.verdict);
+  if (c.verdict == Verdict::kAccepted) {
+    EXPECT_EQ(check.passphrase, c.message_or_passphrase);
+  } else {
+    EXPECT_EQ(check.message, c.message_or_passphrase);
+  }
+}
+
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+const std::string k13 = "ABCDEFGHIJKLM";
+const std::string k14 = "ABCDEFGHIJKLMN";
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PassphraseCheckTest,
+    ::testing::Values(
+        CheckCase{"", "SOMETHING ELSE", Verdict::kEmpty, "Password???"},
+        CheckCase{k13, k13, Verdict::kTooShort,
+                  "The required password length is at least 14 characters!"},
+        // Thirteen characters and a blank pass the length check.
+        CheckCase{k13 + " ", k13 + " ", Verdict::kAccepted, k13},
+        // Fourteen blanks pass too and give an empty pass phrase.
+        CheckCase{std::string(14, ' '), std::string(14, ' '), Verdict::kAccepted, ""},
+        // Length counts characters, not bytes: 13 two-byte letters are short.
+        CheckCase{Repeat("\xC4\x84", 13), Repeat("\xC4\x84", 13), Verdict::kTooShort,
+                  "The required password length is at least 14 characters!"},
+        CheckCase{k14, k14 + "X", Verdict::kMismatch,
+                  "Your Password and Re-enter password do not match!"},
+        CheckCase{k14, "", Verdict::kMismatch, "Your Password and Re-enter password do not match!"},
+        CheckCase{"\tZA\xC5\xBB\xC3\x93\xC5\x81\xC4\x86 GESLA JA\xC5\x83 \r",
+                  "\tZA\xC5\xBB\xC3\x93\xC5\x81\xC4\x86 GESLA JA\xC5\x83 \r", Verdict::kAccepted,
+                  "ZA\xAF\xD3\xA3\xC6 GESLA JA\xD1"},
+        CheckCase{"PASSWORD \xD0\x96\xD0\x96 LONG", "PASSWORD \xD0\x96\xD0\x96 LONG",
+                  Verdict::kUnusableCharacter,
+                  "The password contains the character \"\xD0\x96\", which the Central European "
+                  "(Windows-1250) character set does not hold. Please use other characters!"}));
+
+TEST(PasswordFieldTest, ConvertsToCapitalsAndHoldsAtMost401Characters) {
+  EXPECT_EQ(PasswordFieldText("secret \xC5\xBC\xC3\xB3\xC5\x82w"),
+            "SECRET \xC5\xBB\xC3\x93\xC5\x81W");
+  EXPECT_EQ(PasswordFieldText(std::string(500, 'a')), std::string(401, 'A'));
+  EXPECT_EQ(PasswordFieldText(Repeat("\xC4\x85", 402)), Repeat("\xC4\x84", 401));
+}
+
+TEST(PasswordFieldTest, EitherCaseGivesTheSamePassphrase) {
+  const std::string lower = PasswordFieldText("correct horse battery");
+  const std::string upper = PasswordFieldText("CORRECT HORSE BATTERY");
+  EXPECT_EQ(CheckPassphrase(lower, lower).passphrase, CheckPassphrase(upper, upper).passphrase);
+}
+
+TEST(WipeTest, ClearsTheText) {
+  std::string secret = "VERY SECRET PASSPHRASE";
+  Wipe(secret);
+  EXPECT_TRUE(secret.empty());
+}
+
+}  // namespace
+}  // namespace talvor
