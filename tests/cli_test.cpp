@@ -219,6 +219,41 @@ INSTANTIATE_TEST_SUITE_P(
                     "talvor: unknown format..."}),
     testing::ByName());
 
+TEST_F(CliTest, EncryptAndDecryptEveryLibraryMethod) {
+  WriteFile(dir_ / "pw", "my secret phrase\n");
+  const std::pair<const char*, const char*> methods[] = {
+      {"orm", ".orm"}, {"blowfish", ".blf"}, {"rijndael", ".rnl"}};
+  for (const auto& [method, ext] : methods) {
+    WriteFile(dir_ / "doc.txt", std::string("contents for ") + method);
+    ASSERT_EQ(
+        Run({"encrypt", "--method", method, "--passphrase-file", dir_ / "pw", dir_ / "doc.txt"}), 0)
+        << Err();
+    EXPECT_EQ(Out(), dir_ / (std::string("doc") + ext) + "\n");
+    ::unlink((dir_ / "doc.txt").c_str());
+    ASSERT_EQ(Run({"decrypt", "--passphrase-file", dir_ / "pw", dir_ / (std::string("doc") + ext)}),
+              0)
+        << Err();
+    EXPECT_EQ(ReadFile(dir_ / "doc.txt"), std::string("contents for ") + method);
+    EXPECT_FALSE(testing::Exists(dir_ / "temp.tmp"));
+  }
+  WriteFile(dir_ / "wrong", "another pass phrase\n");
+  EXPECT_EQ(Run({"decrypt", "--passphrase-file", dir_ / "wrong", dir_ / "doc.rnl"}), 1);
+  EXPECT_EQ(Err(), "Wrong password or damaged file.\n");
+}
+
+TEST_F(CliTest, DestroyAsksOrTakesYes) {
+  WriteFile(dir_ / "a.txt", "secret");
+  EXPECT_EQ(Run({"destroy", dir_ / "a.txt"}), 2);  // no terminal, no --yes
+  EXPECT_EQ(Err(), "This command asks a question first: answer it on a terminal, or give --yes\n");
+  EXPECT_EQ(ReadFile(dir_ / "a.txt"), "secret");
+  EXPECT_EQ(Run({"destroy", "--yes", dir_ / "a.txt"}), 0) << Err();
+  EXPECT_FALSE(testing::Exists(dir_ / "a.txt"));
+  EXPECT_EQ(Run({"destroy", "--yes", dir_ / "a.txt"}), 1);
+  EXPECT_EQ(Err(), "File not found.\n");
+  ASSERT_EQ(::symlink("/etc/hostname", (dir_ / "link").c_str()), 0);
+  EXPECT_EQ(Run({"destroy", "--yes", dir_ / "link"}), 2);
+}
+
 TEST_F(CliTest, HelpAndVersion) {
   EXPECT_EQ(Run({"--version"}), 0);
   EXPECT_EQ(Out(), "talvor (ZEM Talvor) 2.0\n");

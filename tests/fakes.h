@@ -11,6 +11,7 @@
 #include "main_window/main_window.h"
 #include "password/passphrase.h"
 #include "password/password_window.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/system_info.h"
 
@@ -158,6 +159,19 @@ class FakeSystemInfo : public SystemInfo {
   std::int64_t size = 1000;
   std::int64_t free = 250;
   std::vector<std::string> size_paths;
+};
+
+// A clock that reads what the test says; every reading advances it by one.
+class FakeClock : public Clock {
+ public:
+  bool HasPerformanceCounter() override { return has_counter; }
+  std::uint64_t PerformanceCounter() override { return counter++; }
+  std::uint32_t TickCount() override { return ticks++; }
+  std::uint32_t TimeGetTime() override { return ticks++; }
+
+  bool has_counter = true;
+  std::uint64_t counter = 0x1234567890ULL;
+  std::uint32_t ticks = 1000;
 };
 
 }  // namespace talvor::testing

@@ -44,8 +44,10 @@ class MainWindowTest : public ::testing::Test {
   FakeDialogs dialogs_;
   PosixFileSystem fs_;
   FakeSystemInfo system_;
-  TForm1 form1_{dialogs_, fs_, system_};
-  FileRoutines routines_{fs_};
+  RandomGenerator random_;
+  testing::FakeClock clock_;
+  TForm1 form1_{dialogs_, fs_, system_, random_, clock_};
+  FileRoutines routines_{fs_, random_, clock_};
   TForm2 form2_{form1_.hand_over(), dialogs_, routines_};
   FakeMainWindowView view_;
   FakePasswordView password_view_{form2_};
@@ -70,7 +72,9 @@ TEST(MainWindowStartUpTest, UnobtainableValuesPrintAsMinusOne) {
   system.size = -1;
   system.free = -1;
   system.name = std::string(80, 'N');
-  TForm1 form(dialogs, fs, system);
+  RandomGenerator random;
+  testing::FakeClock clock;
+  TForm1 form(dialogs, fs, system, random, clock);
   FakeMainWindowView view;
   form.AttachView(view);
   form.FormCreate();
@@ -259,6 +263,59 @@ TEST_F(MainWindowTest, FailureInsideTheRoutineIsShownAndNothingIsRefreshed) {
   EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File not found."});
   EXPECT_TRUE(form1_.hand_over().OperationPending);
   EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
+}
+
+struct DestroyCase {
+  const char* name;
+  Handler handler;
+  const char* question;
+  Answer answer;
+};
+
+class DestroyCommandTest : public MainWindowTest,
+                           public ::testing::WithParamInterface<DestroyCase> {};
+
+TEST_P(DestroyCommandTest, AsksThenShredsAndReReadsTheList) {
+  const DestroyCase& c = GetParam();
+  Select("report.txt");
+  dialogs_.answers.push_back(c.answer);
+  const int rebuilds = view_.file_list_rebuilds;
+  Run(c.handler);
+  EXPECT_EQ(dialogs_.questions, std::vector<std::string>{c.question + (dir_ / "report.txt") + "?"});
+  if (c.answer == Answer::kNo) {
+    EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
+    EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
+    EXPECT_EQ(view_.cursor_log, std::vector<bool>{false});
+    return;
+  }
+  EXPECT_FALSE(testing::Exists(dir_ / "report.txt"));
+  EXPECT_EQ(view_.files, (std::vector<std::string>{"REPORT.TRP", "notes"}));
+  EXPECT_FALSE(view_.selected.has_value());
+  EXPECT_EQ(view_.cursor_log, (std::vector<bool>{false, true, false}));
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, DestroyCommandTest,
+    ::testing::Values(
+        DestroyCase{"ToolbarYes", &TForm1::SpeedButton7Click,
+                    "Do you really want to destroy the selected file \r", Answer::kYes},
+        DestroyCase{"MenuYes", &TForm1::Zniszczeniezbioru1Click,
+                    "Do you really want to destroy the selected file\r", Answer::kYes},
+        DestroyCase{"ToolbarNo", &TForm1::SpeedButton7Click,
+                    "Do you really want to destroy the selected file \r", Answer::kNo},
+        DestroyCase{"MenuNo", &TForm1::Zniszczeniezbioru1Click,
+                    "Do you really want to destroy the selected file\r", Answer::kNo}),
+    testing::ByName());
+
+TEST_F(MainWindowTest, DestroyFailureIsShownAndTheCursorComesBack) {
+  ::chmod((dir_ / "report.txt").c_str(), 0444);
+  Select("report.txt");
+  dialogs_.answers.push_back(Answer::kYes);
+  Run(&TForm1::SpeedButton7Click);
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File access denied."});
+  EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
+  EXPECT_EQ(view_.cursor_log.back(), false);
 }
 
 TEST_F(MainWindowTest, DividerDoesNothingAndQuitEndsTheLoop) {

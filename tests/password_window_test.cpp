@@ -31,7 +31,9 @@ class PasswordWindowTest : public ::testing::Test {
   HandOver hand_over_;
   FakeDialogs dialogs_;
   PosixFileSystem fs_;
-  FileRoutines routines_{fs_};
+  RandomGenerator random_;
+  SystemClock clock_;
+  FileRoutines routines_{fs_, random_, clock_};
   TForm2 form_{hand_over_, dialogs_, routines_};
   FakePasswordView view_{form_};
 };

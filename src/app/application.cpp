@@ -12,9 +12,9 @@ TalvorApplication::TalvorApplication(Dialogs& dialogs) : TalvorApplication(nullp
 TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialogs* dialogs)
     : own_dialogs_(std::move(own_dialogs)),
       dialogs_(dialogs != nullptr ? *dialogs : *own_dialogs_),
-      form1_(dialogs_, fs_, system_),
+      form1_(dialogs_, fs_, system_, random_, clock_),
       main_window_(std::make_unique<MainWindowWidget>(form1_, dialogs_)),
-      routines_(fs_),
+      routines_(fs_, random_, clock_),
       form2_(form1_.hand_over(), dialogs_, routines_),
       password_dialog_(std::make_unique<PasswordDialog>(form2_, dialogs_, main_window_.get())) {
   form1_.AttachView(*main_window_);

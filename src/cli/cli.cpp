@@ -11,9 +11,12 @@
 #include "password/file_routines.h"
 #include "password/hand_over.h"
 #include "password/passphrase.h"
+#include "password/shred_file.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/random_generator.h"
 #include "platform/text.h"
 
 namespace talvor {
@@ -253,7 +256,9 @@ int RunCipher(const Invocation& inv, Console& console, FileSystem& fs) {
   }
   const std::string path = EnterFolderOf(operand, fs);
   std::string passphrase = ObtainPassphrase(inv, console);
-  FileRoutines routines(fs);
+  SystemClock clock;
+  RandomGenerator random;
+  FileRoutines routines(fs, random, clock);
   std::string result;
   try {
     result = routines.Run(code, path, passphrase);
@@ -266,8 +271,31 @@ int RunCipher(const Invocation& inv, Console& console, FileSystem& fs) {
   return exit_status::kSuccess;
 }
 
+// Asks the windows' question on the terminal, unless --yes answered it.
+bool Confirmed(const Invocation& inv, Console& console, std::string question) {
+  if (inv.options.count("--yes") != 0) return true;
+  for (char& c : question) {
+    if (c == '\r') c = '\n';
+  }
+  const std::optional<bool> answer = console.AskYesNo(question);
+  if (!answer) {
+    throw Refusal{"This command asks a question first: answer it on a terminal, or give --yes"};
+  }
+  return *answer;
+}
+
+int RunDestroy(const Invocation& inv, Console& console, FileSystem& fs) {
+  const std::string path = EnterFolderOf(inv.operands.front(), fs);
+  if (!Confirmed(inv, console, kDestroyQuestionMenu + path + "?")) return exit_status::kRefused;
+  SystemClock clock;
+  RandomGenerator random;
+  ShredFile(fs, random, clock, path);
+  return exit_status::kSuccess;
+}
+
 int Dispatch(const Invocation& inv, Console& console, FileSystem& fs) {
   if (inv.command == "encrypt" || inv.command == "decrypt") return RunCipher(inv, console, fs);
+  if (inv.command == "destroy") return RunDestroy(inv, console, fs);
   if (inv.command == "pack") {
     static const std::set<std::string> kFormats = {"cab", "lha", "zip", "bh"};
     const auto it = inv.options.find("--format");

@@ -1,6 +1,7 @@
 #include "main_window/main_window.h"
 
 #include "password/file_routines.h"
+#include "password/shred_file.h"
 #include "platform/path.h"
 
 namespace talvor {
@@ -167,6 +168,23 @@ bool IsAvailable(Command command) {
       return FileRoutines::IsAvailable(operation::kEncryptTrap);
     case Command::kDecryptTrap:
       return FileRoutines::IsAvailable(operation::kDecryptTrap);
+    case Command::kEncryptOrm:
+      return FileRoutines::IsAvailable(operation::kEncryptOrm);
+    case Command::kDecryptOrm:
+      return FileRoutines::IsAvailable(operation::kDecryptOrm);
+    case Command::kEncryptBlowfish:
+      return FileRoutines::IsAvailable(operation::kEncryptBlowfish);
+    case Command::kDecryptBlowfish:
+      return FileRoutines::IsAvailable(operation::kDecryptBlowfish);
+    case Command::kEncryptRijndael:
+      return FileRoutines::IsAvailable(operation::kEncryptRijndael);
+    case Command::kDecryptRijndael:
+      return FileRoutines::IsAvailable(operation::kDecryptRijndael);
+    case Command::kEncryptRandom:
+      return FileRoutines::IsAvailable(operation::kEncryptRandom);
+    case Command::kDecryptRandom:
+      return FileRoutines::IsAvailable(operation::kDecryptRandom);
+    case Command::kDestroy:
     case Command::kQuit:
     case Command::kNone:
       return true;
@@ -175,8 +193,9 @@ bool IsAvailable(Command command) {
   }
 }
 
-TForm1::TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system)
-    : dialogs_(dialogs), fs_(fs), system_(system) {}
+TForm1::TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
+               Clock& clock)
+    : dialogs_(dialogs), fs_(fs), system_(system), random_(random), clock_(clock) {}
 
 std::string TForm1::PanelSelection() const {
   const std::optional<std::string> name = view_->FocusedSelectedFile();
@@ -362,11 +381,27 @@ void TForm1::RozpakowaniezbioruwformacieBlakHole1Click() {
   NotYetAvailable(Command::kExtractBh);
 }
 
+void TForm1::DestroySelected(const char* question) {
+  view_->SetBusyCursor(false);
+  const std::optional<std::string> path = SelectionCheck();
+  if (!path) return;
+  if (dialogs_.AskYesNo(question + *path + "?") != Answer::kYes) return;
+  // The normal cursor comes back however the command ends.
+  struct CursorRestore {
+    MainWindowView* view;
+    ~CursorRestore() { view->SetBusyCursor(false); }
+  } restore{view_};
+  ShredHooks hooks;
+  hooks.opened = [this] { view_->SetBusyCursor(true); };
+  ShredFile(fs_, random_, clock_, *path, hooks);
+  RefreshFileList();
+}
+
 void TForm1::SpeedButton7Click() {
-  NotYetAvailable(Command::kDestroy);
+  DestroySelected(kDestroyQuestionToolbar);
 }
 void TForm1::Zniszczeniezbioru1Click() {
-  NotYetAvailable(Command::kDestroy);
+  DestroySelected(kDestroyQuestionMenu);
 }
 void TForm1::SpeedButton8Click() {
   NotYetAvailable(Command::kErase);

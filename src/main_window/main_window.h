@@ -8,8 +8,10 @@
 #include "main_window/file_panel.h"
 #include "password/hand_over.h"
 #include "password/password_window.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/random_generator.h"
 #include "platform/system_info.h"
 
 namespace talvor {
@@ -107,7 +109,8 @@ struct MenuEntry {
 
 class TForm1 {
  public:
-  TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system);
+  TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
+         Clock& clock);
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
@@ -205,10 +208,14 @@ class TForm1 {
   // does nothing more.
   void NotYetAvailable(Command command);
   void ShowFolder(const std::string& folder);
+  // Destroy: the question, then ShredFile on the selected file.
+  void DestroySelected(const char* question);
 
   Dialogs& dialogs_;
   FileSystem& fs_;
   SystemInfo& system_;
+  RandomGenerator& random_;
+  Clock& clock_;
   MainWindowView* view_ = nullptr;
   TForm2* form2_ = nullptr;
   HandOver hand_over_;

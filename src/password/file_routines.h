@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file_system.h"
+#include "password/library_ciphers.h"
 
 namespace talvor {
 
 class FileRoutines {
  public:
-  explicit FileRoutines(FileSystem& fs) : fs_(fs) {}
+  FileRoutines(FileSystem& fs, RandomGenerator& random, Clock& clock)
+      : services_{fs, random, clock} {}
 
   // Whether this build carries the routine for an operation code.
   [[nodiscard]] static bool IsAvailable(std::uint8_t code) noexcept;
@@ -20,8 +21,10 @@ class FileRoutines {
   // page bytes); returns the path of the file it wrote. Failures are raised.
   std::string Run(std::uint8_t code, const std::string& path, std::string_view passphrase);
 
+  [[nodiscard]] RoutineServices& services() noexcept { return services_; }
+
  private:
-  FileSystem& fs_;
+  RoutineServices services_;
 };
 
 }  // namespace talvor

@@ -1,29 +1,11 @@
 #include "password/trap.h"
 
-#include <memory>
-
 #include "password/extension.h"
+#include "password/working_file.h"
 #include "platform/path.h"
 #include "platform/replacing_file.h"
 
 namespace talvor {
-
-namespace {
-
-constexpr std::size_t kChunk = 1 << 20;
-
-// Copies the rest of `in` to `out`, each byte combined with `mask`.
-void CopyMasked(File& in, File& out, std::uint8_t mask) {
-  const auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
-  for (;;) {
-    const std::size_t n = in.Read(buffer.get(), kChunk);
-    if (n == 0) break;
-    for (std::size_t i = 0; i < n; ++i) buffer[i] ^= mask;
-    out.Write(buffer.get(), n);
-  }
-}
-
-}  // namespace
 
 std::uint8_t TrapMask(std::string_view passphrase) {
   const std::size_t length = passphrase.size();
@@ -49,7 +31,7 @@ std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_vi
   const std::uint8_t mask = TrapMask(passphrase);
   out.file().WriteByte(static_cast<std::uint8_t>(CountDigit(ext.size())));
   out.file().Write(ext.data(), ext.size());
-  CopyMasked(in, out.file(), mask);
+  CopyBytes(in, out.file(), mask);
   in.Close();
   out.Commit();
   return out.target();
@@ -62,7 +44,7 @@ std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_vi
   std::string recorded(n, '\0');
   in.ReadExact(recorded.data(), n);
   ReplacingFile out(fs, ChangeFileExt(source, ExtensionFromRecord(recorded)));
-  CopyMasked(in, out.file(), mask);
+  CopyBytes(in, out.file(), mask);
   in.Close();
   out.Commit();
   return out.target();

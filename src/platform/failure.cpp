@@ -1,10 +1,17 @@
 #include "platform/failure.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace talvor {
 
-IoError::IoError(int code) : Failure(IoErrorText(code)), code_(code) {}
+IoError::IoError(int code, int system_error)
+    : Failure(IoErrorText(code)), code_(code), system_error_(system_error) {}
+
+std::string IoError::SystemText() const {
+  if (system_error_ == 0) return what();
+  return std::strerror(system_error_);
+}
 
 std::string IoErrorText(int code) {
   switch (code) {
@@ -66,6 +73,8 @@ int IoCodeFromErrno(int err) noexcept {
       return io_code::kBusy;
     case EIO:
       return io_code::kDeviceError;
+    case ELOOP:
+      return io_code::kCannotResolveLink;
     default:
       return err;
   }
@@ -76,7 +85,7 @@ void RaiseIoError(int code) {
 }
 
 void RaiseErrno(int err) {
-  throw IoError(IoCodeFromErrno(err));
+  throw IoError(IoCodeFromErrno(err), err);
 }
 
 std::string NotAnIntegerText(const std::string& text) {

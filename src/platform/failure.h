@@ -22,11 +22,17 @@ class RefusedInput : public Failure {
 // A file-layer failure with its numeric code ("File not found", "I/O error 32").
 class IoError : public Failure {
  public:
-  explicit IoError(int code);
+  // `system_error` is the platform's error number behind the code, 0 when
+  // there is none.
+  explicit IoError(int code, int system_error = 0);
   [[nodiscard]] int code() const noexcept { return code_; }
+  [[nodiscard]] int system_error() const noexcept { return system_error_; }
+  // The platform's own wording of the failure ("No such file or directory").
+  [[nodiscard]] std::string SystemText() const;
 
  private:
   int code_;
+  int system_error_;
 };
 
 // Codes of the file layer, as the run-time library numbers them.
@@ -47,6 +53,7 @@ inline constexpr int kDirectoryNotEmpty = 145;
 inline constexpr int kBusy = 170;
 inline constexpr int kAlreadyExists = 183;
 inline constexpr int kDeviceError = 1117;
+inline constexpr int kCannotResolveLink = 1921;
 }  // namespace io_code
 
 // The message of a file-layer code: "File not found", ..., "I/O error %d".

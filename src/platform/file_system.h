@@ -27,8 +27,10 @@ class FileSystem {
 
   // Opens an existing regular file for reading and writing, other programs
   // allowed to read and write it too. A read-only file is refused with "File
-  // access denied", also for the administrator.
-  [[nodiscard]] virtual File OpenExisting(const std::string& path) = 0;
+  // access denied", also for the administrator. With follow_links false, a
+  // symbolic link is refused with "I/O error 1921" (the name cannot be
+  // resolved to a file of its own).
+  [[nodiscard]] virtual File OpenExisting(const std::string& path, bool follow_links = true) = 0;
   // Opens an existing regular file for reading only.
   [[nodiscard]] virtual File OpenForReading(const std::string& path) = 0;
   // Creates a file, or empties an existing one.
@@ -59,7 +61,7 @@ class FileSystem {
 // The real file system of this machine.
 class PosixFileSystem final : public FileSystem {
  public:
-  File OpenExisting(const std::string& path) override;
+  File OpenExisting(const std::string& path, bool follow_links = true) override;
   File OpenForReading(const std::string& path) override;
   File Create(const std::string& path) override;
   File CreateTemporaryBeside(const std::string& beside, std::string* temp_path) override;

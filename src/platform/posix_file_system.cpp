@@ -76,8 +76,8 @@ unsigned DefaultFileMode() {
   return 0666U & ~static_cast<unsigned>(mask);
 }
 
-File PosixFileSystem::OpenExisting(const std::string& path) {
-  const int fd = OpenOrRaise(path, O_RDWR);
+File PosixFileSystem::OpenExisting(const std::string& path, bool follow_links) {
+  const int fd = OpenOrRaise(path, O_RDWR | (follow_links ? 0 : O_NOFOLLOW));
   RequireRegular(fd, true);
   return File(fd, path);
 }

@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     "notes.txt",
                     {"File extension must be *.trp"}},
-        TriggerCase{"DisabledButton", "SpeedButton18", false, nullptr, {}}),
+        TriggerCase{"DisabledButton", "SpeedButton2", false, nullptr, {}}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
 
 TEST_F(AppMainWindow, EncryptsAndDecryptsThroughThePasswordWindow) {

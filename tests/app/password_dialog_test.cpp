@@ -32,7 +32,9 @@ class AppPasswordDialog : public ::testing::Test {
 
   testing::RecordingDialogs dialogs_;
   PosixFileSystem fs_;
-  FileRoutines routines_{fs_};
+  RandomGenerator random_;
+  SystemClock clock_;
+  FileRoutines routines_{fs_, random_, clock_};
   HandOver hand_over_{operation::kDecryptTrap, "/data/report.trp", true};
   TForm2 form_;
   PasswordDialog dialog_;

@@ -1,0 +1,265 @@
+#include "cipher/block_modes.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#include "cipher/blowfish.h"
+#include "cipher/des.h"
+#include "cipher/rijndael.h"
+#include "cipher/secure_wipe.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr std::size_t kMaxBlock = 16;
+// Blocks move through a buffer of this many bytes; the bytes written are
+// exactly those of a block-at-a-time loop.
+constexpr std::size_t kChunk = 64 * 1024;
+
+void ReadOrFail(File& in, std::uint8_t* data, std::size_t n) {
+  if (in.Read(data, n) != n) throw ECipherException(kInvalidFileFormat);
+}
+
+// Chunks of whole blocks, at most `blocks_left` blocks.
+std::size_t ChunkBlocks(std::int64_t blocks_left, std::size_t block_size) {
+  return static_cast<std::size_t>(
+      std::min<std::int64_t>(blocks_left, static_cast<std::int64_t>(kChunk / block_size)));
+}
+
+std::size_t CheckedBlockSize(const BlockMode& mode) {
+  if (mode.block_size != 8 && mode.block_size != 16) {
+    throw std::logic_error("block size must be 8 or 16");
+  }
+  return mode.block_size == 8 ? 8 : 16;
+}
+
+}  // namespace
+
+void XorBytes(std::uint8_t* target, const std::uint8_t* source, std::size_t count) noexcept {
+  std::size_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    std::uint32_t t = 0;
+    std::uint32_t s = 0;
+    std::memcpy(&t, target + i, 4);
+    std::memcpy(&s, source + i, 4);
+    t ^= s;
+    std::memcpy(target + i, &t, 4);
+  }
+  for (; i < count; ++i) target[i] ^= source[i];
+}
+
+void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8_t* iv) {
+  const std::size_t b = CheckedBlockSize(mode);
+  const std::int64_t size = in.Size() - in.Position();
+  const std::int64_t n = size / static_cast<std::int64_t>(b);
+  const std::size_t r = static_cast<std::size_t>(size % static_cast<std::int64_t>(b));
+  std::uint8_t chain[kMaxBlock] = {};
+  if (mode.chained) {
+    std::memcpy(chain, iv, b);
+    mode.transform(mode.context, chain, 1);
+    out.Write(chain, b);
+  }
+  const auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
+  for (std::int64_t left = n; left > 0;) {
+    const std::size_t blocks = ChunkBlocks(left, b);
+    std::uint8_t* data = buffer.get();
+    ReadOrFail(in, data, blocks * b);
+    if (mode.chained) {
+      for (std::size_t i = 0; i < blocks; ++i) {
+        std::uint8_t* block = data + i * b;
+        XorBytes(block, chain, b);
+        mode.transform(mode.context, block, 1);
+        std::memcpy(chain, block, b);
+      }
+    } else {
+      mode.transform(mode.context, data, blocks);
+    }
+    out.Write(data, blocks * b);
+    left -= static_cast<std::int64_t>(blocks);
+  }
+  std::uint8_t last[kMaxBlock] = {};
+  ReadOrFail(in, last, r);
+  last[b - 1] = static_cast<std::uint8_t>(r);
+  if (mode.chained) XorBytes(last, chain, b);
+  mode.transform(mode.context, last, 1);
+  out.Write(last, b);
+  SecureWipe(buffer.get(), kChunk);
+}
+
+void DecipherStream(File& in, File& out, const BlockMode& mode) {
+  const std::size_t b = CheckedBlockSize(mode);
+  const std::int64_t size = in.Size() - in.Position();
+  std::int64_t n = size / static_cast<std::int64_t>(b);
+  std::uint8_t chain[kMaxBlock] = {};
+  if (mode.chained) {
+    // A short header is not reported by itself: the final block's read is.
+    (void)in.Read(chain, b);
+    n -= 1;
+  }
+  const auto buffer = std::make_unique<std::uint8_t[]>(2 * kChunk);
+  std::uint8_t* data = buffer.get();
+  std::uint8_t* kept = buffer.get() + kChunk;  // the enciphered blocks, for chaining
+  for (std::int64_t left = n - 1; left > 0;) {
+    const std::size_t blocks = ChunkBlocks(left, b);
+    ReadOrFail(in, data, blocks * b);
+    if (mode.chained) std::memcpy(kept, data, blocks * b);
+    mode.transform(mode.context, data, blocks);
+    if (mode.chained) {
+      XorBytes(data, chain, b);
+      if (blocks > 1) XorBytes(data + b, kept, (blocks - 1) * b);
+      std::memcpy(chain, kept + (blocks - 1) * b, b);
+    }
+    out.Write(data, blocks * b);
+    left -= static_cast<std::int64_t>(blocks);
+  }
+  std::uint8_t last[kMaxBlock] = {};
+  ReadOrFail(in, last, b);
+  mode.transform(mode.context, last, 1);
+  if (mode.chained) XorBytes(last, chain, b);
+  const std::size_t r = last[b - 1];
+  const bool padding_clear =
+      r < b && std::all_of(last + r, last + b - 1, [](std::uint8_t v) { return v == 0; });
+  if (!padding_clear) {
+    SecureWipe(buffer.get(), 2 * kChunk);
+    SecureWipe(last);
+    throw ECipherException(kWrongPasswordOrDamaged);
+  }
+  out.Write(last, r);
+  SecureWipe(buffer.get(), 2 * kChunk);
+  SecureWipe(last);
+}
+
+namespace {
+
+// The CBC header block's plain content comes from a fine clock: Blowfish
+// takes two 32-bit readings, Triple-DES the low bytes of successive readings.
+void BlowfishIv(Clock& clock, std::uint8_t iv[8]) {
+  for (int word = 0; word < 2; ++word) {
+    const auto t = static_cast<std::uint32_t>(clock.PerformanceCounter());
+    for (int k = 0; k < 4; ++k) iv[4 * word + k] = static_cast<std::uint8_t>(t >> (8 * k));
+  }
+}
+
+void TripleDesIv(Clock& clock, std::uint8_t iv[8]) {
+  for (int k = 0; k < 8; ++k) iv[k] = static_cast<std::uint8_t>(clock.PerformanceCounter());
+}
+
+void BlowfishEncipher(const void* context, std::uint8_t* blocks, std::size_t count) {
+  const auto& c = *static_cast<const BlowfishContext*>(context);
+  for (std::size_t i = 0; i < count; ++i) BlowfishBlock(c, blocks + 8 * i, true);
+}
+
+void BlowfishDecipher(const void* context, std::uint8_t* blocks, std::size_t count) {
+  const auto& c = *static_cast<const BlowfishContext*>(context);
+  for (std::size_t i = 0; i < count; ++i) BlowfishBlock(c, blocks + 8 * i, false);
+}
+
+void TripleDesTransform(const void* context, std::uint8_t* blocks, std::size_t count) {
+  const auto& c = *static_cast<const TripleDesContext*>(context);
+  for (std::size_t i = 0; i < count; ++i) TripleDesBlock(c, blocks + 8 * i);
+}
+
+void RijndaelTransform(const void* context, std::uint8_t* blocks, std::size_t count) {
+  RijndaelBlocks(*static_cast<const RijndaelContext*>(context), blocks, count);
+}
+
+void RunStream(File& in, File& out, const BlockMode& mode, bool encrypt, const std::uint8_t* iv) {
+  if (encrypt) {
+    EncipherStream(in, out, mode, iv);
+  } else {
+    DecipherStream(in, out, mode);
+  }
+}
+
+// Runs `stream` between a named input and a named output, closing the
+// output and then the input on every path.
+void RunFiles(FileSystem& fs, const std::string& input, const std::string& output,
+              const std::function<void(File&, File&)>& stream) {
+  File in = OpenCipherInput(fs, input);
+  File out = CreateCipherOutput(fs, output);
+  try {
+    stream(in, out);
+  } catch (...) {
+    out = File();
+    in = File();
+    throw;
+  }
+  out.Close();
+  in.Close();
+}
+
+}  // namespace
+
+void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt,
+                       Clock& clock) {
+  BlowfishContext context;
+  const WipeOnScopeExit wipe(context);
+  BlowfishInit(key, context);
+  std::uint8_t iv[8] = {};
+  if (encrypt) BlowfishIv(clock, iv);
+  const BlockMode mode{8, true, encrypt ? BlowfishEncipher : BlowfishDecipher, &context};
+  RunStream(in, out, mode, encrypt, iv);
+}
+
+void TripleDesStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt,
+                        Clock& clock) {
+  TripleDesContext context;
+  const WipeOnScopeExit wipe(context);
+  TripleDesInit(key, context, encrypt);
+  std::uint8_t iv[8] = {};
+  if (encrypt) {
+    // The header block is enciphered with the plain block operation.
+    TripleDesIv(clock, iv);
+  }
+  const BlockMode mode{8, true, TripleDesTransform, &context};
+  RunStream(in, out, mode, encrypt, iv);
+}
+
+void RijndaelStreamECB(File& in, File& out, const std::uint8_t* key, std::int32_t key_size,
+                       bool encrypt) {
+  RijndaelContext context;
+  const WipeOnScopeExit wipe(context);
+  RijndaelInit(key, key_size, context, encrypt);
+  const BlockMode mode{16, false, RijndaelTransform, &context};
+  RunStream(in, out, mode, encrypt, nullptr);
+}
+
+File OpenCipherInput(FileSystem& fs, const std::string& name) {
+  try {
+    return fs.OpenForReading(name);
+  } catch (const IoError& e) {
+    throw ECipherException("Cannot open file \"" + name + "\". " + e.SystemText());
+  }
+}
+
+File CreateCipherOutput(FileSystem& fs, const std::string& name) {
+  try {
+    return fs.Create(name);
+  } catch (const IoError& e) {
+    throw ECipherException("Cannot create file \"" + name + "\". " + e.SystemText());
+  }
+}
+
+void BlowfishFileCBC(FileSystem& fs, const std::string& input, const std::string& output,
+                     const std::uint8_t key[16], bool encrypt, Clock& clock) {
+  RunFiles(fs, input, output,
+           [&](File& in, File& out) { BlowfishStreamCBC(in, out, key, encrypt, clock); });
+}
+
+void TripleDesFileCBC(FileSystem& fs, const std::string& input, const std::string& output,
+                      const std::uint8_t key[16], bool encrypt, Clock& clock) {
+  RunFiles(fs, input, output,
+           [&](File& in, File& out) { TripleDesStreamCBC(in, out, key, encrypt, clock); });
+}
+
+void RijndaelFileECB(FileSystem& fs, const std::string& input, const std::string& output,
+                     const std::uint8_t* key, std::int32_t key_size, bool encrypt) {
+  RunFiles(fs, input, output,
+           [&](File& in, File& out) { RijndaelStreamECB(in, out, key, key_size, encrypt); });
+}
+
+}  // namespace talvor

@@ -1,0 +1,74 @@
+// How whole files become cipher blocks and back.
+//
+// Every enciphered stream ends with one extra block F whose last byte r tells
+// how many of its leading bytes are data (0..B-1); the bytes between are zero.
+// CBC methods (B = 8) start with a header block E(IV) that doubles as the
+// first chaining value; the ECB method (B = 16) has no header block.
+//
+//   CBC: E(IV) | C1 .. CN, Ci = E(Pi ^ Ci-1), C0 = E(IV) | E(F ^ CN)
+//   ECB: C1 .. CN, Ci = E(Pi) | E(F)
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+#include "platform/failure.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+
+namespace talvor {
+
+// A failure of the cipher library.
+class ECipherException : public Failure {
+ public:
+  using Failure::Failure;
+};
+
+inline constexpr char kInvalidFileFormat[] = "Invalid file format";
+// A final block that no correct key produces: its count is above B - 1, or a
+// padding byte is not zero.
+inline constexpr char kWrongPasswordOrDamaged[] = "Wrong password or damaged file";
+
+// One block cipher in one direction, as the framing sees it.
+struct BlockMode {
+  std::size_t block_size;  // B: 8 or 16
+  bool chained;            // CBC with a header block; otherwise ECB
+  // Transforms `count` consecutive blocks in place, each on its own.
+  void (*transform)(const void* context, std::uint8_t* blocks, std::size_t count);
+  const void* context;
+};
+
+// Enciphers the rest of `in` (from its position to its end) into `out`.
+// `iv`: B bytes, for chained modes only.
+void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8_t* iv);
+// Deciphers the rest of `in` into `out`. A trailing partial block is ignored.
+void DecipherStream(File& in, File& out, const BlockMode& mode);
+
+// XORs `count` bytes of `source` into `target`.
+void XorBytes(std::uint8_t* target, const std::uint8_t* source, std::size_t count) noexcept;
+
+// The three methods on open files. Keys are set up once per call and wiped
+// when it ends. The CBC methods take their IV from the clock.
+void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt, Clock& clock);
+void TripleDesStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt,
+                        Clock& clock);
+void RijndaelStreamECB(File& in, File& out, const std::uint8_t* key, std::int32_t key_size,
+                       bool encrypt);
+
+// The three methods on named files: the input is opened for reading, the
+// output created (an existing file is replaced). Failing to open or create
+// raises "Cannot open file "%s". %s" / "Cannot create file "%s". %s".
+void BlowfishFileCBC(FileSystem& fs, const std::string& input, const std::string& output,
+                     const std::uint8_t key[16], bool encrypt, Clock& clock);
+void TripleDesFileCBC(FileSystem& fs, const std::string& input, const std::string& output,
+                      const std::uint8_t key[16], bool encrypt, Clock& clock);
+void RijndaelFileECB(FileSystem& fs, const std::string& input, const std::string& output,
+                     const std::uint8_t* key, std::int32_t key_size, bool encrypt);
+
+// Opens a cipher input / creates a cipher output, with the messages above.
+[[nodiscard]] File OpenCipherInput(FileSystem& fs, const std::string& name);
+[[nodiscard]] File CreateCipherOutput(FileSystem& fs, const std::string& name);
+
+}  // namespace talvor

@@ -1,0 +1,105 @@
+#include "cipher/blowfish.h"
+
+#include "cipher/byte_order.h"
+
+#include <cstring>
+
+namespace talvor {
+namespace {
+
+std::uint32_t RoundFunction(const BlowfishContext& context, std::uint32_t x) noexcept {
+  const std::uint32_t a = context.S[0][x >> 24];
+  const std::uint32_t b = context.S[1][(x >> 16) & 0xFF];
+  const std::uint32_t c = context.S[2][(x >> 8) & 0xFF];
+  const std::uint32_t d = context.S[3][x & 0xFF];
+  return ((a + b) ^ c) + d;
+}
+
+// The rounds on a pair of words. The round function sees only the halves as
+// they were on entry, so each of FL and FR enters its half eight times; the
+// rounds are still carried out one by one as they are laid out.
+void Encipher(const BlowfishContext& context, std::uint32_t& left, std::uint32_t& right) noexcept {
+  const std::uint32_t fl = RoundFunction(context, left);
+  const std::uint32_t fr = RoundFunction(context, right);
+  std::uint32_t l = left ^ context.P[0];
+  std::uint32_t r = right;
+  for (int i = 1; i < 16; i += 2) {
+    r ^= context.P[i] ^ fl;
+    l ^= context.P[i + 1] ^ fr;
+  }
+  r ^= context.P[17];
+  left = l;
+  right = r;
+}
+
+void Decipher(const BlowfishContext& context, std::uint32_t& left, std::uint32_t& right) noexcept {
+  const std::uint32_t fl = RoundFunction(context, left);
+  const std::uint32_t fr = RoundFunction(context, right);
+  std::uint32_t l = left;
+  std::uint32_t r = right ^ context.P[17];
+  for (int i = 16; i > 0; i -= 2) {
+    l ^= context.P[i] ^ fr;
+    r ^= context.P[i - 1] ^ fl;
+  }
+  l ^= context.P[0];
+  left = l;
+  right = r;
+}
+
+}  // namespace
+
+void BlowfishInit(const std::uint8_t key[16], BlowfishContext& context) noexcept {
+  std::memcpy(context.P, kBlowfishInitialP, sizeof context.P);
+  std::memcpy(context.S, kBlowfishInitialS, sizeof context.S);
+
+  // Key bytes are taken cyclically, the first of each four most significant.
+  int k = 0;
+  for (int i = 0; i < 18; ++i) {
+    std::uint32_t word = 0;
+    for (int j = 0; j < 4; ++j) {
+      word = word << 8 | key[k];
+      k = (k + 1) % 16;
+    }
+    context.P[i] ^= word;
+  }
+
+  // Each encipherment uses the tables as they stand after the previous one.
+  std::uint32_t l = 0, r = 0;
+  for (int i = 0; i < 18; i += 2) {
+    Encipher(context, l, r);
+    context.P[i] = l;
+    context.P[i + 1] = r;
+  }
+  for (auto& box : context.S) {
+    for (int j = 0; j < 256; j += 2) {
+      Encipher(context, l, r);
+      box[j] = l;
+      box[j + 1] = r;
+    }
+  }
+}
+
+void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8], bool encrypt) noexcept {
+  std::uint32_t l = LoadLittleEndian(block);
+  std::uint32_t r = LoadLittleEndian(block + 4);
+  if (encrypt) {
+    Encipher(context, l, r);
+  } else {
+    Decipher(context, l, r);
+  }
+  StoreLittleEndian(l, block);
+  StoreLittleEndian(r, block + 4);
+}
+
+void BlowfishBlockCBC(const BlowfishContext& context, const std::uint8_t chain[8],
+                      std::uint8_t block[8], bool encrypt) noexcept {
+  if (encrypt) {
+    for (int i = 0; i < 8; ++i) block[i] ^= chain[i];
+    BlowfishBlock(context, block, true);
+  } else {
+    BlowfishBlock(context, block, false);
+    for (int i = 0; i < 8; ++i) block[i] ^= chain[i];
+  }
+}
+
+}  // namespace talvor

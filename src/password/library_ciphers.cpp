@@ -1,0 +1,124 @@
+#include "password/library_ciphers.h"
+
+#include <cstdint>
+
+#include "cipher/block_modes.h"
+#include "cipher/key_derivation.h"
+#include "cipher/secure_wipe.h"
+#include "password/extension.h"
+#include "password/shred_file.h"
+#include "password/working_file.h"
+#include "platform/path.h"
+#include "platform/replacing_file.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr std::int32_t kKeySize = 16;
+
+struct MethodTraits {
+  const char* extension;
+  std::uint8_t body_mask;
+};
+
+MethodTraits TraitsOf(LibraryMethod method) {
+  switch (method) {
+    case LibraryMethod::kOrm:
+      return {".orm", kBodyMask};
+    case LibraryMethod::kBlowfish:
+      return {".blf", 0};
+    case LibraryMethod::kRijndael:
+      return {".rnl", 0};
+  }
+  return {"", 0};
+}
+
+void RunStream(RoutineServices& services, LibraryMethod method, File& in, File& out,
+               const std::uint8_t key[kKeySize], bool encrypt) {
+  switch (method) {
+    case LibraryMethod::kOrm:
+      TripleDesStreamCBC(in, out, key, encrypt, services.clock);
+      return;
+    case LibraryMethod::kBlowfish:
+      BlowfishStreamCBC(in, out, key, encrypt, services.clock);
+      return;
+    case LibraryMethod::kRijndael:
+      RijndaelStreamECB(in, out, key, kKeySize, encrypt);
+      return;
+  }
+}
+
+// The library's file operation between two named files.
+void RunFiles(RoutineServices& services, LibraryMethod method, const std::string& input,
+              const std::string& output, const std::uint8_t key[kKeySize], bool encrypt) {
+  switch (method) {
+    case LibraryMethod::kOrm:
+      TripleDesFileCBC(services.fs, input, output, key, encrypt, services.clock);
+      return;
+    case LibraryMethod::kBlowfish:
+      BlowfishFileCBC(services.fs, input, output, key, encrypt, services.clock);
+      return;
+    case LibraryMethod::kRijndael:
+      RijndaelFileECB(services.fs, input, output, key, kKeySize, encrypt);
+      return;
+  }
+}
+
+}  // namespace
+
+std::string EncryptWithLibrary(RoutineServices& services, LibraryMethod method,
+                               const std::string& source, std::string_view passphrase) {
+  FileSystem& fs = services.fs;
+  const MethodTraits traits = TraitsOf(method);
+  const std::string extension = RecordedExtension(source, kMaxHeaderExtension);
+  RequireNoWorkingFile(fs);
+  const WorkingFileGuard guard(fs);
+
+  std::uint8_t cipher_key[kKeySize];
+  const WipeOnScopeExit wipe_key(cipher_key);
+  DeriveKeyFromPassphrase(cipher_key, kKeySize, passphrase);
+  RunFiles(services, method, source, kWorkingFileName, cipher_key, true);
+  SecureWipe(cipher_key);
+
+  ReplacingFile out(fs, ChangeFileExt(source, traits.extension));
+  File work = fs.OpenExisting(kWorkingFileName);
+  WriteExtensionHeader(out.file(), extension);
+  CopyBytes(work, out.file(), traits.body_mask);
+  work.Close();
+  out.Commit();
+  ShredFile(fs, services.random, services.clock, kWorkingFileName);
+  return out.target();
+}
+
+std::string DecryptWithLibrary(RoutineServices& services, LibraryMethod method,
+                               const std::string& source, std::string_view passphrase) {
+  FileSystem& fs = services.fs;
+  const MethodTraits traits = TraitsOf(method);
+  RequireNoWorkingFile(fs);
+  File in = fs.OpenExisting(source);
+  const std::string extension = ReadExtensionHeader(in);
+  const WorkingFileGuard guard(fs);
+  {
+    File work = fs.Create(kWorkingFileName);
+    CopyBytes(in, work, traits.body_mask);
+    work.Close();
+  }
+  in.Close();
+
+  ReplacingFile out(fs, ChangeFileExt(source, extension));
+  std::uint8_t cipher_key[kKeySize];
+  const WipeOnScopeExit wipe_key(cipher_key);
+  DeriveKeyFromPassphrase(cipher_key, kKeySize, passphrase);
+  {
+    File work = OpenCipherInput(fs, kWorkingFileName);
+    RunStream(services, method, work, out.file(), cipher_key, false);
+    work.Close();
+  }
+  SecureWipe(cipher_key);
+  out.Commit();
+  ShredFile(fs, services.random, services.clock, kWorkingFileName);
+  return out.target();
+}
+
+}  // namespace talvor
