@@ -117,6 +117,23 @@ TEST(RandomGeneratorTest, KnownSequence) {
   EXPECT_EQ(gen.state(), 0xF7F77BFCU);  // the step wraps modulo 2^32
 }
 
+TEST(RandomGeneratorTest, BulkStatesFollowTheSameSequence) {
+  for (const std::size_t count : {0, 1, 7, 8, 9, 16, 17, 1000}) {
+    RandomGenerator one;
+    RandomGenerator bulk;
+    one.set_state(0xDEADBEEF);
+    bulk.set_state(0xDEADBEEF);
+    std::vector<std::uint32_t> states(count);
+    bulk.NextStates(states.data(), count);
+    for (std::size_t i = 0; i < count; ++i) {
+      (void)one.Random(1);
+      ASSERT_EQ(states[i], one.state()) << count << " at " << i;
+    }
+    EXPECT_EQ(bulk.state(), one.state()) << count;
+    EXPECT_EQ(bulk.Random(77), one.Random(77));
+  }
+}
+
 TEST(RandomGeneratorTest, DrawsStayInRange) {
   RandomGenerator gen;
   gen.set_state(12345);

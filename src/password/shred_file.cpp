@@ -1,5 +1,7 @@
 #include "password/shred_file.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "platform/failure.h"
@@ -9,31 +11,31 @@ namespace talvor {
 
 namespace {
 
-constexpr std::size_t kChunk = 1 << 20;
+constexpr std::size_t kChunk = 256 * 1024;
 
-// Writes `total` bytes from offset 0, each made by `next`, then makes sure
-// they have reached the device.
-template <typename Next>
-void OverwritePass(File& file, std::int64_t total, std::uint8_t* buffer, Next next) {
+// One pass: `total` bytes from offset 0, made chunk by chunk by
+// `fill(buffer, states, first, n)`, then flushed to the device.
+template <typename Fill>
+void OverwritePass(File& file, std::int64_t total, std::uint8_t* buffer, Fill fill) {
   file.Seek(0);
   for (std::int64_t done = 0; done < total;) {
     const auto n = static_cast<std::size_t>(
         std::min<std::int64_t>(total - done, static_cast<std::int64_t>(kChunk)));
-    for (std::size_t i = 0; i < n; ++i) buffer[i] = next();
+    fill(buffer, done, n);
     file.Write(buffer, n);
     done += static_cast<std::int64_t>(n);
   }
   file.Sync();
 }
 
-// Random(range) for ranges beyond 32 bits: the same step, the same upper
-// half of the product.
-std::uint32_t WideRandom(RandomGenerator& random, std::int64_t range) {
-  if (range <= 0xFFFFFFFFLL) return random.Random(static_cast<std::uint32_t>(range));
-  (void)random.Random(0);
-  const auto product =
-      static_cast<unsigned __int128>(random.state()) * static_cast<unsigned __int128>(range);
-  return static_cast<std::uint32_t>(product >> 32);
+// Bytes Random(range) + offset, one draw per byte.
+void DrawBytes(RandomGenerator& random, std::uint32_t* states, std::uint8_t* out, std::size_t n,
+               std::uint32_t range, int offset) {
+  random.NextStates(states, n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto r = static_cast<std::uint32_t>((std::uint64_t{states[i]} * range) >> 32);
+    out[i] = static_cast<std::uint8_t>(static_cast<int>(r) + offset);
+  }
 }
 
 }  // namespace
@@ -56,33 +58,49 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
     if (hooks.pass_done) hooks.pass_done(pass);
   };
   const auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
+  const auto states = std::make_unique<std::uint32_t[]>(kChunk);
   std::uint8_t* b = buffer.get();
+  std::uint32_t* st = states.get();
+  const auto constant = [](std::uint8_t value) {
+    return [value](std::uint8_t* out, std::int64_t, std::size_t count) {
+      std::memset(out, value, count);
+    };
+  };
 
-  OverwritePass(file, n, b, [&] { return static_cast<std::uint8_t>(random.Random(77) + 1); });
+  OverwritePass(file, n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
+    DrawBytes(random, st, out, count, 77, 1);
+  });
   done(1);
-  OverwritePass(file, n, b, [] { return std::uint8_t{'?'}; });
+  OverwritePass(file, n, b, constant('?'));
   done(2);
-  OverwritePass(file, n, b, [] { return std::uint8_t{'1'}; });
+  OverwritePass(file, n, b, constant('1'));
   done(3);
-  OverwritePass(file, n, b, [] { return std::uint8_t{'2'}; });
+  OverwritePass(file, n, b, constant('2'));
   done(4);
-  {
-    // One 32-bit little-endian word per j = 1..N.
-    std::int64_t j = 0;
-    std::uint32_t word = 0;
-    int byte = 4;
-    OverwritePass(file, 4 * n, b, [&] {
-      if (byte == 4) {
-        word = WideRandom(random, ++j);
-        byte = 0;
-      }
-      return static_cast<std::uint8_t>(word >> (8 * byte++));
-    });
-  }
+  // The 32-bit little-endian value Random(j) for j = 1..N; chunks hold whole
+  // words.
+  OverwritePass(file, 4 * n, b, [&](std::uint8_t* out, std::int64_t at, std::size_t count) {
+    const std::size_t words = count / 4;
+    random.NextStates(st, words);
+    const std::int64_t first_j = at / 4 + 1;
+    for (std::size_t k = 0; k < words; ++k) {
+      const auto j = static_cast<std::uint64_t>(first_j) + k;
+      const auto v = static_cast<std::uint32_t>(
+          (static_cast<unsigned __int128>(st[k]) * j) >> 32);
+      out[4 * k] = static_cast<std::uint8_t>(v);
+      out[4 * k + 1] = static_cast<std::uint8_t>(v >> 8);
+      out[4 * k + 2] = static_cast<std::uint8_t>(v >> 16);
+      out[4 * k + 3] = static_cast<std::uint8_t>(v >> 24);
+    }
+  });
   done(5);
-  OverwritePass(file, 4 * n, b, [&] { return static_cast<std::uint8_t>(random.Random(33)); });
+  OverwritePass(file, 4 * n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
+    DrawBytes(random, st, out, count, 33, 0);
+  });
   done(6);
-  OverwritePass(file, 4 * n, b, [&] { return static_cast<std::uint8_t>(random.Random(11) - 1); });
+  OverwritePass(file, 4 * n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
+    DrawBytes(random, st, out, count, 11, -1);
+  });
   done(7);
   file.Seek(n / 2);
   file.Truncate();
