@@ -3,6 +3,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <deque>
 #include <sstream>
 
@@ -252,6 +253,46 @@ TEST_F(CliTest, DestroyAsksOrTakesYes) {
   EXPECT_EQ(Err(), "File not found.\n");
   ASSERT_EQ(::symlink("/etc/hostname", (dir_ / "link").c_str()), 0);
   EXPECT_EQ(Run({"destroy", "--yes", dir_ / "link"}), 2);
+}
+
+TEST_F(CliTest, PackListUnpackLha) {
+  std::string text;
+  for (int i = 0; i < 400; ++i) text += "line " + std::to_string(i % 17) + " of some text\n";
+  WriteFile(dir_ / "notes.txt", text);
+  ASSERT_EQ(Run({"pack", "--format", "lha", dir_ / "notes.txt"}), 0) << Err();
+  EXPECT_EQ(Out(), dir_ / "notes.lha\n");
+  ASSERT_EQ(Run({"list", dir_ / "notes.lha"}), 0) << Err();
+  EXPECT_EQ(Out().substr(0, 5), "-lh6-");
+  EXPECT_NE(Out().find(" notes.txt\n"), std::string::npos);
+  ASSERT_EQ(Run({"unpack", "--to", dir_ / "out/deeper", dir_ / "notes.lha"}), 0) << Err();
+  EXPECT_EQ(ReadFile(dir_ / "out/deeper/notes.txt"), text);
+  // Into the archive's own folder by default, replacing what is there.
+  WriteFile(dir_ / "notes.txt", "changed");
+  ASSERT_EQ(Run({"unpack", dir_ / "notes.lha"}), 0) << Err();
+  EXPECT_EQ(ReadFile(dir_ / "notes.txt"), text);
+}
+
+TEST_F(CliTest, PackAsksBeforeReplacingAnArchive) {
+  WriteFile(dir_ / "a.txt", "new content");
+  WriteFile(dir_ / "a.lha", "an old archive the user keeps");
+  EXPECT_EQ(Run({"pack", "--format", "lha", dir_ / "a.txt"}), 2);
+  EXPECT_EQ(ReadFile(dir_ / "a.lha"), "an old archive the user keeps");
+  ASSERT_EQ(Run({"pack", "--format", "lha", "--yes", dir_ / "a.txt"}), 0) << Err();
+  ASSERT_EQ(Run({"list", dir_ / "a.lha"}), 0);
+  const std::string listing = Out();
+  EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 1);  // the old entries are gone
+  // A file that is itself an .lha is not packed over itself.
+  EXPECT_EQ(Run({"pack", "--format", "lha", "--yes", dir_ / "a.lha"}), 2);
+}
+
+TEST_F(CliTest, ArchiveErrorsAreReportedWithCodes) {
+  WriteFile(dir_ / "bad.lzh", std::string("\x05\x00-lh0-", 7) + std::string(30, '\0'));
+  EXPECT_EQ(Run({"list", dir_ / "bad.lzh"}), 1);
+  EXPECT_EQ(Err().substr(0, 28), "Error 25114: Bad file header");
+  EXPECT_EQ(Run({"unpack", dir_ / "bad.lzh"}), 1);
+  EXPECT_EQ(Run({"unpack", dir_ / "bad.rar"}), 1);  // missing: "File not found"
+  WriteFile(dir_ / "x.rar", "x");
+  EXPECT_EQ(Run({"unpack", dir_ / "x.rar"}), 2);
 }
 
 TEST_F(CliTest, HelpAndVersion) {

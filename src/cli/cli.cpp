@@ -1,6 +1,7 @@
 #include "cli/cli.h"
 
 #include <array>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -8,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "archive/archive_kinds.h"
 #include "password/file_routines.h"
 #include "password/hand_over.h"
 #include "password/passphrase.h"
@@ -293,18 +295,140 @@ int RunDestroy(const Invocation& inv, Console& console, FileSystem& fs) {
   return exit_status::kSuccess;
 }
 
+// Prints the engine's error events; remembers that there were some.
+class ErrorPrinter {
+ public:
+  explicit ErrorPrinter(Console& console) : console_(console) {}
+  void Attach(TZipCommon& component) {
+    component.OnError = [this](const ArchiveError& e) {
+      ++count_;
+      console_.err() << "Error " << e.code << ": " << ArchiveErrorText(e.code);
+      if (!e.file.empty()) console_.err() << ": " << e.file;
+      if (!e.extra.empty()) console_.err() << " (" << e.extra << ")";
+      console_.err() << '\n';
+    };
+  }
+  [[nodiscard]] int count() const { return count_; }
+
+ private:
+  Console& console_;
+  int count_ = 0;
+};
+
+int RunPack(const Invocation& inv, Console& console, FileSystem& fs) {
+  const auto it = inv.options.find("--format");
+  if (it == inv.options.end()) throw UsageError{"pack needs --format cab|lha|zip|bh"};
+  const std::optional<ArchiveKindInfo> kind = ArchiveKindByName(it->second);
+  if (!kind) throw UsageError{"unknown format \"" + it->second + "\" (cab, lha, zip or bh)"};
+  if (!CanWrite(kind->kind)) {
+    throw Refusal{std::string("Packing into the format ") + kind->name +
+                  " is not available in this version"};
+  }
+  const std::string source = EnterFolderOf(inv.operands.front(), fs);
+  const std::string target = ChangeFileExt(source, kind->extension);
+  if (target == source) {
+    throw Refusal{"The archive would take the place of the file itself: \"" + source +
+                  "\" already has the extension " + kind->extension};
+  }
+  if (fs.Stat(target).exists &&
+      !Confirmed(inv, console,
+                 "File : " + target + " already exists. Do you want to overwrite this file?")) {
+    return exit_status::kRefused;
+  }
+  std::unique_ptr<TCustomCClass> writer = MakeWriter(kind->kind, fs);
+  ErrorPrinter errors(console);
+  errors.Attach(*writer);
+  const int packed = PackNewArchive(*writer, fs, source, target);
+  if (packed > 0) console.out() << target << '\n';
+  return packed > 0 && errors.count() == 0 ? exit_status::kSuccess : exit_status::kFailed;
+}
+
+// The reader for an archive: by its extension, else by its content.
+std::unique_ptr<TCustomDClass> ReaderFor(const std::string& path, FileSystem& fs) {
+  const std::optional<ArchiveKindInfo> kind = ArchiveKindOfFile(path);
+  if (!kind) {
+    throw Refusal{"File extension must be *.cab, *.lha, *.lzh, *.zip or *.bh"};
+  }
+  if (!CanRead(kind->kind)) {
+    throw Refusal{std::string("Reading the format ") + kind->name +
+                  " is not available in this version"};
+  }
+  return MakeReader(kind->kind, fs);
+}
+
+std::string ArchivePath(const std::string& operand, FileSystem& fs) {
+  const std::string full = AbsolutePath(operand, fs.CurrentDirectory());
+  const FileInfo info = fs.Stat(full);
+  if (!info.exists) RaiseIoError(io_code::kFileNotFound);
+  if (info.is_directory) throw Refusal{"\"" + operand + "\" is a folder, not an archive"};
+  return full;
+}
+
+int RunUnpack(const Invocation& inv, Console& console, FileSystem& fs) {
+  const std::string archive = ArchivePath(inv.operands.front(), fs);
+  std::unique_ptr<TCustomDClass> reader = ReaderFor(archive, fs);
+  std::string folder = ExtractFileDir(archive);
+  if (const auto it = inv.options.find("--to"); it != inv.options.end()) {
+    folder = AbsolutePath(it->second, fs.CurrentDirectory());
+    // The folder chain is made as needed.
+    std::string step;
+    for (std::size_t at = 1; at != std::string::npos;) {
+      at = folder.find('/', at + 1);
+      step = folder.substr(0, at);
+      if (!fs.Stat(step).exists) fs.CreateDirectory(step);
+    }
+    if (!fs.Stat(folder).is_directory) throw Refusal{"\"" + it->second + "\" is not a folder"};
+  }
+  ErrorPrinter errors(console);
+  errors.Attach(*reader);
+  reader->SetArchiveFile(archive);
+  reader->FileSpec = {"*.*"};
+  reader->SetExtractDir(folder);
+  const int count = reader->Extract();
+  (void)count;
+  return errors.count() == 0 ? exit_status::kSuccess : exit_status::kFailed;
+}
+
+std::string FormatDosTime(std::uint32_t stamp) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", 1980 + ((stamp >> 25) & 0x7F),
+                (stamp >> 21) & 0x0F, (stamp >> 16) & 0x1F, (stamp >> 11) & 0x1F,
+                (stamp >> 5) & 0x3F, (stamp & 0x1F) * 2);
+  return text;
+}
+
+// A stored name as it may be shown on a terminal: control characters,
+// which a terminal would obey, become "?".
+std::string Printable(std::string name) {
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return name;
+}
+
+int RunList(const Invocation& inv, Console& console, FileSystem& fs) {
+  const std::string archive = ArchivePath(inv.operands.front(), fs);
+  std::unique_ptr<TCustomDClass> reader = ReaderFor(archive, fs);
+  ErrorPrinter errors(console);
+  errors.Attach(*reader);
+  reader->SetArchiveFile(archive);
+  reader->List([&](const ArchiveEntry& e) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-7s %12llu %12llu  %s  %0*X  ", e.method.c_str(),
+                  static_cast<unsigned long long>(e.original_size),
+                  static_cast<unsigned long long>(e.packed_size), FormatDosTime(e.dos_time).c_str(),
+                  e.crc_bits / 4, static_cast<unsigned>(e.crc));
+    console.out() << line << Printable(e.name) << (e.is_folder ? "/" : "") << '\n';
+  });
+  return errors.count() == 0 ? exit_status::kSuccess : exit_status::kFailed;
+}
+
 int Dispatch(const Invocation& inv, Console& console, FileSystem& fs) {
   if (inv.command == "encrypt" || inv.command == "decrypt") return RunCipher(inv, console, fs);
   if (inv.command == "destroy") return RunDestroy(inv, console, fs);
-  if (inv.command == "pack") {
-    static const std::set<std::string> kFormats = {"cab", "lha", "zip", "bh"};
-    const auto it = inv.options.find("--format");
-    if (it == inv.options.end()) throw UsageError{"pack needs --format cab|lha|zip|bh"};
-    if (kFormats.count(it->second) == 0) {
-      throw UsageError{"unknown format \"" + it->second + "\" (cab, lha, zip or bh)"};
-    }
-  }
-  throw Refusal{"The command " + inv.command + " is not available in this version"};
+  if (inv.command == "pack") return RunPack(inv, console, fs);
+  if (inv.command == "unpack") return RunUnpack(inv, console, fs);
+  return RunList(inv, console, fs);
 }
 
 }  // namespace

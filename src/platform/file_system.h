@@ -52,6 +52,9 @@ class FileSystem {
 
   [[nodiscard]] virtual FileInfo Stat(const std::string& path) = 0;
   virtual void SetLastWriteTime(const std::string& path, std::time_t when) = 0;
+  // Takes away (or gives back) the permission to write, as the read-only
+  // attribute does.
+  virtual void SetReadOnly(const std::string& path, bool read_only) = 0;
 
   // Names (not paths) of the files / sub-folders of a folder, sorted.
   [[nodiscard]] virtual std::vector<std::string> ListFiles(const std::string& folder) = 0;
@@ -73,6 +76,7 @@ class PosixFileSystem final : public FileSystem {
   void SetCurrentDirectory(const std::string& path) override;
   FileInfo Stat(const std::string& path) override;
   void SetLastWriteTime(const std::string& path, std::time_t when) override;
+  void SetReadOnly(const std::string& path, bool read_only) override;
   std::vector<std::string> ListFiles(const std::string& folder) override;
   std::vector<std::string> ListDirectories(const std::string& folder) override;
 };

@@ -181,6 +181,14 @@ void PosixFileSystem::SetLastWriteTime(const std::string& path, std::time_t when
   if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) RaiseErrno(errno);
 }
 
+void PosixFileSystem::SetReadOnly(const std::string& path, bool read_only) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) RaiseErrno(errno);
+  const mode_t mode = read_only ? (st.st_mode & ~kAnyWrite)
+                                : (st.st_mode | (static_cast<mode_t>(DefaultFileMode()) & kAnyWrite));
+  if (::chmod(path.c_str(), mode & 07777) != 0) RaiseErrno(errno);
+}
+
 std::vector<std::string> PosixFileSystem::ListFiles(const std::string& folder) {
   return ListEntries(folder, [](const struct stat& st) { return !S_ISDIR(st.st_mode); });
 }

@@ -1,0 +1,83 @@
+#include "archive/archive_kinds.h"
+
+#include <array>
+#include <cctype>
+
+#include "archive/lha_archive.h"
+#include "platform/path.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr std::array<ArchiveKindInfo, 4> kKinds = {{
+    {ArchiveKind::kCab, "cab", ".cab"},
+    {ArchiveKind::kLha, "lha", ".lha"},
+    {ArchiveKind::kZip, "zip", ".zip"},
+    {ArchiveKind::kBh, "bh", ".bh"},
+}};
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+std::optional<ArchiveKindInfo> ArchiveKindByName(const std::string& name) {
+  for (const ArchiveKindInfo& k : kKinds) {
+    if (name == k.name) return k;
+  }
+  return std::nullopt;
+}
+
+std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path) {
+  const std::string ext = Lower(ExtractFileExt(path));
+  if (ext == ".lzh") return kKinds[1];
+  for (const ArchiveKindInfo& k : kKinds) {
+    if (ext == k.extension) return k;
+  }
+  return std::nullopt;
+}
+
+bool CanWrite(ArchiveKind kind) {
+  return kind == ArchiveKind::kLha;
+}
+bool CanRead(ArchiveKind kind) {
+  return kind == ArchiveKind::kLha;
+}
+
+std::unique_ptr<TCustomCClass> MakeWriter(ArchiveKind kind, FileSystem& fs) {
+  std::unique_ptr<TCustomCClass> writer;
+  if (kind == ArchiveKind::kLha) writer = std::make_unique<TLha>(fs);
+  if (writer) writer->RecurseDirs = false;
+  return writer;
+}
+
+std::unique_ptr<TCustomDClass> MakeReader(ArchiveKind kind, FileSystem& fs) {
+  if (kind == ArchiveKind::kLha) return std::make_unique<TUnLha>(fs);
+  return nullptr;
+}
+
+int PackNewArchive(TCustomCClass& writer, FileSystem& fs, const std::string& source,
+                   const std::string& target) {
+  std::string aside;
+  if (fs.Stat(target).exists) {
+    File placeholder = fs.CreateTemporaryBeside(target, &aside);
+    placeholder.Close();
+    fs.Replace(target, aside);
+  }
+  writer.SetArchiveFile(target);
+  writer.FileSpec = {source};
+  const int packed = writer.Compress();
+  if (!aside.empty()) {
+    if (packed > 0) {
+      fs.Delete(aside);
+    } else {
+      fs.Replace(aside, target);
+    }
+  }
+  return packed;
+}
+
+}  // namespace talvor

@@ -1,0 +1,119 @@
+#include "archive/file_scan.h"
+
+#include <cctype>
+
+#include "platform/path.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr int kMaxDepth = 64;
+
+char Fold(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+bool Match(const char* name, const char* mask) {
+  // Iterative wildcard match with one backtracking point.
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*name != '\0') {
+    if (*mask == '*') {
+      star = mask++;
+      resume = name;
+    } else if (*mask == '?' || (*mask != '\0' && Fold(*mask) == Fold(*name))) {
+      ++mask;
+      ++name;
+    } else if (star != nullptr) {
+      mask = star + 1;
+      name = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*mask == '*') ++mask;
+  return *mask == '\0';
+}
+
+}  // namespace
+
+std::uint8_t DosAttributes(const std::string& name, const FileInfo& info) {
+  std::uint8_t attrs = 0x20;
+  if (info.read_only) attrs |= 0x01;
+  if (!name.empty() && name.front() == '.') attrs |= 0x02;
+  if (info.is_directory) attrs = static_cast<std::uint8_t>((attrs & ~0x20) | 0x10);
+  return attrs;
+}
+
+FileAttrSet AttributesOf(std::uint8_t dos) {
+  FileAttrSet set;
+  if ((dos & 0x01) != 0) set.Add(FileAttr::fsReadOnly);
+  if ((dos & 0x02) != 0) set.Add(FileAttr::fsHidden);
+  if ((dos & 0x04) != 0) set.Add(FileAttr::fsSysFile);
+  if ((dos & 0x08) != 0) set.Add(FileAttr::fsVolumeID);
+  if ((dos & 0x10) != 0) set.Add(FileAttr::fsDirectory);
+  if ((dos & 0x20) != 0) set.Add(FileAttr::fsArchive);
+  if ((dos & 0x3F) == 0) set.Add(FileAttr::fsZeroAttr);
+  return set;
+}
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+  if (mask == "*.*" || mask == "*") return true;
+  return Match(name.c_str(), mask.c_str());
+}
+
+bool TqelFileScan::Accepts(std::uint8_t dos) const {
+  const FileAttrSet has = AttributesOf(dos);
+  if (has.Intersects(reject_)) return false;
+  // No attribute, or only the normal one, counts as the zero attribute.
+  if ((dos & 0x27) == 0 && accept_.Has(FileAttr::fsZeroAttr)) return true;
+  return has.Intersects(accept_);
+}
+
+std::vector<ScannedFile> TqelFileScan::Scan(const std::string& spec) const {
+  std::vector<ScannedFile> out;
+  std::string folder = ExtractFileDir(spec);
+  if (folder.empty()) folder = fs_.CurrentDirectory();
+  const std::string mask = ExtractFileName(spec);
+  if (mask.empty()) return out;
+  ScanFolder(folder, "", mask, out, 0);
+  return out;
+}
+
+void TqelFileScan::ScanFolder(const std::string& root, const std::string& below,
+                              const std::string& mask, std::vector<ScannedFile>& out,
+                              int depth) const {
+  const std::string folder = below.empty() ? root : JoinPath(root, below);
+  std::vector<std::string> names;
+  try {
+    names = fs_.ListFiles(folder);
+  } catch (...) {
+    return;  // a folder that cannot be read holds nothing to pack
+  }
+  for (const std::string& name : names) {
+    if (!MatchesMask(name, mask)) continue;
+    bool excluded = false;
+    for (const std::string& ex : exclude_) excluded = excluded || MatchesMask(name, ex);
+    if (excluded) continue;
+    const std::string path = JoinPath(folder, name);
+    const FileInfo info = fs_.Stat(path);
+    if (!info.exists || !info.is_regular) continue;
+    const std::uint8_t dos = DosAttributes(name, info);
+    if (!Accepts(dos)) continue;
+    out.push_back({path, below.empty() ? name : JoinPath(below, name), info, dos});
+  }
+  if (!recurse_ || depth >= kMaxDepth) return;
+  std::vector<std::string> subfolders;
+  try {
+    subfolders = fs_.ListDirectories(folder);
+  } catch (...) {
+    return;
+  }
+  for (const std::string& sub : subfolders) {
+    if (fs_.Stat(JoinPath(folder, sub)).is_symlink) continue;
+    ScanFolder(root, below.empty() ? sub : JoinPath(below, sub), mask, out, depth + 1);
+  }
+}
+
+}  // namespace talvor
