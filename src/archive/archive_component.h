@@ -129,12 +129,14 @@ class TZipCommon {
   [[nodiscard]] const std::string& ArchiveFile() const noexcept { return archive_file_; }
   [[nodiscard]] bool Busy() const noexcept { return busy_; }
 
+  // Stored names in the archive's code page and back (a character the code
+  // page cannot hold is stored as "_").
+  [[nodiscard]] std::string ToStoredName(const std::string& name) const;
+  [[nodiscard]] std::string FromStoredName(const std::string& stored) const;
+
  protected:
   void ReportError(int code, const std::string& file, const std::string& extra = {});
   void ProcessMessages();
-  // Stored names in the archive's code page and back.
-  [[nodiscard]] std::string ToStoredName(const std::string& name) const;
-  [[nodiscard]] std::string FromStoredName(const std::string& stored) const;
 
   // Marks the component busy for one operation.
   class BusyScope {

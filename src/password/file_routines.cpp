@@ -7,7 +7,7 @@
 namespace talvor {
 
 bool FileRoutines::IsAvailable(std::uint8_t code) noexcept {
-  return code >= operation::kEncryptTrap && code <= operation::kDecryptRijndael;
+  return code >= operation::kEncryptTrap && code <= operation::kDecryptRandom;
 }
 
 std::string FileRoutines::Run(std::uint8_t code, const std::string& path,
@@ -29,6 +29,10 @@ std::string FileRoutines::Run(std::uint8_t code, const std::string& path,
       return EncryptRnl(services_, path, passphrase);
     case operation::kDecryptRijndael:
       return DecryptRnl(services_, path, passphrase);
+    case operation::kEncryptRandom:
+      return random_protection_.EncryptErh(path, passphrase);
+    case operation::kDecryptRandom:
+      return random_protection_.DecryptErh(path, passphrase);
     default:
       throw Failure("This method is not available in this version");
   }

@@ -85,8 +85,7 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
     const std::int64_t first_j = at / 4 + 1;
     for (std::size_t k = 0; k < words; ++k) {
       const auto j = static_cast<std::uint64_t>(first_j) + k;
-      const auto v = static_cast<std::uint32_t>(
-          (static_cast<unsigned __int128>(st[k]) * j) >> 32);
+      const auto v = static_cast<std::uint32_t>((static_cast<unsigned __int128>(st[k]) * j) >> 32);
       out[4 * k] = static_cast<std::uint8_t>(v);
       out[4 * k + 1] = static_cast<std::uint8_t>(v >> 8);
       out[4 * k + 2] = static_cast<std::uint8_t>(v >> 16);

@@ -40,6 +40,12 @@ class FileSystem {
   [[nodiscard]] virtual File CreateTemporaryBeside(const std::string& beside,
                                                    std::string* temp_path) = 0;
 
+  // Creates a new, empty folder with a unique name in the folder of
+  // `beside`, readable by the owner only; returns its path.
+  [[nodiscard]] virtual std::string CreateTemporaryFolderBeside(const std::string& beside) = 0;
+  // Removes an empty folder.
+  virtual void RemoveDirectory(const std::string& path) = 0;
+
   virtual void Delete(const std::string& path) = 0;
   // Renames; fails with "I/O error 183" when `to` exists.
   virtual void Move(const std::string& from, const std::string& to) = 0;
@@ -68,6 +74,8 @@ class PosixFileSystem final : public FileSystem {
   File OpenForReading(const std::string& path) override;
   File Create(const std::string& path) override;
   File CreateTemporaryBeside(const std::string& beside, std::string* temp_path) override;
+  std::string CreateTemporaryFolderBeside(const std::string& beside) override;
+  void RemoveDirectory(const std::string& path) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;
   void Replace(const std::string& from, const std::string& to) override;

@@ -115,6 +115,20 @@ File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::stri
   return File(fd, *temp_path);
 }
 
+std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& beside) {
+  std::string folder = ExtractFileDir(beside);
+  if (folder.empty()) folder.push_back('.');
+  std::string pattern = IncludeTrailingSeparator(folder) + ".talvor-work-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno);
+  return std::string(buffer.begin(), buffer.end() - 1);
+}
+
+void PosixFileSystem::RemoveDirectory(const std::string& path) {
+  if (::rmdir(path.c_str()) != 0) RaiseErrno(errno);
+}
+
 void PosixFileSystem::Delete(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) RaiseIoError(io_code::kAccessDenied);
@@ -184,8 +198,9 @@ void PosixFileSystem::SetLastWriteTime(const std::string& path, std::time_t when
 void PosixFileSystem::SetReadOnly(const std::string& path, bool read_only) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) RaiseErrno(errno);
-  const mode_t mode = read_only ? (st.st_mode & ~kAnyWrite)
-                                : (st.st_mode | (static_cast<mode_t>(DefaultFileMode()) & kAnyWrite));
+  const mode_t mode = read_only
+                          ? (st.st_mode & ~kAnyWrite)
+                          : (st.st_mode | (static_cast<mode_t>(DefaultFileMode()) & kAnyWrite));
   if (::chmod(path.c_str(), mode & 07777) != 0) RaiseErrno(errno);
 }
 

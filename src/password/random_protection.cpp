@@ -1,0 +1,225 @@
+#include "password/random_protection.h"
+
+#include <vector>
+
+#include "cipher/block_modes.h"
+#include "cipher/key_derivation.h"
+#include "cipher/secure_wipe.h"
+#include "password/extension.h"
+#include "password/passphrase.h"
+#include "password/shred_file.h"
+#include "password/working_file.h"
+#include "platform/failure.h"
+#include "platform/path.h"
+#include "platform/replacing_file.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr std::int32_t kKeySize = 16;
+
+// A folder beside the source that belongs to this command alone: the
+// intermediates (the Rijndael stream, the .xxr file, the .lha archive) live
+// there under the names the format needs, so they can never meet a user's
+// files. It goes, with whatever it holds, when the command ends.
+class WorkFolder {
+ public:
+  WorkFolder(FileSystem& fs, const std::string& beside)
+      : fs_(fs), path_(fs.CreateTemporaryFolderBeside(beside)) {}
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+  ~WorkFolder() {
+    try {
+      for (const std::string& name : fs_.ListFiles(path_)) fs_.Delete(JoinPath(path_, name));
+      fs_.RemoveDirectory(path_);
+    } catch (...) {  // NOLINT(bugprone-empty-catch): the command's own outcome stands
+    }
+  }
+  [[nodiscard]] std::string operator/(const std::string& name) const {
+    return JoinPath(path_, name);
+  }
+  [[nodiscard]] const std::string& path() const { return path_; }
+
+ private:
+  FileSystem& fs_;
+  std::string path_;
+};
+
+// The first error an archive component reports during one operation.
+class FirstError {
+ public:
+  explicit FirstError(TZipCommon& component) : component_(component) {
+    component_.OnError = [this](const ArchiveError& e) {
+      if (text_.empty()) text_ = ArchiveErrorText(e.code) + (e.extra.empty() ? "" : ": " + e.extra);
+    };
+  }
+  FirstError(const FirstError&) = delete;
+  FirstError& operator=(const FirstError&) = delete;
+  ~FirstError() { component_.OnError = nullptr; }
+  [[nodiscard]] const std::string& text() const { return text_; }
+
+ private:
+  TZipCommon& component_;
+  std::string text_;
+};
+
+void CopyMaskedFile(FileSystem& fs, const std::string& from, File& to, std::uint8_t mask) {
+  File in = fs.OpenExisting(from);
+  CopyBytes(in, to, mask);
+  in.Close();
+}
+
+}  // namespace
+
+int PickProtectionChoice(RandomGenerator& random, Clock& clock) {
+  bool started = false;
+  std::uint32_t last_start = 0;
+  for (;;) {
+    random.Randomize(clock);
+    // A clock that has not moved would give the same draws again.
+    if (started && random.state() == last_start) random.set_state(last_start + 0x9E3779B9U);
+    started = true;
+    last_start = random.state();
+    const std::uint32_t m = random.Random(37);
+    const std::uint32_t r = random.Random(m + 3);
+    if (r >= 1 && r <= 5) return static_cast<int>(r);
+  }
+}
+
+std::string EffectivePassphrase(int choice, std::string_view p) {
+  const std::string pass(p);
+  switch (choice) {
+    case 1:
+      return "bqty81m" + pass;
+    case 2:
+      return "lumkddd3316" + pass;
+    case 3:
+      return pass + "82hjotnc5yyfre";
+    case 4:
+      return "77712gjkPPWW" + pass + "hhh29";
+    case 5:
+      return "t442" + pass;
+    default:
+      return pass;
+  }
+}
+
+RandomProtection::RandomProtection(RoutineServices& services)
+    : Lha1(services.fs), UnLha1(services.fs), services_(services) {
+  Lha1.SetDefaultExt(".lha");
+  Lha1.SetCompressMethod(TCompressMethod::cmFrozen6);
+}
+
+std::string RandomProtection::EncryptErh(const std::string& source, std::string_view passphrase) {
+  const int choice = PickProtectionChoice(services_.random, services_.clock);
+  std::string effective = EffectivePassphrase(choice, passphrase);
+  try {
+    std::string result = BuildErh(source, effective, choice);
+    Wipe(effective);
+    return result;
+  } catch (...) {
+    Wipe(effective);
+    throw;
+  }
+}
+
+std::string RandomProtection::BuildErh(const std::string& source, std::string_view effective,
+                                       int choice) {
+  FileSystem& fs = services_.fs;
+  const std::string extension = RecordedExtension(source, kMaxHeaderExtension);
+  if (!fs.Stat(source).exists) RaiseIoError(io_code::kFileNotFound);
+  const WorkFolder work(fs, source);
+  const std::string base = ExtractFileName(ChangeFileExt(source, ""));
+  const std::string stream = work / kWorkingFileName;
+  const std::string xxr = work / (base + ".xxr");
+  const std::string lha = work / (base + ".lha");
+
+  std::uint8_t cipher_key[kKeySize];
+  const WipeOnScopeExit wipe_key(cipher_key);
+  DeriveKeyFromPassphrase(cipher_key, kKeySize, effective);
+  RijndaelFileECB(fs, source, stream, cipher_key, kKeySize, true);
+  SecureWipe(cipher_key);
+  {
+    File out = fs.Create(xxr);
+    out.WriteByte(static_cast<std::uint8_t>('0' + choice));
+    WriteExtensionHeader(out, extension);
+    CopyMaskedFile(fs, stream, out, 0);
+    out.Close();
+  }
+  ShredFile(fs, services_.random, services_.clock, stream);
+
+  {
+    const FirstError error(Lha1);
+    Lha1.SetArchiveFile(lha);
+    Lha1.FileSpec = {xxr};
+    if (Lha1.Compress() == 0) {
+      throw Failure(error.text().empty() ? IoErrorText(io_code::kFileNotFound) : error.text());
+    }
+  }
+  ReplacingFile erh(fs, ChangeFileExt(source, ".erh"));
+  CopyMaskedFile(fs, lha, erh.file(), kBodyMask);
+  erh.Commit();
+  ShredFile(fs, services_.random, services_.clock, xxr);
+  ShredFile(fs, services_.random, services_.clock, lha);
+  return erh.target();
+}
+
+std::string RandomProtection::DecryptErh(const std::string& source, std::string_view passphrase) {
+  FileSystem& fs = services_.fs;
+  File in = fs.OpenExisting(source);
+  const WorkFolder work(fs, source);
+  const std::string base = ExtractFileName(ChangeFileExt(source, ""));
+  const std::string lha = work / (base + ".lha");
+  const std::string xxr = work / (base + ".xxr");
+  const std::string stream = work / kWorkingFileName;
+  {
+    File out = fs.Create(lha);
+    CopyBytes(in, out, kBodyMask);
+    out.Close();
+  }
+  in.Close();
+  {
+    // Only the expected entry, and only into the work folder.
+    const FirstError error(UnLha1);
+    UnLha1.SetArchiveFile(lha);
+    // The entry's name went through the archive's code page.
+    const std::string entry = UnLha1.FromStoredName(UnLha1.ToStoredName(base + ".xxr"));
+    UnLha1.FileSpec = {entry};
+    UnLha1.SetExtractDir(work.path());
+    UnLha1.Extract();
+    if (entry != base + ".xxr" && fs.Stat(work / entry).is_regular) fs.Move(work / entry, xxr);
+    if (!fs.Stat(xxr).is_regular) {
+      throw Failure(error.text().empty() ? IoErrorText(io_code::kFileNotFound) : error.text());
+    }
+  }
+  File layer = fs.OpenExisting(xxr);
+  const std::size_t choice = ReadCountDigit(layer);
+  const std::string extension = ReadExtensionHeader(layer);
+  {
+    File out = fs.Create(stream);
+    CopyBytes(layer, out);
+    out.Close();
+  }
+  layer.Close();
+  ShredFile(fs, services_.random, services_.clock, lha);
+
+  ReplacingFile result(fs, ChangeFileExt(source, extension));
+  std::string effective = EffectivePassphrase(static_cast<int>(choice), passphrase);
+  std::uint8_t cipher_key[kKeySize];
+  const WipeOnScopeExit wipe_key(cipher_key);
+  DeriveKeyFromPassphrase(cipher_key, kKeySize, effective);
+  Wipe(effective);
+  {
+    File cipher = OpenCipherInput(fs, stream);
+    RijndaelStreamECB(cipher, result.file(), cipher_key, kKeySize, false);
+    cipher.Close();
+  }
+  SecureWipe(cipher_key);
+  result.Commit();
+  ShredFile(fs, services_.random, services_.clock, xxr);
+  ShredFile(fs, services_.random, services_.clock, stream);
+  return result.target();
+}
+
+}  // namespace talvor
