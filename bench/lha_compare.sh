@@ -44,20 +44,9 @@ make_inputs() {
 make_inputs
 
 # best_of3 COMMAND...: the shortest wall time of three runs, in seconds.
-best_of3() {
-  local best="" start end t
-  for _ in 1 2 3; do
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    t=$(echo "$end - $start" | bc -l)
-    if [[ -z "$best" ]] || (($(echo "$t < $best" | bc -l))); then best=$t; fi
-  done
-  echo "$best"
-}
+# shellcheck source=bench/lib.sh
+source "$root/bench/lib.sh"
 
-mbps() { echo "scale=1; $1 / 1000000 / $2" | bc -l; }
-ratio() { echo "scale=3; $1 / $2" | bc -l; }
 
 printf '%-7s %9s | %-9s %9s %8s | %9s %8s | %6s %6s | %9s %8s | %6s\n' \
   kind bytes method packed 'pack MB/s' 'gzip -6' 'MB/s' size speed unpack lhasa speed

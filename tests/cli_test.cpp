@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <sstream>
 
@@ -270,6 +271,22 @@ TEST_F(CliTest, PackListUnpackLha) {
   WriteFile(dir_ / "notes.txt", "changed");
   ASSERT_EQ(Run({"unpack", dir_ / "notes.lha"}), 0) << Err();
   EXPECT_EQ(ReadFile(dir_ / "notes.txt"), text);
+}
+
+TEST_F(CliTest, PackListUnpackEveryFormat) {
+  const std::string text(5000, 'z');
+  WriteFile(dir_ / "doc.txt", text);
+  const std::pair<const char*, const char*> formats[] = {
+      {"lha", "-lh6-"}, {"zip", "deflate"}, {"bh", "deflate"}};
+  for (const auto& [format, method] : formats) {
+    ASSERT_EQ(Run({"pack", "--format", format, dir_ / "doc.txt"}), 0) << Err();
+    const std::string archive = dir_ / (std::string("doc.") + format);
+    ASSERT_EQ(Run({"list", archive}), 0) << Err();
+    EXPECT_EQ(Out().substr(0, std::strlen(method)), method) << format;
+    ASSERT_EQ(Run({"unpack", "--to", dir_ / format, archive}), 0) << Err();
+    EXPECT_EQ(ReadFile(dir_ / (std::string(format) + "/doc.txt")), text) << format;
+  }
+  EXPECT_EQ(Run({"pack", "--format", "cab", dir_ / "doc.txt"}), 2);
 }
 
 TEST_F(CliTest, PackAsksBeforeReplacingAnArchive) {

@@ -179,7 +179,7 @@ std::string TCustomCClass::StoredNameOf(const ScannedFile& file, const std::stri
   }
 }
 
-void TCustomCClass::CopyExistingEntry(File& archive, const CompEntry& entry, File& out) {
+void TCustomCClass::CopyExistingEntry(File& archive, CompEntry& entry, File& out) {
   archive.Seek(entry.offset);
   std::vector<std::uint8_t> buffer(64 * 1024);
   for (std::int64_t left = entry.length; left > 0;) {
@@ -193,6 +193,15 @@ void TCustomCClass::CopyExistingEntry(File& archive, const CompEntry& entry, Fil
 }
 
 void TCustomCClass::WriteClosing(File&, const std::vector<CompEntry>&) {}
+
+File TCustomCClass::OpenSource(const CompEntry& entry) {
+  try {
+    return fs_.OpenForReading(entry.source.path);
+  } catch (const IoError& e) {
+    ReportError(archive_error::kErrorOpening, entry.source.path, e.what());
+    return File();
+  }
+}
 
 int TCustomCClass::Compress() {
   if (busy_) return 0;
@@ -251,9 +260,10 @@ int TCustomCClass::Compress() {
     // The new archive appears only when it is complete.
     ReplacingFile out(fs_, archive_file_);
     std::vector<CompEntry> written;
-    for (const CompEntry& entry : entries) {
+    for (CompEntry& entry : entries) {
       ProcessMessages();
       if (Cancel) throw Canceled{};
+      entry.new_offset = out.file().Position();
       if (entry.existing) {
         CopyExistingEntry(old, entry, out.file());
         written.push_back(entry);

@@ -105,7 +105,9 @@ struct ArchiveEntry {
   int crc_bits = 16;            // 16 (LHA) or 32
   std::int64_t data_offset = 0;
   int header_level = 0;
-  bool supported = true;  // the reader can decode the method
+  int method_id = 0;        // the format's method number
+  std::uint16_t flags = 0;  // the format's flags
+  bool supported = true;    // the reader can decode the method
 };
 
 // Properties and the error model shared by every archive component.
@@ -169,6 +171,10 @@ struct CompEntry {
   std::uint64_t original_size = 0;
   // New entries: the file to pack.
   ScannedFile source;
+  // Where the entry starts in the new archive, and what the format keeps of
+  // it for a closing directory.
+  std::int64_t new_offset = 0;
+  std::string format_data;
 };
 
 // The compressor base: owns Compress and the per-entry steps.
@@ -214,12 +220,15 @@ class TCustomCClass : public TZipCommon {
   // Reads the entries of the existing archive (throws on a damaged one).
   virtual std::vector<CompEntry> ReadExistingEntries(File& archive) = 0;
   // Copies an existing entry unchanged into the new archive.
-  virtual void CopyExistingEntry(File& archive, const CompEntry& entry, File& out);
+  virtual void CopyExistingEntry(File& archive, CompEntry& entry, File& out);
   // Writes one new entry; false when the file was skipped (reported).
-  [[nodiscard]] virtual bool WriteNewEntry(const CompEntry& entry, File& out) = 0;
+  [[nodiscard]] virtual bool WriteNewEntry(CompEntry& entry, File& out) = 0;
   // Writes what closes the archive (a central directory); nothing by default.
   virtual void WriteClosing(File& out, const std::vector<CompEntry>& entries);
 
+  // Opens a file to pack, with others allowed to read and write it; reports
+  // "Error opening file" and returns a closed file when it cannot.
+  [[nodiscard]] File OpenSource(const CompEntry& entry);
   // The stored name of a scanned file under StoredDirNames.
   [[nodiscard]] std::string StoredNameOf(const ScannedFile& file, const std::string& spec) const;
   // Whether the extension is on the store list (letter case ignored).

@@ -3,7 +3,9 @@
 #include <array>
 #include <cctype>
 
+#include "archive/bh_archive.h"
 #include "archive/lha_archive.h"
+#include "archive/zip_archive.h"
 #include "platform/path.h"
 
 namespace talvor {
@@ -41,21 +43,47 @@ std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path) {
 }
 
 bool CanWrite(ArchiveKind kind) {
-  return kind == ArchiveKind::kLha;
+  return kind != ArchiveKind::kCab;
 }
 bool CanRead(ArchiveKind kind) {
-  return kind == ArchiveKind::kLha;
+  return kind != ArchiveKind::kCab;
 }
 
 std::unique_ptr<TCustomCClass> MakeWriter(ArchiveKind kind, FileSystem& fs) {
   std::unique_ptr<TCustomCClass> writer;
-  if (kind == ArchiveKind::kLha) writer = std::make_unique<TLha>(fs);
-  if (writer) writer->RecurseDirs = false;
+  switch (kind) {
+    case ArchiveKind::kLha:
+      writer = std::make_unique<TLha>(fs);
+      break;
+    case ArchiveKind::kZip:
+      writer = std::make_unique<TZip>(fs);
+      break;
+    case ArchiveKind::kBh:
+      writer = std::make_unique<TBlakHole>(fs);
+      break;
+    case ArchiveKind::kCab:
+      return nullptr;
+  }
+  // As the main window sets its writers before every compress.
+  writer->RecurseDirs = false;
+  writer->DateAttribute = TDateAttribute::daFileDate;
+  writer->StoredDirNames = TStoredDirNames::sdRelative;
+  writer->Switch = TSwitch::swAdd;
+  writer->SetCompressMethod(TCompressMethod::cmDeflate);
   return writer;
 }
 
 std::unique_ptr<TCustomDClass> MakeReader(ArchiveKind kind, FileSystem& fs) {
-  if (kind == ArchiveKind::kLha) return std::make_unique<TUnLha>(fs);
+  switch (kind) {
+    case ArchiveKind::kLha:
+      return std::make_unique<TUnLha>(fs);
+    case ArchiveKind::kZip:
+      return std::make_unique<TUnZip>(fs);
+    case ArchiveKind::kBh:
+      return std::make_unique<TUnBh>(fs);
+    case ArchiveKind::kCab:
+      break;
+  }
   return nullptr;
 }
 

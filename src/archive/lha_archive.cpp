@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "archive/archive_io.h"
 #include "archive/dos_time.h"
 #include "archive/lha_codec.h"
 #include "platform/failure.h"
@@ -19,22 +20,6 @@ namespace {
 constexpr std::size_t kBaseHeader = 22;
 constexpr std::size_t kMaxLevel0Name = 255 - 22;  // the size byte counts name + 22
 constexpr char kOsMsDos = 'M';
-
-std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
 
 [[noreturn]] void BadHeader(const std::string& why) {
   throw ArchiveFailure(archive_error::kBadFileHeader, why);
@@ -251,7 +236,7 @@ std::vector<CompEntry> TLha::ReadExistingEntries(File& archive) {
   return entries;
 }
 
-void TLha::CopyExistingEntry(File& archive, const CompEntry& entry, File& out) {
+void TLha::CopyExistingEntry(File& archive, CompEntry& entry, File& out) {
   archive.Seek(entry.offset);
   std::uint8_t first[kBaseHeader];
   archive.ReadExact(first, kBaseHeader);
@@ -346,37 +331,12 @@ std::vector<std::uint8_t> BuildHeader(const std::string& method, std::uint64_t p
   return h;
 }
 
-// Passes bytes on to a file, with the CRC-16 of everything written.
-class CrcSink final : public ByteSink {
- public:
-  CrcSink(File& file, const std::function<void()>& pulse) : file_(file), pulse_(pulse) {}
-  void Write(const std::uint8_t* data, std::size_t n) override {
-    crc_ = Crc16(crc_, data, n);
-    file_.Write(data, n);
-    written_ += n;
-    if (pulse_ && (written_ >> 20) != ((written_ - n) >> 20)) pulse_();
-  }
-  [[nodiscard]] std::uint16_t crc() const { return crc_; }
-  [[nodiscard]] std::uint64_t written() const { return written_; }
-
- private:
-  File& file_;
-  const std::function<void()>& pulse_;
-  std::uint16_t crc_ = 0;
-  std::uint64_t written_ = 0;
-};
-
 }  // namespace
 
-bool TLha::WriteNewEntry(const CompEntry& entry, File& out) {
+bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
   const std::string stored = ToStoredName(entry.name);
-  File source;
-  try {
-    source = fs_.OpenForReading(entry.source.path);
-  } catch (const IoError& e) {
-    ReportError(archive_error::kErrorOpening, entry.source.path, e.what());
-    return false;
-  }
+  File source = OpenSource(entry);
+  if (!source.IsOpen()) return false;
   const auto original = static_cast<std::uint64_t>(source.Size());
   const bool store =
       method_ == TCompressMethod::cmStore || original == 0 || InStoreList(entry.source.path);
@@ -408,12 +368,12 @@ bool TLha::WriteNewEntry(const CompEntry& entry, File& out) {
     out.Seek(data_at);
     out.Truncate();
     source.Seek(0);
-    CrcSink sink(out, OnProcessMessages);
+    CheckedFileSink sink(out, Crc16Update, OnProcessMessages);
     FileSource in(source, UINT64_MAX);
     std::vector<std::uint8_t> buffer(256 * 1024);
     for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;)
       sink.Write(buffer.data(), n);
-    crc = sink.crc();
+    crc = static_cast<std::uint16_t>(sink.check());
     read = sink.written();
     packed = read;
   }
@@ -455,18 +415,10 @@ void TUnLha::WalkEntries(File& archive, const std::function<void(const ArchiveEn
 std::uint32_t TUnLha::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   archive.Seek(entry.data_offset);
   FileSource in(archive, entry.packed_size);
-  CrcSink sink(out, OnProcessMessages);
+  CheckedFileSink sink(out, Crc16Update, OnProcessMessages);
   const char id = entry.method[3];
   if (id == '0') {
-    std::vector<std::uint8_t> buffer(256 * 1024);
-    std::uint64_t left = entry.original_size;
-    while (left > 0) {
-      const std::size_t n = in.Read(
-          buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())));
-      if (n == 0) throw LhaDataError("the stored data ends early");
-      sink.Write(buffer.data(), n);
-      left -= n;
-    }
+    CopyExactly(in, sink, entry.original_size);
   } else if (id == '1') {
     LhaDecodeLh1(in, sink, entry.original_size, OnProcessMessages);
   } else if (id >= '4' && id <= '7') {
@@ -474,7 +426,7 @@ std::uint32_t TUnLha::DecodeEntry(File& archive, const ArchiveEntry& entry, File
   } else {
     throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
   }
-  return sink.crc();
+  return sink.check();
 }
 
 }  // namespace talvor

@@ -42,8 +42,8 @@ class TLha : public TCompBase {
  protected:
   bool AcceptsMethod(TCompressMethod method) const override;
   std::vector<CompEntry> ReadExistingEntries(File& archive) override;
-  void CopyExistingEntry(File& archive, const CompEntry& entry, File& out) override;
-  bool WriteNewEntry(const CompEntry& entry, File& out) override;
+  void CopyExistingEntry(File& archive, CompEntry& entry, File& out) override;
+  bool WriteNewEntry(CompEntry& entry, File& out) override;
 };
 
 class TUnLha : public TUnBase {

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 #include "archive/lha_codec.h"
 
@@ -66,6 +68,20 @@ std::string Sha256Hex(const std::string& data) {
     hex += byte;
   }
   return hex;
+}
+
+std::optional<std::vector<std::vector<std::string>>> CorpusRows(const std::string& corpus,
+                                                                const std::string& prefix) {
+  std::ifstream manifest(corpus + "/MANIFEST.tsv");
+  if (!manifest) return std::nullopt;
+  std::vector<std::vector<std::string>> rows;
+  for (std::string line; std::getline(manifest, line);) {
+    std::vector<std::string> cols;
+    std::stringstream split(line);
+    for (std::string c; std::getline(split, c, '\t');) cols.push_back(c);
+    if (cols.size() >= 5 && cols[0].rfind(prefix, 0) == 0) rows.push_back(std::move(cols));
+  }
+  return rows;
 }
 
 bool HaveProgram(const std::string& name) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ std::string StoredEntry(const std::string& name, const std::string& data);
 // returns its exit status, or -1 when it could not run.
 int RunProgram(const std::vector<std::string>& argv, const std::string& folder);
 [[nodiscard]] bool HaveProgram(const std::string& name);
+
+// The rows of the archive corpus's manifest (file, format, what it
+// exercises, source, expected outcome, ...) whose file starts with `prefix`;
+// nullopt when this machine has no corpus.
+[[nodiscard]] std::optional<std::vector<std::vector<std::string>>> CorpusRows(
+    const std::string& corpus, const std::string& prefix);
 
 // Collects a component's error events.
 struct ErrorLog {

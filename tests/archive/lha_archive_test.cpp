@@ -386,17 +386,12 @@ std::string FindIgnoringCase(const std::string& root, const std::string& relativ
 
 TEST(LhaCorpusTest, ArchivesMadeElsewhere) {
   const std::string corpus = TALVOR_CORPUS;
-  std::ifstream manifest(corpus + "/MANIFEST.tsv");
-  if (!manifest) GTEST_SKIP() << "no archive corpus at " << corpus;
+  const auto rows = testing::CorpusRows(corpus, "lha/");
+  if (!rows) GTEST_SKIP() << "no archive corpus at " << corpus;
   PosixFileSystem fs;
   int checked = 0;
   int failing = 0;
-  std::string line;
-  while (std::getline(manifest, line)) {
-    std::vector<std::string> cols;
-    std::stringstream split(line);
-    for (std::string c; std::getline(split, c, '\t');) cols.push_back(c);
-    if (cols.size() < 5 || cols[0].rfind("lha/", 0) != 0) continue;
+  for (const std::vector<std::string>& cols : *rows) {
     const std::string& what = cols[2];
     // Methods of other archivers (LArc, PMarc) are not LHA's; MacLHA wraps
     // files in MacBinary, which is no part of the format.

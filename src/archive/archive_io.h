@@ -1,0 +1,78 @@
+// Little-endian fields of archive headers, and the sinks that check what an
+// entry's data decodes to.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "archive/byte_stream.h"
+#include "platform/file.h"
+
+namespace talvor {
+
+inline std::uint16_t Get16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t Get32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+inline std::uint64_t Get64(const std::uint8_t* p) {
+  return Get32(p) | static_cast<std::uint64_t>(Get32(p + 4)) << 32;
+}
+inline void Set16(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void Set32(std::uint8_t* p, std::uint32_t v) {
+  Set16(p, v & 0xFFFF);
+  Set16(p + 2, v >> 16);
+}
+inline void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+inline void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
+  Put32(out, static_cast<std::uint32_t>(v));
+  Put32(out, static_cast<std::uint32_t>(v >> 32));
+}
+
+// Passes bytes on to a file, keeping a check value of everything written
+// (`update` is CRC-16 or CRC-32) and calling `pulse` every MiB.
+class CheckedFileSink final : public ByteSink {
+ public:
+  using Update = std::uint32_t (*)(std::uint32_t, const std::uint8_t*, std::size_t);
+  CheckedFileSink(File& file, Update update, const std::function<void()>& pulse)
+      : file_(file), update_(update), pulse_(pulse) {}
+  void Write(const std::uint8_t* data, std::size_t n) override {
+    check_ = update_(check_, data, n);
+    file_.Write(data, n);
+    written_ += n;
+    if (pulse_ && (written_ >> 20) != ((written_ - n) >> 20)) pulse_();
+  }
+  [[nodiscard]] std::uint32_t check() const { return check_; }
+  [[nodiscard]] std::uint64_t written() const { return written_; }
+
+ private:
+  File& file_;
+  Update update_;
+  const std::function<void()>& pulse_;
+  std::uint32_t check_ = 0;
+  std::uint64_t written_ = 0;
+};
+
+// The check functions in the form the sink takes.
+std::uint32_t Crc16Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
+std::uint32_t Crc32Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
+
+// Copies exactly `size` bytes; raises `Error` (a runtime_error) when the
+// source ends first.
+void CopyExactly(ByteSource& in, ByteSink& out, std::uint64_t size);
+
+}  // namespace talvor
