@@ -3,6 +3,7 @@
 #   ZIP:  talvor pack/unpack --format zip  vs  zip -6 / unzip
 #   BH:   talvor pack/unpack --format bh   (no other tool; for the record)
 #   LHA:  talvor pack/unpack --format lha  vs  gzip -6 / lhasa
+#   CAB:  talvor pack/unpack --format cab  vs  zip -6 (size, time), gcab -c -z, cabextract
 # on text, source code, programs and random bytes. Builds Release first.
 # Prints seconds (best of three), sizes and the ratios ours/theirs.
 set -euo pipefail
@@ -12,7 +13,7 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOR_BUILD_GUI=OFF \
   -DTALVOR_BUILD_TESTS=OFF -DTALVOR_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j 2 --target talvor >/dev/null
 talvor="$build/src/cli/talvor"
-for tool in zip unzip gzip lha; do
+for tool in zip unzip gzip lha gcab cabextract; do
   command -v "$tool" >/dev/null || { echo "needs $tool" >&2; exit 1; }
 done
 
@@ -47,8 +48,8 @@ for kind in text source binary random; do
   ref_pack=$(best_of3 sh -c "rm -f ref.zip; zip -6 -q ref.zip $kind.dat")
   ours=$(stat -c %s "$kind.zip")
   theirs=$(stat -c %s ref.zip)
-  unpack=$(best_of3 "$talvor" unpack --to x "$kind.zip")
-  ref_unpack=$(best_of3 unzip -qo ref.zip -d y)
+  unpack=$(best_of3 sh -c "rm -rf x && mkdir x && $talvor unpack --to x $kind.zip")
+  ref_unpack=$(best_of3 sh -c "rm -rf y && mkdir y && unzip -qo ref.zip -d y")
   cmp -s "x/$kind.dat" "$kind.dat" || { echo "zip round trip of $kind differs" >&2; exit 1; }
   printf '%-7s %-4s %10d %10d %7.3f %8.3f %8.3f %7.2f %8.3f %8.3f %7.2f\n' "$kind" zip "$bytes" \
     "$ours" "$(ratio "$ours" "$theirs")" "$pack" "$ref_pack" "$(ratio "$pack" "$ref_pack")" \
@@ -58,12 +59,27 @@ for kind in text source binary random; do
   ref_pack=$(best_of3 sh -c "gzip -6 -c $kind.dat > ref.gz")
   ours=$(stat -c %s "$kind.lha")
   theirs=$(stat -c %s ref.gz)
-  unpack=$(best_of3 "$talvor" unpack --to x "$kind.lha")
-  ref_unpack=$(best_of3 sh -c "cd y && lha xqf ../$kind.lha")
+  unpack=$(best_of3 sh -c "rm -rf x && mkdir x && $talvor unpack --to x $kind.lha")
+  ref_unpack=$(best_of3 sh -c "rm -rf y && mkdir y && cd y && lha xqf ../$kind.lha")
   cmp -s "x/$kind.dat" "$kind.dat" || { echo "lha round trip of $kind differs" >&2; exit 1; }
   printf '%-7s %-4s %10d %10d %7.3f %8.3f %8.3f %7.2f %8.3f %8.3f %7.2f\n' "$kind" lha "$bytes" \
     "$ours" "$(ratio "$ours" "$theirs")" "$pack" "$ref_pack" "$(ratio "$pack" "$ref_pack")" \
     "$unpack" "$ref_unpack" "$(ratio "$unpack" "$ref_unpack")"
+  # CAB against zip -6 (size, packing), gcab -c -z (for the record) and cabextract
+  pack=$(best_of3 "$talvor" pack --format cab --yes "$kind.dat")
+  ref_pack=$(best_of3 sh -c "rm -f ref.zip; zip -6 -q ref.zip $kind.dat")
+  gcab_pack=$(best_of3 sh -c "rm -f ref.cab; gcab -c -z ref.cab $kind.dat")
+  ours=$(stat -c %s "$kind.cab")
+  theirs=$(stat -c %s ref.zip)
+  gcab_size=$(stat -c %s ref.cab)
+  # Into empty folders: replacing files costs us a flush to the disk per file.
+  unpack=$(best_of3 sh -c "rm -rf x && mkdir x && $talvor unpack --to x $kind.cab")
+  ref_unpack=$(best_of3 sh -c "rm -rf y && mkdir y && cabextract -q -d y $kind.cab")
+  cmp -s "x/$kind.dat" "$kind.dat" || { echo "cab round trip of $kind differs" >&2; exit 1; }
+  printf '%-7s %-4s %10d %10d %7.3f %8.3f %8.3f %7.2f %8.3f %8.3f %7.2f   gcab: %d bytes %.3f s\n' \
+    "$kind" cab "$bytes" "$ours" "$(ratio "$ours" "$theirs")" "$pack" "$ref_pack" \
+    "$(ratio "$pack" "$ref_pack")" "$unpack" "$ref_unpack" "$(ratio "$unpack" "$ref_unpack")" \
+    "$gcab_size" "$gcab_pack"
   # BH, for the record
   pack=$(best_of3 "$talvor" pack --format bh --yes "$kind.dat")
   ours=$(stat -c %s "$kind.bh")
@@ -72,4 +88,5 @@ for kind in text source binary random; do
     "$pack" - - "$unpack" - -
   cd "$work"
 done
-echo "(ref: zip -6 / unzip for zip; gzip -6 / lhasa for lha; ratio = ours / theirs, time lower is better)"
+echo "(ref: zip -6 / unzip for zip; gzip -6 / lhasa for lha; zip -6 / cabextract for cab;"
+echo " ratio = ours / theirs, time lower is better)"

@@ -277,7 +277,7 @@ TEST_F(CliTest, PackListUnpackEveryFormat) {
   const std::string text(5000, 'z');
   WriteFile(dir_ / "doc.txt", text);
   const std::pair<const char*, const char*> formats[] = {
-      {"lha", "-lh6-"}, {"zip", "deflate"}, {"bh", "deflate"}};
+      {"lha", "-lh6-"}, {"zip", "deflate"}, {"bh", "deflate"}, {"cab", "MsZIP"}};
   for (const auto& [format, method] : formats) {
     ASSERT_EQ(Run({"pack", "--format", format, dir_ / "doc.txt"}), 0) << Err();
     const std::string archive = dir_ / (std::string("doc.") + format);
@@ -286,7 +286,6 @@ TEST_F(CliTest, PackListUnpackEveryFormat) {
     ASSERT_EQ(Run({"unpack", "--to", dir_ / format, archive}), 0) << Err();
     EXPECT_EQ(ReadFile(dir_ / (std::string(format) + "/doc.txt")), text) << format;
   }
-  EXPECT_EQ(Run({"pack", "--format", "cab", dir_ / "doc.txt"}), 2);
 }
 
 TEST_F(CliTest, PackAsksBeforeReplacingAnArchive) {

@@ -154,7 +154,7 @@ std::uint32_t TCustomCClass::EntryTime(const ScannedFile& file) const {
   return DosTimeFromUnix(file.info.last_write);
 }
 
-std::string TCustomCClass::StoredNameOf(const ScannedFile& file, const std::string& spec) const {
+std::string TCustomCClass::StoredNameOf(const ScannedFile& file, const std::string& pattern) const {
   switch (StoredDirNames) {
     case TStoredDirNames::sdNone:
       return ExtractFileName(file.path);
@@ -166,8 +166,8 @@ std::string TCustomCClass::StoredNameOf(const ScannedFile& file, const std::stri
                                   ? file.path.size()
                                   : file.path.find_first_not_of('/'));
     default: {
-      // Relative to the folder of the specification item.
-      std::string folder = ExtractFileDir(spec);
+      // Relative to the folder of the FileSpec item.
+      std::string folder = ExtractFileDir(pattern);
       if (folder.empty()) return file.relative;
       folder = IncludeTrailingSeparator(folder);
       if (file.path.size() > folder.size() &&
@@ -226,14 +226,14 @@ int TCustomCClass::Compress() {
       entries = ReadExistingEntries(old);
     }
 
-    // The files to pack, in the order of the specification.
+    // The files to pack, in the order of FileSpec.
     const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
     std::vector<CompEntry> fresh;
-    for (const std::string& spec : FileSpec) {
-      for (ScannedFile& file : scan.Scan(spec)) {
+    for (const std::string& pattern : FileSpec) {
+      for (ScannedFile& file : scan.Scan(pattern)) {
         ProcessMessages();
         CompEntry entry;
-        entry.name = StoredNameOf(file, spec);
+        entry.name = StoredNameOf(file, pattern);
         const auto same = [&](const CompEntry& e) {
           return SameNameIgnoringCase(e.name, entry.name);
         };
@@ -438,8 +438,9 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     ReportError(archive_error::kErrorClosing, path, e.what());
   }
   ++count;
+  // Formats without a CRC (cabinets) leave the check to their own reader.
   const std::uint32_t mask = entry.crc_bits == 16 ? 0xFFFFU : 0xFFFFFFFFU;
-  if (crc != (entry.crc & mask) && crc != (~entry.crc & mask)) {
+  if (entry.crc_bits != 0 && crc != (entry.crc & mask) && crc != (~entry.crc & mask)) {
     ReportError(archive_error::kCrcFailure, path, {});
   }
 }

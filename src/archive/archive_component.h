@@ -207,8 +207,9 @@ class TCustomCClass : public TZipCommon {
   bool StoreEmptySubDirs = false;
 
   // Packs the files of FileSpec into ArchiveFile; returns how many it
-  // packed (0 on failure, reported through the error event).
-  int Compress();
+  // packed (0 on failure, reported through the error event). A writer may
+  // replace the whole step (the cabinet writer does).
+  virtual int Compress();
 
   // The 24 extensions stored without compression.
   [[nodiscard]] static std::vector<std::string> BuiltInStoreList();
@@ -230,7 +231,7 @@ class TCustomCClass : public TZipCommon {
   // "Error opening file" and returns a closed file when it cannot.
   [[nodiscard]] File OpenSource(const CompEntry& entry);
   // The stored name of a scanned file under StoredDirNames.
-  [[nodiscard]] std::string StoredNameOf(const ScannedFile& file, const std::string& spec) const;
+  [[nodiscard]] std::string StoredNameOf(const ScannedFile& file, const std::string& pattern) const;
   // Whether the extension is on the store list (letter case ignored).
   [[nodiscard]] bool InStoreList(const std::string& path) const;
   // The time stamp an entry gets.

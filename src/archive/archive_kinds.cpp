@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "archive/bh_archive.h"
+#include "archive/cab_archive.h"
 #include "archive/lha_archive.h"
 #include "archive/zip_archive.h"
 #include "platform/path.h"
@@ -42,11 +43,16 @@ std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path) {
   return std::nullopt;
 }
 
+CabinetLibrary& DefaultCabinetLibrary() {
+  static const std::unique_ptr<CabinetLibrary> library = MakeCabinetLibrary();
+  return *library;
+}
+
 bool CanWrite(ArchiveKind kind) {
-  return kind != ArchiveKind::kCab;
+  return kind != ArchiveKind::kCab || DefaultCabinetLibrary().Available();
 }
 bool CanRead(ArchiveKind kind) {
-  return kind != ArchiveKind::kCab;
+  return CanWrite(kind);
 }
 
 std::unique_ptr<TCustomCClass> MakeWriter(ArchiveKind kind, FileSystem& fs) {
@@ -62,7 +68,8 @@ std::unique_ptr<TCustomCClass> MakeWriter(ArchiveKind kind, FileSystem& fs) {
       writer = std::make_unique<TBlakHole>(fs);
       break;
     case ArchiveKind::kCab:
-      return nullptr;
+      writer = std::make_unique<TMakeCab>(fs, DefaultCabinetLibrary());
+      break;
   }
   // As the main window sets its writers before every compress.
   writer->RecurseDirs = false;
@@ -82,7 +89,7 @@ std::unique_ptr<TCustomDClass> MakeReader(ArchiveKind kind, FileSystem& fs) {
     case ArchiveKind::kBh:
       return std::make_unique<TUnBh>(fs);
     case ArchiveKind::kCab:
-      break;
+      return std::make_unique<TUnCab>(fs, DefaultCabinetLibrary());
   }
   return nullptr;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/archive_component.h"
+#include "platform/cabinet.h"
 
 namespace talvor {
 
@@ -22,6 +23,9 @@ struct ArchiveKindInfo {
 [[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindByName(const std::string& name);
 // By a file's extension, letter case ignored (".LZH" is LHA too).
 [[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path);
+// The cabinet library of this process.
+[[nodiscard]] CabinetLibrary& DefaultCabinetLibrary();
+
 // Whether this build can write / read the kind.
 [[nodiscard]] bool CanWrite(ArchiveKind kind);
 [[nodiscard]] bool CanRead(ArchiveKind kind);

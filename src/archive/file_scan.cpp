@@ -71,11 +71,11 @@ bool TqelFileScan::Accepts(std::uint8_t dos) const {
   return has.Intersects(accept_);
 }
 
-std::vector<ScannedFile> TqelFileScan::Scan(const std::string& spec) const {
+std::vector<ScannedFile> TqelFileScan::Scan(const std::string& pattern) const {
   std::vector<ScannedFile> out;
-  std::string folder = ExtractFileDir(spec);
+  std::string folder = ExtractFileDir(pattern);
   if (folder.empty()) folder = fs_.CurrentDirectory();
-  const std::string mask = ExtractFileName(spec);
+  const std::string mask = ExtractFileName(pattern);
   if (mask.empty()) return out;
   ScanFolder(folder, "", mask, out, 0);
   return out;

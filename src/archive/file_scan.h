@@ -1,4 +1,4 @@
-// Expanding a file specification ("folder/mask") into the files to pack.
+// Expanding a FileSpec pattern ("folder/mask") into the files to pack.
 #pragma once
 
 #include <cstdint>
@@ -55,12 +55,12 @@ class FileAttrSet {
 
 struct ScannedFile {
   std::string path;      // full path
-  std::string relative;  // path below the specification's folder ("old/a.txt")
+  std::string relative;  // path below the pattern's folder ("old/a.txt")
   FileInfo info;
   std::uint8_t dos_attributes = 0;
 };
 
-// TqelFileScan: lists the files matching one specification item ("folder/
+// TqelFileScan: lists the files matching one FileSpec item ("folder/
 // mask" or a full file name), accepted by `accept` and not rejected by
 // `reject`, not matching any of `exclude`; with `recurse` the same mask in
 // every sub-folder too. Symbolic links to folders are not followed.
@@ -74,7 +74,7 @@ class TqelFileScan {
         exclude_(std::move(exclude)),
         recurse_(recurse) {}
 
-  [[nodiscard]] std::vector<ScannedFile> Scan(const std::string& spec) const;
+  [[nodiscard]] std::vector<ScannedFile> Scan(const std::string& pattern) const;
 
   // Whether a file with these attributes is packed.
   [[nodiscard]] bool Accepts(std::uint8_t dos_attributes) const;

@@ -26,6 +26,8 @@ class File {
   ~File();
 
   [[nodiscard]] bool IsOpen() const noexcept { return fd_ >= 0; }
+  // The system's descriptor of the open file (-1 when closed).
+  [[nodiscard]] int Descriptor() const noexcept { return fd_; }
   [[nodiscard]] const std::string& path() const noexcept { return path_; }
 
   // Reads up to n bytes; returns how many were read (0 at the end).
