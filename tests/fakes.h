@@ -133,6 +133,7 @@ class FakeMainWindowView : public MainWindowView {
   }
   std::optional<std::string> FocusedSelectedFile() const override { return selected; }
   void SetBusyCursor(bool busy) override { cursor_log.push_back(busy); }
+  void SetCommandsEnabled(bool enabled) override { enabled_log.push_back(enabled); }
   void Quit() override { quit = true; }
 
   std::string caption, label3, label4, volume_root;
@@ -142,6 +143,7 @@ class FakeMainWindowView : public MainWindowView {
   std::optional<std::string> selected;
   int file_list_rebuilds = 0;
   std::vector<bool> cursor_log;
+  std::vector<bool> enabled_log;
   bool quit = false;
 };
 

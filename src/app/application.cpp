@@ -1,5 +1,7 @@
 #include "app/application.h"
 
+#include <QCoreApplication>
+
 #include "platform/qt_dialogs.h"
 
 namespace talvor {
@@ -20,6 +22,8 @@ TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialo
   form1_.AttachView(*main_window_);
   form2_.AttachView(*password_dialog_);
   form1_.AttachPasswordWindow(form2_);
+  // The archive components let the windows repaint while they work.
+  form1_.SetProcessMessages([] { QCoreApplication::processEvents(); });
 
   RunGuarded(dialogs_, [this] { form2_.FormCreate(); });
   RunGuarded(dialogs_, [this] { form1_.FormCreate(); });

@@ -111,6 +111,7 @@ void MainWindowWidget::BuildMenus() {
                                       QString::fromUtf8(entry.caption).replace('&', "&&"));
     action->setObjectName(QString::fromLatin1(entry.name));
     action->setEnabled(IsAvailable(entry.command));
+    actions_.emplace_back(action, entry.command);
     const Handler handler = entry.handler;
     connect(action, &QAction::triggered, this, [this, handler] { Run(handler); });
   }
@@ -127,6 +128,7 @@ void MainWindowWidget::BuildToolbar(QWidget* client) {
     button->setToolTip(QString::fromUtf8(row.hint));
     button->setAutoRaise(true);
     button->setEnabled(IsAvailable(row.command));
+    buttons_.emplace_back(button, row.command);
     button->setFocusPolicy(row.takes_focus ? Qt::StrongFocus : Qt::NoFocus);
     if (row.takes_focus) {
       setTabOrder(previous, button);
@@ -246,6 +248,17 @@ void MainWindowWidget::SetBusyCursor(bool busy) {
   } else {
     QApplication::restoreOverrideCursor();
   }
+}
+
+void MainWindowWidget::SetCommandsEnabled(bool enabled) {
+  for (const auto& [button, command] : buttons_)
+    button->setEnabled(enabled && IsAvailable(command));
+  for (const auto& [action, command] : actions_) {
+    action->setEnabled(enabled && IsAvailable(command));
+  }
+  files_->setEnabled(enabled);
+  folders_->setEnabled(enabled);
+  drives_->setEnabled(enabled);
 }
 
 void MainWindowWidget::Quit() {

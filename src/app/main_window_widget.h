@@ -1,6 +1,7 @@
 // The main window's widgets: menus, toolbar, file panel and status lines.
 #pragma once
 
+#include <QAction>
 #include <QMainWindow>
 #include <functional>
 #include <optional>
@@ -31,6 +32,7 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   void ShowFiles(const std::vector<std::string>& names) override;
   [[nodiscard]] std::optional<std::string> FocusedSelectedFile() const override;
   void SetBusyCursor(bool busy) override;
+  void SetCommandsEnabled(bool enabled) override;
   void Quit() override;
 
  private:
@@ -52,6 +54,9 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   QListWidget* files_ = nullptr;
   QLabel* status1_ = nullptr;
   QLabel* status2_ = nullptr;
+  // Every command's button or menu entry, with its command.
+  std::vector<std::pair<QWidget*, Command>> buttons_;
+  std::vector<std::pair<QAction*, Command>> actions_;
 };
 
 }  // namespace talvor

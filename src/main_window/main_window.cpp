@@ -1,5 +1,8 @@
 #include "main_window/main_window.h"
 
+#include <cctype>
+
+#include "archive/archive_kinds.h"
 #include "password/file_routines.h"
 #include "password/shred_file.h"
 #include "platform/path.h"
@@ -184,6 +187,15 @@ bool IsAvailable(Command command) {
       return FileRoutines::IsAvailable(operation::kEncryptRandom);
     case Command::kDecryptRandom:
       return FileRoutines::IsAvailable(operation::kDecryptRandom);
+    case Command::kCreateCab:
+    case Command::kExtractCab:
+      return CanWrite(ArchiveKind::kCab);
+    case Command::kCreateLha:
+    case Command::kExtractLha:
+    case Command::kCreateZip:
+    case Command::kExtractZip:
+    case Command::kCreateBh:
+    case Command::kExtractBh:
     case Command::kDestroy:
     case Command::kQuit:
     case Command::kNone:
@@ -195,7 +207,118 @@ bool IsAvailable(Command command) {
 
 TForm1::TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
                Clock& clock)
-    : dialogs_(dialogs), fs_(fs), system_(system), random_(random), clock_(clock) {}
+    : dialogs_(dialogs),
+      fs_(fs),
+      system_(system),
+      random_(random),
+      clock_(clock),
+      MakeCab1(fs, DefaultCabinetLibrary()),
+      Lha1(fs),
+      Zip1(fs),
+      BlakHole1(fs),
+      UnCab1(fs, DefaultCabinetLibrary()),
+      UnLha1(fs),
+      UnZip1(fs),
+      UnBh1(fs) {
+  // The writers as designed. The LHA writer packs only the named file, as
+  // every command works on exactly one file.
+  MakeCab1.SetDefaultExt(".cab");
+  MakeCab1.SetCompressMethod(TCompressMethod::cmMsZip);
+  Lha1.SetDefaultExt(".lha");
+  Lha1.SetCompressMethod(TCompressMethod::cmFrozen6);
+  Lha1.Switch = TSwitch::swAdd;
+  Lha1.RecurseDirs = false;
+  Zip1.SetDefaultExt(".zip");
+  Zip1.SetCompressMethod(TCompressMethod::cmDeflate);
+  Zip1.Switch = TSwitch::swAdd;
+  Zip1.AttributesEx = FileAttrSet();
+  BlakHole1.SetDefaultExt(".bh");
+  BlakHole1.SetCompressMethod(TCompressMethod::cmDeflate);
+  BlakHole1.Switch = TSwitch::swAdd;
+  BlakHole1.AttributesEx = FileAttrSet();
+}
+
+void TForm1::SetProcessMessages(const std::function<void()>& process) {
+  for (TZipCommon* c : std::initializer_list<TZipCommon*>{&MakeCab1, &Lha1, &Zip1, &BlakHole1,
+                                                          &UnCab1, &UnLha1, &UnZip1, &UnBh1}) {
+    c->OnProcessMessages = process;
+  }
+}
+
+void TForm1::RunArchiveOperation(TZipCommon& component, const std::function<void()>& operation) {
+  std::vector<std::string> reports;
+  component.OnError = [&reports](const ArchiveError& e) {
+    std::string line = ArchiveErrorText(e.code);
+    if (!e.file.empty()) line += ": " + e.file;
+    if (!e.extra.empty()) line += " (" + e.extra + ")";
+    reports.push_back(line);
+  };
+  archive_busy_ = true;
+  view_->SetCommandsEnabled(false);
+  struct Restore {
+    TForm1& form;
+    TZipCommon& component;
+    ~Restore() {
+      component.OnError = nullptr;
+      form.archive_busy_ = false;
+      form.view_->SetCommandsEnabled(true);
+    }
+  } restore{*this, component};
+  operation();
+  if (!reports.empty()) {
+    std::string text;
+    for (const std::string& line : reports) text += (text.empty() ? "" : "\n") + line;
+    dialogs_.ShowError(ErrorDisplayText(text));
+  }
+}
+
+void TForm1::CreateArchive(TCustomCClass& writer, const char* extension, bool configure) {
+  if (archive_busy_) return;
+  const std::optional<std::string> source = SelectionCheck();
+  if (!source) return;
+  const std::string target = ChangeFileExt(*source, extension);
+  if (target == *source) {
+    dialogs_.ShowMessage("The file " + *source + " is itself a *" + std::string(extension) +
+                         " file: the archive would take its place. Nothing was done.");
+    return;
+  }
+  if (fs_.Stat(target).exists &&
+      dialogs_.AskYesNo("File : " + target +
+                        " already exists. Do you want to overwrite this file?") != Answer::kYes) {
+    return;
+  }
+  if (configure) {
+    writer.DateAttribute = TDateAttribute::daFileDate;
+    writer.StoredDirNames = TStoredDirNames::sdRelative;
+    writer.SetCompressMethod(TCompressMethod::cmDeflate);
+    writer.RecurseDirs = false;
+    writer.Switch = TSwitch::swAdd;
+    writer.ExcludeSpec.clear();
+  }
+  writer.FileSpec.clear();
+  // The old archive is replaced only when the new one is complete.
+  RunArchiveOperation(writer, [&] { (void)PackNewArchive(writer, fs_, *source, target); });
+  RefreshFileList();
+}
+
+void TForm1::ExtractArchive(TCustomDClass& reader, const char* upper_extension,
+                            const char* message) {
+  if (archive_busy_) return;
+  const std::optional<std::string> path = SelectionCheck();
+  if (!path) return;
+  std::string ext = ExtractFileExt(*path);
+  for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (ext != upper_extension) {
+    dialogs_.ShowMessage(message);
+    return;
+  }
+  reader.SetArchiveFile(*path);
+  reader.FileSpec.clear();
+  reader.FileSpec.push_back("*.*");
+  reader.SetExtractDir(fs_.CurrentDirectory());
+  RunArchiveOperation(reader, [&] { (void)reader.Extract(); });
+  RefreshFileList();
+}
 
 std::string TForm1::PanelSelection() const {
   const std::optional<std::string> name = view_->FocusedSelectedFile();
@@ -333,52 +456,52 @@ void TForm1::R1Click() {
 }
 
 void TForm1::SpeedButton2Click() {
-  NotYetAvailable(Command::kCreateCab);
+  CreateArchive(MakeCab1, ".cab", true);
 }
 void TForm1::Kompresjazbiorudoformatucab1Click() {
-  NotYetAvailable(Command::kCreateCab);
+  CreateArchive(MakeCab1, ".cab", true);
 }
 void TForm1::SpeedButton3Click() {
-  NotYetAvailable(Command::kExtractCab);
+  ExtractArchive(UnCab1, ".CAB", "File extension must be *.cab");
 }
 void TForm1::Rozpakowaniezbioruwformaciecab1Click() {
-  NotYetAvailable(Command::kExtractCab);
+  ExtractArchive(UnCab1, ".CAB", "File extension must be *.cab");
 }
 void TForm1::SpeedButton5Click() {
-  NotYetAvailable(Command::kCreateLha);
+  CreateArchive(Lha1, ".lha", false);
 }
 void TForm1::Kompresjazbiorudoformatulha1Click() {
-  NotYetAvailable(Command::kCreateLha);
+  CreateArchive(Lha1, ".lha", false);
 }
 void TForm1::SpeedButton6Click() {
-  NotYetAvailable(Command::kExtractLha);
+  ExtractArchive(UnLha1, ".LHA", "File extension must be *.lha");
 }
 void TForm1::Rozpakowaniezbioruwformacielha1Click() {
-  NotYetAvailable(Command::kExtractLha);
+  ExtractArchive(UnLha1, ".LHA", "File extension must be *.lha");
 }
 void TForm1::SpeedButton13Click() {
-  NotYetAvailable(Command::kCreateZip);
+  CreateArchive(Zip1, ".zip", true);
 }
 void TForm1::Kompresjazbiorudoformatuzip1Click() {
-  NotYetAvailable(Command::kCreateZip);
+  CreateArchive(Zip1, ".zip", true);
 }
 void TForm1::SpeedButton14Click() {
-  NotYetAvailable(Command::kExtractZip);
+  ExtractArchive(UnZip1, ".ZIP", "File extension must be *.zip");
 }
 void TForm1::Rozpakowaniezbioruwformaciezip1Click() {
-  NotYetAvailable(Command::kExtractZip);
+  ExtractArchive(UnZip1, ".ZIP", "File extension must be *.zip");
 }
 void TForm1::SpeedButton15Click() {
-  NotYetAvailable(Command::kCreateBh);
+  CreateArchive(BlakHole1, ".bh", true);
 }
 void TForm1::KompresjazbiorudoformatuBlakHole1Click() {
-  NotYetAvailable(Command::kCreateBh);
+  CreateArchive(BlakHole1, ".bh", true);
 }
 void TForm1::SpeedButton16Click() {
-  NotYetAvailable(Command::kExtractBh);
+  ExtractArchive(UnBh1, ".BH", "File extension must be *.bh");
 }
 void TForm1::RozpakowaniezbioruwformacieBlakHole1Click() {
-  NotYetAvailable(Command::kExtractBh);
+  ExtractArchive(UnBh1, ".BH", "File extension must be *.bh");
 }
 
 void TForm1::DestroySelected(const char* question) {

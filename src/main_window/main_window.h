@@ -1,10 +1,15 @@
 // The main window: file panel, toolbar, menus and the command table.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/bh_archive.h"
+#include "archive/cab_archive.h"
+#include "archive/lha_archive.h"
+#include "archive/zip_archive.h"
 #include "main_window/file_panel.h"
 #include "password/hand_over.h"
 #include "password/password_window.h"
@@ -33,6 +38,8 @@ class MainWindowView {
   // The name of the focused item of the file list when it is also selected.
   [[nodiscard]] virtual std::optional<std::string> FocusedSelectedFile() const = 0;
   virtual void SetBusyCursor(bool busy) = 0;
+  // While an archive operation runs, no other command can start.
+  virtual void SetCommandsEnabled(bool enabled) = 0;
   // Ends the program's event loop.
   virtual void Quit() = 0;
 };
@@ -118,6 +125,9 @@ class TForm1 {
   void AttachPasswordWindow(TForm2& form2) { form2_ = &form2; }
 
   [[nodiscard]] HandOver& hand_over() noexcept { return hand_over_; }
+  // Lets the windows process pending messages while an archive component
+  // works.
+  void SetProcessMessages(const std::function<void()>& process);
   [[nodiscard]] const std::string& shown_folder() const noexcept { return folder_; }
 
   // The full path of the selected file; empty when nothing is selected.
@@ -208,6 +218,13 @@ class TForm1 {
   // does nothing more.
   void NotYetAvailable(Command command);
   void ShowFolder(const std::string& folder);
+  // The archive commands: pack the selected file into a new archive beside
+  // it, or unpack the selected archive into the shown folder.
+  void CreateArchive(TCustomCClass& writer, const char* extension, bool configure);
+  void ExtractArchive(TCustomDClass& reader, const char* upper_extension, const char* message);
+  // Runs one archive operation with the other commands disabled, then shows
+  // what the engine reported, in one message.
+  void RunArchiveOperation(TZipCommon& component, const std::function<void()>& operation);
   // Destroy: the question, then ShredFile on the selected file.
   void DestroySelected(const char* question);
 
@@ -219,6 +236,20 @@ class TForm1 {
   MainWindowView* view_ = nullptr;
   TForm2* form2_ = nullptr;
   HandOver hand_over_;
+  bool archive_busy_ = false;
+
+ public:
+  // The archive components, configured as the window designs them.
+  TMakeCab MakeCab1;
+  TLha Lha1;
+  TZip Zip1;
+  TBlakHole BlakHole1;
+  TUnCab UnCab1;
+  TUnLha UnLha1;
+  TUnZip UnZip1;
+  TUnBh UnBh1;
+
+ private:
   std::vector<Volume> volumes_;
   std::string folder_;
 };

@@ -174,8 +174,22 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     "notes.txt",
                     {"File extension must be *.trp"}},
-        TriggerCase{"DisabledButton", "SpeedButton2", false, nullptr, {}}),
+        TriggerCase{"DisabledButton", "SpeedButton8", false, nullptr, {}}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
+
+TEST_F(AppMainWindow, PacksAndUnpacksAZipArchive) {
+  ClickFile("notes.txt");
+  ClickButton("SpeedButton13");  // Create archive *.zip
+  EXPECT_EQ(FileNames(), (QStringList{"notes.txt", "notes.zip"}));
+  EXPECT_TRUE(files().selectedItems().isEmpty());
+  Write("notes.txt", "changed");
+  ClickFile("notes.zip");
+  ClickButton("SpeedButton14");  // Extract archive *.zip
+  EXPECT_EQ(Read("notes.txt"), "The quick brown fox\n");
+  EXPECT_TRUE(dialogs_.errors.empty());
+  // The commands are enabled again once the engine is done.
+  EXPECT_TRUE(Child<QToolButton>(window(), "SpeedButton13").isEnabled());
+}
 
 TEST_F(AppMainWindow, EncryptsAndDecryptsThroughThePasswordWindow) {
   RunCipher("SpeedButton1", "notes.txt", "correct horse battery", "correct horse battery");

@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "archive/archive_kinds.h"
+#include "fakes.h"
+#include "main_window/main_window.h"
+#include "test_support.h"
+
+namespace talvor {
+namespace {
+
+using testing::CurrentDirGuard;
+using testing::FakeDialogs;
+using testing::FakeMainWindowView;
+using testing::FakePasswordView;
+using testing::FakeSystemInfo;
+using testing::ListNames;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct FormatCase {
+  const char* name;
+  ArchiveKind kind;
+  const char* extension;
+  Handler create_toolbar;
+  Handler create_menu;
+  Handler extract_toolbar;
+  Handler extract_menu;
+};
+
+class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase> {
+ protected:
+  ArchiveCommandTest() {
+    WriteFile(dir_ / "report.txt", "the report, " + std::string(3000, 'r'));
+    fs_.SetCurrentDirectory(dir_.path());
+    form1_.AttachView(view_);
+    form1_.AttachPasswordWindow(form2_);
+    form2_.AttachView(password_view_);
+    form1_.FormCreate();
+  }
+  void Run(Handler handler) {
+    RunGuarded(dialogs_, [&] { (form1_.*handler)(); });
+  }
+  void Select(const std::string& name) {
+    form1_.RefreshFileList();
+    view_.selected = name;
+  }
+  // The names and contents of an archive's entries, read by the engine.
+  std::string Contents(const std::string& archive) {
+    std::unique_ptr<TCustomDClass> reader = MakeReader(GetParam().kind, fs_);
+    reader->SetArchiveFile(archive);
+    std::string names;
+    reader->List([&](const ArchiveEntry& e) { names += (names.empty() ? "" : " ") + e.name; });
+    return names;
+  }
+  std::string Archive(const std::string& base) const {
+    return dir_ / (base + GetParam().extension);
+  }
+
+  TempDir dir_;
+  CurrentDirGuard cwd_;
+  FakeDialogs dialogs_;
+  PosixFileSystem fs_;
+  FakeSystemInfo system_;
+  RandomGenerator random_;
+  testing::FakeClock clock_;
+  TForm1 form1_{dialogs_, fs_, system_, random_, clock_};
+  FileRoutines routines_{fs_, random_, clock_};
+  TForm2 form2_{form1_.hand_over(), dialogs_, routines_};
+  FakeMainWindowView view_;
+  FakePasswordView password_view_{form2_};
+};
+
+TEST_P(ArchiveCommandTest, CreateBesideTheSourceFromBothRoutes) {
+  for (const Handler handler : {GetParam().create_toolbar, GetParam().create_menu}) {
+    ::unlink(Archive("report").c_str());
+    Select("report.txt");
+    Run(handler);
+    EXPECT_EQ(Contents(Archive("report")), "report.txt");
+    EXPECT_FALSE(view_.selected.has_value());  // the list was read again
+    EXPECT_NE(std::find(view_.files.begin(), view_.files.end(),
+                        "report" + std::string(GetParam().extension)),
+              view_.files.end());
+    EXPECT_EQ(view_.enabled_log, (std::vector<bool>{false, true}));
+    view_.enabled_log.clear();
+  }
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+TEST_P(ArchiveCommandTest, OverwriteQuestion) {
+  WriteFile(dir_ / "other.txt", "other");
+  Select("other.txt");
+  Run(GetParam().create_toolbar);
+  ::rename((dir_ / ("other" + std::string(GetParam().extension))).c_str(),
+           Archive("report").c_str());
+  const std::string old = ReadFile(Archive("report"));
+  Select("report.txt");
+  dialogs_.answers = {Answer::kNo};
+  Run(GetParam().create_menu);
+  EXPECT_EQ(dialogs_.questions, std::vector<std::string>{"File : " + Archive("report") +
+                                                         " already exists. Do you want to "
+                                                         "overwrite this file?"});
+  EXPECT_EQ(ReadFile(Archive("report")), old);
+  dialogs_.answers = {Answer::kYes};
+  Select("report.txt");
+  Run(GetParam().create_toolbar);
+  // Replaced: none of the former entries is carried over.
+  EXPECT_EQ(Contents(Archive("report")), "report.txt");
+}
+
+TEST_P(ArchiveCommandTest, ExtractChecksTheExtensionWithoutLetterCase) {
+  Select("report.txt");
+  Run(GetParam().create_toolbar);
+  std::string upper = GetParam().extension;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  ::mkdir((dir_ / "elsewhere").c_str(), 0755);
+  ::rename(Archive("report").c_str(), (dir_ / ("elsewhere/DATA" + upper)).c_str());
+  WriteFile(dir_ / "report.txt", "changed meanwhile");
+  form1_.DirectoryListBox1Change(dir_ / "elsewhere");
+  Select("DATA" + upper);
+  Run(GetParam().extract_toolbar);
+  // Into the shown folder, which holds the archive.
+  EXPECT_EQ(ReadFile(dir_ / "elsewhere/report.txt"), "the report, " + std::string(3000, 'r'));
+  EXPECT_EQ(ReadFile(dir_ / "report.txt"), "changed meanwhile");
+  // Over an existing file, without a question.
+  WriteFile(dir_ / "elsewhere/report.txt", "old");
+  Select("DATA" + upper);
+  Run(GetParam().extract_menu);
+  EXPECT_EQ(ReadFile(dir_ / "elsewhere/report.txt"), "the report, " + std::string(3000, 'r'));
+  EXPECT_TRUE(dialogs_.questions.empty());
+  // A near miss of the extension is refused.
+  WriteFile(dir_ / "elsewhere/data.zi", "x");
+  Select("data.zi");
+  Run(GetParam().extract_toolbar);
+  EXPECT_EQ(dialogs_.messages, std::vector<std::string>{std::string("File extension must be *") +
+                                                        GetParam().extension});
+}
+
+TEST_P(ArchiveCommandTest, ArchiveOfItsOwnKindIsNotPackedOverItself) {
+  WriteFile(Archive("x"), "not even an archive");
+  Select("x" + std::string(GetParam().extension));
+  Run(GetParam().create_toolbar);
+  EXPECT_EQ(dialogs_.messages.size(), 1U);
+  EXPECT_EQ(ReadFile(Archive("x")), "not even an archive");
+}
+
+TEST_P(ArchiveCommandTest, EngineFailuresAreShownInOneMessage) {
+  // A BH file that is no archive at all simply holds no entries; one whose
+  // entry uses an unknown method is a failure.
+  std::string bad = "no archive of any kind, just text";
+  if (GetParam().kind == ArchiveKind::kBh) {
+    bad = std::string("BH\x05\x07\x26\x00\x25\x06\x08\x00\x09", 11) + std::string(22, '\0') +
+          std::string("\x01\x00\x00\x00x", 5);
+  }
+  WriteFile(Archive("bad"), bad);
+  Select("bad" + std::string(GetParam().extension));
+  Run(GetParam().extract_menu);
+  ASSERT_EQ(dialogs_.errors.size(), 1U);
+  // The code's text and the file concerned (the archive, or its entry).
+  EXPECT_TRUE(dialogs_.errors[0].rfind("Bad file header: " + Archive("bad"), 0) == 0 ||
+              dialogs_.errors[0].rfind("Unsupported compression method: x", 0) == 0)
+      << dialogs_.errors[0];
+  EXPECT_EQ(ListNames(dir_.path()), "bad" + std::string(GetParam().extension) + " report.txt");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ArchiveCommandTest,
+    ::testing::Values(
+        FormatCase{"Cab", ArchiveKind::kCab, ".cab", &TForm1::SpeedButton2Click,
+                   &TForm1::Kompresjazbiorudoformatucab1Click, &TForm1::SpeedButton3Click,
+                   &TForm1::Rozpakowaniezbioruwformaciecab1Click},
+        FormatCase{"Lha", ArchiveKind::kLha, ".lha", &TForm1::SpeedButton5Click,
+                   &TForm1::Kompresjazbiorudoformatulha1Click, &TForm1::SpeedButton6Click,
+                   &TForm1::Rozpakowaniezbioruwformacielha1Click},
+        FormatCase{"Zip", ArchiveKind::kZip, ".zip", &TForm1::SpeedButton13Click,
+                   &TForm1::Kompresjazbiorudoformatuzip1Click, &TForm1::SpeedButton14Click,
+                   &TForm1::Rozpakowaniezbioruwformaciezip1Click},
+        FormatCase{"Bh", ArchiveKind::kBh, ".bh", &TForm1::SpeedButton15Click,
+                   &TForm1::KompresjazbiorudoformatuBlakHole1Click, &TForm1::SpeedButton16Click,
+                   &TForm1::RozpakowaniezbioruwformacieBlakHole1Click}),
+    testing::ByName());
+
+TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
+  TempDir dir;
+  CurrentDirGuard cwd;
+  FakeDialogs dialogs;
+  PosixFileSystem fs;
+  FakeSystemInfo system;
+  RandomGenerator random;
+  testing::FakeClock clock;
+  TForm1 form(dialogs, fs, system, random, clock);
+  FakeMainWindowView view;
+  form.AttachView(view);
+  WriteFile(dir / "a.txt", "top");
+  ::mkdir((dir / "old").c_str(), 0755);
+  WriteFile(dir / "old/a.txt", "below");
+  fs.SetCurrentDirectory(dir.path());
+  form.FormCreate();
+  view.selected = "a.txt";
+  form.SpeedButton5Click();
+  std::unique_ptr<TCustomDClass> reader = MakeReader(ArchiveKind::kLha, fs);
+  reader->SetArchiveFile(dir / "a.lha");
+  int entries = 0;
+  reader->List([&](const ArchiveEntry&) { ++entries; });
+  EXPECT_EQ(entries, 1);
+}
+
+}  // namespace
+}  // namespace talvor
