@@ -65,7 +65,8 @@ class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase> {
   FakeSystemInfo system_;
   RandomGenerator random_;
   testing::FakeClock clock_;
-  TForm1 form1_{dialogs_, fs_, system_, random_, clock_};
+  testing::FakeShell shell_;
+  TForm1 form1_{dialogs_, fs_, system_, random_, clock_, shell_};
   FileRoutines routines_{fs_, random_, clock_};
   TForm2 form2_{form1_.hand_over(), dialogs_, routines_};
   FakeMainWindowView view_;
@@ -190,7 +191,8 @@ TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
   FakeSystemInfo system;
   RandomGenerator random;
   testing::FakeClock clock;
-  TForm1 form(dialogs, fs, system, random, clock);
+  testing::FakeShell shell;
+  TForm1 form(dialogs, fs, system, random, clock, shell);
   FakeMainWindowView view;
   form.AttachView(view);
   WriteFile(dir / "a.txt", "top");

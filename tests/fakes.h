@@ -8,11 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "main_window/info_windows.h"
 #include "main_window/main_window.h"
+#include "main_window/name_prompt.h"
 #include "password/passphrase.h"
 #include "password/password_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/shell.h"
 #include "platform/system_info.h"
 
 namespace talvor::testing {
@@ -161,6 +164,78 @@ class FakeSystemInfo : public SystemInfo {
   std::int64_t size = 1000;
   std::int64_t free = 250;
   std::vector<std::string> size_paths;
+};
+
+class FakeNamePromptView : public NamePromptView {
+ public:
+  void SetCaption(const std::string& text) override { caption = text; }
+  void SetPrompt(const std::string& text) override { prompt = text; }
+  std::string EditText() const override { return edit; }
+  void Show() override {
+    open = true;
+    ++showings;
+    if (on_activate) on_activate();
+  }
+  void Close() override { open = false; }
+
+  std::string caption = kNamePromptDesignCaption;
+  std::string prompt;
+  std::string edit;
+  bool open = false;
+  int showings = 0;
+  std::function<void()> on_activate;
+};
+
+class FakeHelpView : public HelpView {
+ public:
+  void SetTitle(const std::string& text) override { title = text; }
+  void ClearText() override { paragraphs.clear(); }
+  void AddParagraph(const std::string& text) override { paragraphs.push_back(text); }
+  void Show() override {
+    open = true;
+    ++showings;
+  }
+  void Close() override { open = false; }
+
+  std::string title;
+  std::vector<std::string> paragraphs;
+  bool open = false;
+  int showings = 0;
+};
+
+class FakeAboutView : public AboutView {
+ public:
+  void SetCaption(const std::string& text) override { caption = text; }
+  void SetCredits(const std::string& l1, const std::string& l2) override {
+    line1 = l1;
+    line2 = l2;
+  }
+  void Show() override {
+    open = true;
+    if (on_activate) on_activate();
+  }
+  void Close() override { open = false; }
+
+  std::string caption, line1, line2;
+  bool open = false;
+  std::function<void()> on_activate;
+};
+
+// Records the requests to the desktop shell.
+class FakeShell : public Shell {
+ public:
+  void Open(const std::string& path, const std::string& folder) override {
+    opened.push_back(path + "|" + folder);
+  }
+  void OpenAddress(const std::string& address) override { addresses.push_back(address); }
+  bool MoveToTrash(const std::string& path) override {
+    trashed.push_back(path);
+    return trash_works;
+  }
+  void ShowProperties(const std::string& path) override { properties.push_back(path); }
+
+  std::vector<std::string> opened, addresses, trashed, properties;
+  bool trash_works = true;
 };
 
 // A clock that reads what the test says; every reading advances it by one.

@@ -30,6 +30,15 @@ class MainWindowTest : public ::testing::Test {
     form1_.AttachView(view_);
     form1_.AttachPasswordWindow(form2_);
     form2_.AttachView(password_view_);
+    form1_.AttachNamePrompt(form3_);
+    form3_.AttachView(prompt_view_);
+    prompt_view_.on_activate = [this] { form3_.ws3(); };
+    form1_.AttachAboutWindow(form5_);
+    form5_.AttachView(about_view_);
+    about_view_.on_activate = [this] { form5_.op(); };
+    form1_.AttachHelpWindow(form6_);
+    form6_.AttachView(help_view_);
+    form6_.FormCreate();
     form2_.FormCreate();
     form1_.FormCreate();
   }
@@ -46,11 +55,18 @@ class MainWindowTest : public ::testing::Test {
   FakeSystemInfo system_;
   RandomGenerator random_;
   testing::FakeClock clock_;
-  TForm1 form1_{dialogs_, fs_, system_, random_, clock_};
+  testing::FakeShell shell_;
+  TForm1 form1_{dialogs_, fs_, system_, random_, clock_, shell_};
   FileRoutines routines_{fs_, random_, clock_};
   TForm2 form2_{form1_.hand_over(), dialogs_, routines_};
   FakeMainWindowView view_;
   FakePasswordView password_view_{form2_};
+  TForm3 form3_{form1_.hand_over(), fs_};
+  TForm5 form5_{form1_.hand_over()};
+  TForm6 form6_;
+  testing::FakeNamePromptView prompt_view_;
+  testing::FakeAboutView about_view_;
+  testing::FakeHelpView help_view_;
 };
 
 TEST_F(MainWindowTest, StartUpFillsCaptionStatusLinesAndPanel) {
@@ -74,7 +90,8 @@ TEST(MainWindowStartUpTest, UnobtainableValuesPrintAsMinusOne) {
   system.name = std::string(80, 'N');
   RandomGenerator random;
   testing::FakeClock clock;
-  TForm1 form(dialogs, fs, system, random, clock);
+  testing::FakeShell shell;
+  TForm1 form(dialogs, fs, system, random, clock, shell);
   FakeMainWindowView view;
   form.AttachView(view);
   form.FormCreate();
@@ -133,6 +150,7 @@ TEST_F(MainWindowTest, CommandsNeedingASelectionRefuseAnEmptyOne) {
     if (command == Command::kQuit) continue;
     dialogs_.messages.clear();
     const int rebuilds = view_.file_list_rebuilds;
+    const std::uint8_t code = form1_.hand_over().OperationCode;
     view_.selected.reset();
     Run(handler);
     if (NeedsSelection(command)) {
@@ -141,10 +159,14 @@ TEST_F(MainWindowTest, CommandsNeedingASelectionRefuseAnEmptyOne) {
     } else {
       EXPECT_TRUE(dialogs_.messages.empty()) << name;
     }
-    EXPECT_EQ(view_.file_list_rebuilds, rebuilds) << name;
     EXPECT_EQ(password_view_.showings, 0) << name;
-    EXPECT_EQ(form1_.hand_over().OperationCode, 0) << name;
     EXPECT_FALSE(view_.quit) << name;
+    if (NeedsSelection(command)) {
+      EXPECT_EQ(view_.file_list_rebuilds, rebuilds) << name;
+      EXPECT_EQ(form1_.hand_over().OperationCode, code) << name;
+      EXPECT_TRUE(dialogs_.questions.empty()) << name;
+      EXPECT_TRUE(shell_.trashed.empty() && shell_.properties.empty()) << name;
+    }
   }
   EXPECT_EQ(checked, 2 * 24);  // 24 commands with a selection check, two routes each
   EXPECT_TRUE(dialogs_.errors.empty());
@@ -327,6 +349,207 @@ TEST_F(MainWindowTest, DividerDoesNothingAndQuitEndsTheLoop) {
   view_.quit = false;
   Run(&TForm1::Koniecpracyzprogramem1Click);
   EXPECT_TRUE(view_.quit);
+}
+
+TEST_F(MainWindowTest, OpenAsksTheShellEvenWithoutASelection) {
+  Run(&TForm1::otworz);
+  Select("report.txt");
+  const int rebuilds = view_.file_list_rebuilds;
+  Run(&TForm1::Otwarciezbioru1Click);
+  EXPECT_EQ(shell_.opened,
+            (std::vector<std::string>{"|" + dir_.path(), dir_ / "report.txt" + "|" + dir_.path()}));
+  EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+struct CopyCase {
+  const char* name;
+  Handler handler;
+  const char* title;
+  std::size_t size;
+};
+
+class CopyCommandTest : public MainWindowTest, public ::testing::WithParamInterface<CopyCase> {};
+
+TEST_P(CopyCommandTest, CopiesThroughTheSaveDialog) {
+  const std::string content = testing::SomeBytes(GetParam().size);
+  WriteFile(dir_ / "data.bin", content);
+  ::mkdir((dir_ / "sub").c_str(), 0755);
+  Select("data.bin");
+  dialogs_.save_answer = dir_ / "sub/copy.bin";
+  Run(GetParam().handler);
+  EXPECT_EQ(dialogs_.save_titles, std::vector<std::string>{GetParam().title + (dir_ / "data.bin")});
+  EXPECT_EQ(testing::ReadFile(dir_ / "sub/copy.bin"), content);
+  EXPECT_EQ(testing::ReadFile(dir_ / "data.bin"), content);
+  EXPECT_EQ(testing::ListNames(dir_ / "sub"), "copy.bin");  // no temporary left
+  // The dialog keeps the chosen name for the next Copy or Rename.
+  EXPECT_EQ(form1_.SaveDialog1.file_name, dir_ / "sub/copy.bin");
+  EXPECT_FALSE(view_.selected.has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, CopyCommandTest,
+    ::testing::Values(
+        CopyCase{"ToolbarEmpty", &TForm1::SpeedButton9Click, "Copy file :  ", 0},
+        CopyCase{"MenuOneBlock", &TForm1::Kopiowaniezbioru1Click, "Copy file: ", 10240},
+        CopyCase{"ToolbarOneMore", &TForm1::SpeedButton9Click, "Copy file :  ", 10241},
+        CopyCase{"MenuLarge", &TForm1::Kopiowaniezbioru1Click, "Copy file: ", 300000}),
+    testing::ByName());
+
+TEST_F(MainWindowTest, CopyRefusesTheSourceItselfAndStopsWhenCancelled) {
+  Select("report.txt");
+  dialogs_.save_answer.reset();
+  Run(&TForm1::SpeedButton9Click);
+  EXPECT_EQ(testing::ListNames(dir_.path()), "REPORT.TRP notes report.txt sub");
+  // The suggested name unchanged is the source itself.
+  Select("report.txt");
+  dialogs_.save_answer = dir_ / "report.txt";
+  Run(&TForm1::SpeedButton9Click);
+  ASSERT_EQ(dialogs_.messages.size(), 1U);
+  EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
+  // A read-only source cannot be opened for reading and writing.
+  ::chmod((dir_ / "report.txt").c_str(), 0444);
+  Select("report.txt");
+  dialogs_.save_answer = dir_ / "copy.txt";
+  Run(&TForm1::SpeedButton9Click);
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File access denied."});
+  EXPECT_FALSE(testing::Exists(dir_ / "copy.txt"));
+}
+
+TEST_F(MainWindowTest, RenameOffersTheLastNameAndRefusesAnExistingOne) {
+  Select("report.txt");
+  dialogs_.save_answer = dir_ / "copy.txt";
+  Run(&TForm1::Kopiowaniezbioru1Click);
+  // Rename right after Copy offers the copy's name; it exists, so it fails.
+  Select("report.txt");
+  dialogs_.save_answer = form1_.SaveDialog1.file_name;
+  Run(&TForm1::SpeedButton10Click);
+  EXPECT_EQ(dialogs_.save_titles.back(), "Rename file : " + (dir_ / "report.txt"));
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"I/O error 183."});
+  Select("report.txt");
+  dialogs_.save_answer = dir_ / "sub/renamed.txt";
+  Run(&TForm1::Zmiananazwyzbioru1Click);
+  EXPECT_EQ(dialogs_.save_titles.back(), "Rename file: " + (dir_ / "report.txt"));
+  EXPECT_EQ(testing::ReadFile(dir_ / "sub/renamed.txt"), "report");
+  EXPECT_FALSE(testing::Exists(dir_ / "report.txt"));
+}
+
+TEST_F(MainWindowTest, NewFolderThroughTheNamePrompt) {
+  Run(&TForm1::SpeedButton11Click);
+  EXPECT_EQ(form1_.hand_over().OperationCode, 4);
+  EXPECT_EQ(prompt_view_.caption, "ZEM Talvor - create new folder.");
+  EXPECT_EQ(prompt_view_.prompt, "New folder name: ");
+  RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });  // empty name
+  EXPECT_TRUE(prompt_view_.open);
+  prompt_view_.edit = "sub";  // exists
+  RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"I/O error 183."});
+  EXPECT_TRUE(prompt_view_.open);
+  prompt_view_.edit = "fresh";
+  RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });
+  EXPECT_TRUE(testing::Exists(dir_ / "fresh"));
+  EXPECT_FALSE(prompt_view_.open);
+  // Another code leaves the prompt's texts as they are.
+  prompt_view_.caption = "unchanged";
+  form1_.hand_over().OperationCode = 1;
+  form3_.ws3();
+  EXPECT_EQ(prompt_view_.caption, "unchanged");
+}
+
+struct EraseCase {
+  const char* name;
+  Handler handler;
+  const char* question;
+};
+
+class EraseCommandTest : public MainWindowTest, public ::testing::WithParamInterface<EraseCase> {};
+
+TEST_P(EraseCommandTest, AsksThenDeletes) {
+  Select("report.txt");
+  dialogs_.answers = {Answer::kNo};
+  Run(GetParam().handler);
+  EXPECT_TRUE(testing::Exists(dir_ / "report.txt"));
+  Select("report.txt");
+  dialogs_.answers = {Answer::kYes};
+  Run(GetParam().handler);
+  EXPECT_EQ(dialogs_.questions[0], GetParam().question + (dir_ / "report.txt") + "?");
+  EXPECT_FALSE(testing::Exists(dir_ / "report.txt"));
+  EXPECT_FALSE(view_.selected.has_value());
+  // A file that is gone meanwhile: the failure is shown, not swallowed.
+  Select("vanished.txt");
+  dialogs_.answers = {Answer::kYes};
+  Run(GetParam().handler);
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File not found."});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, EraseCommandTest,
+    ::testing::Values(EraseCase{"Toolbar", &TForm1::SpeedButton8Click,
+                                "Do you really want to erase the selected file \r"},
+                      EraseCase{"Menu", &TForm1::Usuniciezbioru1Click,
+                                "Do you really want to erase the selected file\r"}),
+    testing::ByName());
+
+TEST_F(MainWindowTest, TrashAsksAndReportsAFailureAsErrorMarks) {
+  Select("report.txt");
+  dialogs_.answers = {Answer::kNo};
+  Run(&TForm1::SpeedButton12Click);
+  EXPECT_TRUE(shell_.trashed.empty());
+  Select("report.txt");
+  dialogs_.answers = {Answer::kYes};
+  Run(&TForm1::Przeniesieniezbiorudokosza1Click);
+  EXPECT_EQ(dialogs_.questions.back(),
+            "Do you really want to delete the selected file \r" + (dir_ / "report.txt") + "?");
+  EXPECT_EQ(shell_.trashed, std::vector<std::string>{dir_ / "report.txt"});
+  shell_.trash_works = false;
+  Select("report.txt");
+  const int rebuilds = view_.file_list_rebuilds;
+  dialogs_.answers = {Answer::kYes};
+  Run(&TForm1::SpeedButton12Click);
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"Error!!!"});
+  EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
+}
+
+TEST_F(MainWindowTest, PropertiesAboutAndTheWebEntry) {
+  Select("report.txt");
+  const int rebuilds = view_.file_list_rebuilds;
+  Run(&TForm1::BitBtn4Click);
+  EXPECT_EQ(shell_.properties, std::vector<std::string>{dir_ / "report.txt"});
+  EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
+  Run(&TForm1::Oprogramie1Click);
+  EXPECT_EQ(form1_.hand_over().OperationCode, 10);
+  EXPECT_EQ(about_view_.caption, "ZEM TALVOR");
+  EXPECT_FALSE(about_view_.line1.empty());
+  form5_.SpeedButton1Click();
+  EXPECT_FALSE(about_view_.open);
+  Run(&TForm1::Stronawww1Click);
+  EXPECT_EQ(shell_.addresses, std::vector<std::string>{"https://talvor.example.org/"});
+}
+
+TEST_F(MainWindowTest, HelpTopicsAndClose) {
+  EXPECT_EQ(help_view_.title, "Help");
+  ASSERT_EQ(help_view_.paragraphs.size(), 1U);
+  Run(&TForm1::SpeedButton24Click);
+  EXPECT_TRUE(help_view_.open);
+  const std::pair<const char*, std::size_t> topics[] = {{"Encrypt/Decrypt", 7},
+                                                        {"Compression/Decompression", 4},
+                                                        {"Random Protection of File.", 3},
+                                                        {"Safety", 11},
+                                                        {"TRAP", 5},
+                                                        {"ORM", 4},
+                                                        {"BLOWFISH", 3},
+                                                        {"RIJNDAEL", 5}};
+  for (int t = 1; t <= 8; ++t) {
+    form6_.ShowTopic(t);
+    EXPECT_EQ(help_view_.title, topics[t - 1].first);
+    EXPECT_EQ(help_view_.paragraphs.size(), topics[t - 1].second) << t;
+  }
+  form6_.wys4();
+  form6_.BitBtn1Click();
+  EXPECT_FALSE(help_view_.open);
+  Run(&TForm1::Funkcje1Click);
+  EXPECT_TRUE(help_view_.paragraphs.empty());  // the introduction comes only once
+  EXPECT_EQ(help_view_.title, "Safety");
 }
 
 TEST(CommandTableTest, ToolbarButtonsStandInOneRowLeftToRight) {

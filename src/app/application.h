@@ -3,16 +3,21 @@
 
 #include <memory>
 
+#include "app/about_dialog.h"
+#include "app/help_window.h"
 #include "app/main_window_widget.h"
+#include "app/name_prompt_dialog.h"
 #include "app/password_dialog.h"
+#include "main_window/info_windows.h"
 #include "main_window/main_window.h"
+#include "main_window/name_prompt.h"
 #include "password/file_routines.h"
 #include "password/password_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/qt_shell.h"
 #include "platform/random_generator.h"
-#include "platform/shell.h"
 #include "platform/system_info.h"
 
 namespace talvor {
@@ -29,6 +34,9 @@ class TalvorApplication {
 
   [[nodiscard]] MainWindowWidget& main_window() noexcept { return *main_window_; }
   [[nodiscard]] PasswordDialog& password_dialog() noexcept { return *password_dialog_; }
+  [[nodiscard]] AboutDialog& about_dialog() noexcept { return *about_dialog_; }
+  [[nodiscard]] HelpWindow& help_window() noexcept { return *help_window_; }
+  [[nodiscard]] NamePromptDialog& name_prompt() noexcept { return *name_prompt_; }
   [[nodiscard]] TForm1& form1() noexcept { return form1_; }
   [[nodiscard]] TForm2& form2() noexcept { return form2_; }
 
@@ -41,7 +49,7 @@ class TalvorApplication {
   PosixFileSystem fs_;
   PosixSystemInfo system_;
   SystemClock clock_;
-  DesktopShell shell_;
+  QtShell shell_;
   RandomGenerator random_;
   // Main window.
   TForm1 form1_;
@@ -50,6 +58,15 @@ class TalvorApplication {
   FileRoutines routines_;
   TForm2 form2_;
   std::unique_ptr<PasswordDialog> password_dialog_;
+  // About window.
+  TForm5 form5_;
+  std::unique_ptr<AboutDialog> about_dialog_;
+  // Help window.
+  TForm6 form6_;
+  std::unique_ptr<HelpWindow> help_window_;
+  // Name prompt.
+  TForm3 form3_;
+  std::unique_ptr<NamePromptDialog> name_prompt_;
 };
 
 }  // namespace talvor

@@ -1,5 +1,7 @@
 #include "app/password_dialog.h"
 
+#include "app/widget_parts.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QFont>
@@ -20,44 +22,14 @@ namespace {
 constexpr int kClientWidth = 688;
 constexpr int kClientHeight = 187;
 
-const QColor kMaroon(0x80, 0x00, 0x00);
-const QColor kNavy(0x00, 0x00, 0x80);
-const QColor kPurple(0x80, 0x00, 0x80);
-
-QFont ArialFont(int pixels) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixels);
-  return font;
-}
-
-void SetColour(QWidget& widget, QPalette::ColorRole role, const QColor& colour) {
-  QPalette palette = widget.palette();
-  palette.setColor(role, colour);
-  widget.setPalette(palette);
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
-                  int font_pixels, const QColor& colour) {
+QLabel* MakeFixedLabel(QWidget* parent, const char* name, const QString& text, QRect geometry,
+                       int font_pixels, const QColor& colour) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QString::fromLatin1(name));
   label->setGeometry(geometry);
   label->setFont(ArialFont(font_pixels));
   SetColour(*label, QPalette::WindowText, colour);
   return label;
-}
-
-QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
-                             QRect geometry) {
-  auto* button = new QToolButton(parent);
-  button->setObjectName(QString::fromLatin1(name));
-  button->setText(text);
-  button->setGeometry(geometry);
-  button->setAutoRaise(true);
-  button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  button->setFocusPolicy(Qt::NoFocus);
-  button->setFont(ArialFont(12));
-  SetColour(*button, QPalette::ButtonText, kPurple);
-  return button;
 }
 
 QString MaskStyle(char password_char) {
@@ -117,13 +89,15 @@ PasswordDialog::PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent)
   setAutoFillBackground(true);
 
   auto* validator = new PasswordFieldValidator(this);
-  file_line_ = MakeLabel(this, "Label1", QString(), {25, 8, 640, 16}, 13, kMaroon);
-  MakeLabel(this, "Label2", QString::fromUtf8(form2_text::kLabel2), {24, 32, 120, 16}, 13, kNavy);
+  file_line_ = MakeFixedLabel(this, "Label1", QString(), {25, 8, 640, 16}, 13, kMaroon);
+  MakeFixedLabel(this, "Label2", QString::fromUtf8(form2_text::kLabel2), {24, 32, 120, 16}, 13,
+                 kNavy);
   edit1_ = MakeField(this, "MaskEdit1", {24, 48, 649, 23}, validator);
-  echo1_ = MakeLabel(this, "Label4", QString(), {616, 32, 57, 16}, 12, kNavy);
-  MakeLabel(this, "Label3", QString::fromUtf8(form2_text::kLabel3), {25, 80, 160, 16}, 13, kNavy);
+  echo1_ = MakeFixedLabel(this, "Label4", QString(), {616, 32, 57, 16}, 12, kNavy);
+  MakeFixedLabel(this, "Label3", QString::fromUtf8(form2_text::kLabel3), {25, 80, 160, 16}, 13,
+                 kNavy);
   edit2_ = MakeField(this, "MaskEdit2", {24, 96, 649, 23}, validator);
-  echo2_ = MakeLabel(this, "Label5", QString(), {616, 80, 57, 16}, 12, kNavy);
+  echo2_ = MakeFixedLabel(this, "Label5", QString(), {616, 80, 57, 16}, 12, kNavy);
   action_ = MakeSpeedButton(this, "SpeedButton1", QString(), {24, 120, 137, 24});
   cancel_ = MakeSpeedButton(this, "SpeedButton2", QString::fromUtf8(form2_text::kCancel),
                             {160, 120, 113, 24});

@@ -5,7 +5,9 @@
 #include "archive/archive_kinds.h"
 #include "password/file_routines.h"
 #include "password/shred_file.h"
+#include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/replacing_file.h"
 
 namespace talvor {
 
@@ -168,50 +170,34 @@ bool NeedsSelection(Command command) {
 bool IsAvailable(Command command) {
   switch (command) {
     case Command::kEncryptTrap:
-      return FileRoutines::IsAvailable(operation::kEncryptTrap);
     case Command::kDecryptTrap:
-      return FileRoutines::IsAvailable(operation::kDecryptTrap);
     case Command::kEncryptOrm:
-      return FileRoutines::IsAvailable(operation::kEncryptOrm);
     case Command::kDecryptOrm:
-      return FileRoutines::IsAvailable(operation::kDecryptOrm);
     case Command::kEncryptBlowfish:
-      return FileRoutines::IsAvailable(operation::kEncryptBlowfish);
     case Command::kDecryptBlowfish:
-      return FileRoutines::IsAvailable(operation::kDecryptBlowfish);
     case Command::kEncryptRijndael:
-      return FileRoutines::IsAvailable(operation::kEncryptRijndael);
     case Command::kDecryptRijndael:
-      return FileRoutines::IsAvailable(operation::kDecryptRijndael);
     case Command::kEncryptRandom:
-      return FileRoutines::IsAvailable(operation::kEncryptRandom);
-    case Command::kDecryptRandom:
-      return FileRoutines::IsAvailable(operation::kDecryptRandom);
+    case Command::kDecryptRandom: {
+      const auto code = static_cast<std::uint8_t>(static_cast<int>(command) + 1);
+      return FileRoutines::IsAvailable(code);
+    }
     case Command::kCreateCab:
     case Command::kExtractCab:
       return CanWrite(ArchiveKind::kCab);
-    case Command::kCreateLha:
-    case Command::kExtractLha:
-    case Command::kCreateZip:
-    case Command::kExtractZip:
-    case Command::kCreateBh:
-    case Command::kExtractBh:
-    case Command::kDestroy:
-    case Command::kQuit:
-    case Command::kNone:
-      return true;
     default:
-      return false;
+      return true;
   }
 }
 
 TForm1::TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
-               Clock& clock)
+               Clock& clock, Shell& shell)
     : dialogs_(dialogs),
       fs_(fs),
       system_(system),
       random_(random),
       clock_(clock),
+      shell_(shell),
       MakeCab1(fs, DefaultCabinetLibrary()),
       Lha1(fs),
       Zip1(fs),
@@ -390,10 +376,6 @@ void TForm1::CipherHandOver(std::uint8_t code, const char* extension) {
   if (!hand_over_.OperationPending) RefreshFileList();
 }
 
-void TForm1::NotYetAvailable(Command command) {
-  if (NeedsSelection(command)) (void)SelectionCheck();
-}
-
 void TForm1::SpeedButton1Click() {
   CipherHandOver(operation::kEncryptTrap, nullptr);
 }
@@ -526,60 +508,141 @@ void TForm1::SpeedButton7Click() {
 void TForm1::Zniszczeniezbioru1Click() {
   DestroySelected(kDestroyQuestionMenu);
 }
+void TForm1::OpenSelected() {
+  // No selection check: with nothing selected the shell is asked for nothing.
+  shell_.Open(PanelSelection(), folder_);
+}
+
+void TForm1::CopySelected(const char* title) {
+  const std::optional<std::string> source = SelectionCheck();
+  if (!source) return;
+  SaveDialog1.title = title + *source;
+  SaveDialog1.file_name = *source;
+  if (!dialogs_.ExecuteSaveDialog(SaveDialog1)) return;
+  const std::string target = AbsolutePath(SaveDialog1.file_name, folder_);
+  if (fs_.SameFile(*source, target)) {
+    dialogs_.ShowMessage("The copy would be the file itself: " + *source +
+                         " was left as it is. Please choose another name!");
+    return;
+  }
+  File in = fs_.OpenExisting(*source);
+  // The copy appears under its name only when complete.
+  ReplacingFile out(fs_, target);
+  std::vector<std::uint8_t> buffer(kCopyBufferSize);
+  for (;;) {
+    const std::size_t n = in.Read(buffer.data(), buffer.size());
+    if (n == 0) break;
+    out.file().Write(buffer.data(), n);
+  }
+  in.Close();
+  out.Commit();
+  RefreshFileList();
+}
+
+void TForm1::RenameSelected(const char* title) {
+  const std::optional<std::string> source = SelectionCheck();
+  if (!source) return;
+  SaveDialog1.title = title + *source;
+  if (!dialogs_.ExecuteSaveDialog(SaveDialog1)) return;
+  fs_.Move(*source, AbsolutePath(SaveDialog1.file_name, folder_));
+  RefreshFileList();
+}
+
+void TForm1::EraseSelected(const char* question) {
+  const std::optional<std::string> path = SelectionCheck();
+  if (!path) return;
+  if (dialogs_.AskYesNo(question + *path + "?") != Answer::kYes) return;
+  // Refreshed however the deletion went; a failure is then shown.
+  struct Refresh {
+    TForm1& form;
+    ~Refresh() {
+      try {
+        form.RefreshFileList();
+      } catch (...) {  // NOLINT(bugprone-empty-catch): the deletion's own failure is shown
+      }
+    }
+  } refresh{*this};
+  fs_.Delete(*path);
+}
+
+void TForm1::TrashSelected() {
+  const std::optional<std::string> path = SelectionCheck();
+  if (!path) return;
+  if (dialogs_.AskYesNo(kTrashQuestion + *path + "?") != Answer::kYes) return;
+  if (!shell_.MoveToTrash(*path)) throw Failure("Error!!!");
+  RefreshFileList();
+}
+
+void TForm1::PropertiesOfSelected() {
+  const std::optional<std::string> path = SelectionCheck();
+  if (!path) return;
+  shell_.ShowProperties(*path);
+}
+
+void TForm1::NewFolder() {
+  hand_over_.OperationCode = operation::kNewFolder;
+  form3_->Show();
+}
+
+void TForm1::About() {
+  hand_over_.OperationCode = operation::kAbout;
+  form5_->Show();
+}
+
 void TForm1::SpeedButton8Click() {
-  NotYetAvailable(Command::kErase);
+  EraseSelected(kEraseQuestionToolbar);
 }
 void TForm1::Usuniciezbioru1Click() {
-  NotYetAvailable(Command::kErase);
+  EraseSelected(kEraseQuestionMenu);
 }
 void TForm1::SpeedButton12Click() {
-  NotYetAvailable(Command::kTrash);
+  TrashSelected();
 }
 void TForm1::Przeniesieniezbiorudokosza1Click() {
-  NotYetAvailable(Command::kTrash);
+  TrashSelected();
 }
 void TForm1::SpeedButton9Click() {
-  NotYetAvailable(Command::kCopy);
+  CopySelected(kCopyTitleToolbar);
 }
 void TForm1::Kopiowaniezbioru1Click() {
-  NotYetAvailable(Command::kCopy);
+  CopySelected(kCopyTitleMenu);
 }
 void TForm1::SpeedButton10Click() {
-  NotYetAvailable(Command::kRename);
+  RenameSelected(kRenameTitleToolbar);
 }
 void TForm1::Zmiananazwyzbioru1Click() {
-  NotYetAvailable(Command::kRename);
+  RenameSelected(kRenameTitleMenu);
 }
 void TForm1::SpeedButton11Click() {
-  NotYetAvailable(Command::kNewFolder);
+  NewFolder();
 }
 void TForm1::worzenienowegofolderu1Click() {
-  NotYetAvailable(Command::kNewFolder);
+  NewFolder();
 }
 void TForm1::BitBtn4Click() {
-  NotYetAvailable(Command::kProperties);
+  PropertiesOfSelected();
 }
 void TForm1::Properties1Click() {
-  NotYetAvailable(Command::kProperties);
+  PropertiesOfSelected();
 }
 void TForm1::otworz() {
-  NotYetAvailable(Command::kOpen);
+  OpenSelected();
 }
 void TForm1::Otwarciezbioru1Click() {
-  NotYetAvailable(Command::kOpen);
+  OpenSelected();
 }
 
 void TForm1::SpeedButton24Click() {
-  NotYetAvailable(Command::kHelp);
+  form6_->Show();
 }
 void TForm1::Funkcje1Click() {
-  NotYetAvailable(Command::kHelp);
+  form6_->Show();
 }
 void TForm1::Oprogramie1Click() {
-  NotYetAvailable(Command::kAbout);
+  About();
 }
 void TForm1::Stronawww1Click() {
-  NotYetAvailable(Command::kVisitWebSite);
+  shell_.OpenAddress(kWebSiteAddress);
 }
 void TForm1::SpeedButton23Click() {
   view_->Quit();

@@ -11,12 +11,15 @@
 #include "archive/lha_archive.h"
 #include "archive/zip_archive.h"
 #include "main_window/file_panel.h"
+#include "main_window/info_windows.h"
+#include "main_window/name_prompt.h"
 #include "password/hand_over.h"
 #include "password/password_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/random_generator.h"
+#include "platform/shell.h"
 #include "platform/system_info.h"
 
 namespace talvor {
@@ -24,6 +27,15 @@ namespace talvor {
 inline constexpr char kMainWindowCaption[] = "ZEM Talvor v. 2.0";
 inline constexpr char kNoSelectionText[] = "No files selected!";
 inline constexpr char kWebSiteHost[] = "talvor.example.org";
+inline constexpr char kWebSiteAddress[] = "https://talvor.example.org/";
+inline constexpr std::size_t kCopyBufferSize = 10240;
+inline constexpr char kCopyTitleToolbar[] = "Copy file :  ";
+inline constexpr char kCopyTitleMenu[] = "Copy file: ";
+inline constexpr char kRenameTitleToolbar[] = "Rename file : ";
+inline constexpr char kRenameTitleMenu[] = "Rename file: ";
+inline constexpr char kEraseQuestionToolbar[] = "Do you really want to erase the selected file \r";
+inline constexpr char kEraseQuestionMenu[] = "Do you really want to erase the selected file\r";
+inline constexpr char kTrashQuestion[] = "Do you really want to delete the selected file \r";
 
 // The widgets of the main window, as the window logic sees them.
 class MainWindowView {
@@ -117,12 +129,18 @@ struct MenuEntry {
 class TForm1 {
  public:
   TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
-         Clock& clock);
+         Clock& clock, Shell& shell);
   TForm1(const TForm1&) = delete;
   TForm1& operator=(const TForm1&) = delete;
 
   void AttachView(MainWindowView& view) { view_ = &view; }
   void AttachPasswordWindow(TForm2& form2) { form2_ = &form2; }
+  void AttachNamePrompt(TForm3& form3) { form3_ = &form3; }
+  void AttachAboutWindow(TForm5& form5) { form5_ = &form5; }
+  void AttachHelpWindow(TForm6& form6) { form6_ = &form6; }
+
+  // The save dialog shared by Copy and Rename; it keeps its title and name.
+  SaveDialogState SaveDialog1;
 
   [[nodiscard]] HandOver& hand_over() noexcept { return hand_over_; }
   // Lets the windows process pending messages while an archive component
@@ -214,9 +232,6 @@ class TForm1 {
   // Hands a cipher command to the password window. `extension` is the one a
   // decrypt command requires (nullptr for encrypt commands).
   void CipherHandOver(std::uint8_t code, const char* extension);
-  // A command that a later version carries: it checks the selection and
-  // does nothing more.
-  void NotYetAvailable(Command command);
   void ShowFolder(const std::string& folder);
   // The archive commands: pack the selected file into a new archive beside
   // it, or unpack the selected archive into the shown folder.
@@ -227,14 +242,27 @@ class TForm1 {
   void RunArchiveOperation(TZipCommon& component, const std::function<void()>& operation);
   // Destroy: the question, then ShredFile on the selected file.
   void DestroySelected(const char* question);
+  // The file commands.
+  void OpenSelected();
+  void CopySelected(const char* title);
+  void RenameSelected(const char* title);
+  void EraseSelected(const char* question);
+  void TrashSelected();
+  void PropertiesOfSelected();
+  void NewFolder();
+  void About();
 
   Dialogs& dialogs_;
   FileSystem& fs_;
   SystemInfo& system_;
   RandomGenerator& random_;
   Clock& clock_;
+  Shell& shell_;
   MainWindowView* view_ = nullptr;
   TForm2* form2_ = nullptr;
+  TForm3* form3_ = nullptr;
+  TForm5* form5_ = nullptr;
+  TForm6* form6_ = nullptr;
   HandOver hand_over_;
   bool archive_busy_ = false;
 

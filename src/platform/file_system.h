@@ -47,7 +47,8 @@ class FileSystem {
   virtual void RemoveDirectory(const std::string& path) = 0;
 
   virtual void Delete(const std::string& path) = 0;
-  // Renames; fails with "I/O error 183" when `to` exists.
+  // Renames, also to another file system (a file is then copied and the
+  // original removed); fails with "I/O error 183" when `to` exists.
   virtual void Move(const std::string& from, const std::string& to) = 0;
   // Renames, replacing `to` in one step when it exists.
   virtual void Replace(const std::string& from, const std::string& to) = 0;
@@ -57,6 +58,8 @@ class FileSystem {
   virtual void SetCurrentDirectory(const std::string& path) = 0;
 
   [[nodiscard]] virtual FileInfo Stat(const std::string& path) = 0;
+  // Whether two names lead to the same file.
+  [[nodiscard]] virtual bool SameFile(const std::string& a, const std::string& b) = 0;
   virtual void SetLastWriteTime(const std::string& path, std::time_t when) = 0;
   // Takes away (or gives back) the permission to write, as the read-only
   // attribute does.
@@ -83,10 +86,14 @@ class PosixFileSystem final : public FileSystem {
   std::string CurrentDirectory() override;
   void SetCurrentDirectory(const std::string& path) override;
   FileInfo Stat(const std::string& path) override;
+  bool SameFile(const std::string& a, const std::string& b) override;
   void SetLastWriteTime(const std::string& path, std::time_t when) override;
   void SetReadOnly(const std::string& path, bool read_only) override;
   std::vector<std::string> ListFiles(const std::string& folder) override;
   std::vector<std::string> ListDirectories(const std::string& folder) override;
+
+ private:
+  void MoveAcrossDevices(const std::string& from, const std::string& to);
 };
 
 // The file mode new files get: 0666 less the process's umask.

@@ -137,6 +137,10 @@ void PosixFileSystem::Delete(const std::string& path) {
 
 void PosixFileSystem::Move(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno == EXDEV) {
+    MoveAcrossDevices(from, to);
+    return;
+  }
   if (errno != EINVAL && errno != ENOSYS) RaiseErrno(errno);
   // The file system cannot rename without replacing: link, then unlink.
   struct stat st {};
@@ -148,6 +152,43 @@ void PosixFileSystem::Move(const std::string& from, const std::string& to) {
   }
   if (::lstat(to.c_str(), &st) == 0) RaiseIoError(io_code::kAlreadyExists);
   if (::rename(from.c_str(), to.c_str()) != 0) RaiseErrno(errno);
+}
+
+void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::string& to) {
+  struct stat st {};
+  if (::lstat(from.c_str(), &st) != 0) RaiseErrno(errno);
+  if (!S_ISREG(st.st_mode)) RaiseIoError(io_code::kNotSameDevice);
+  struct stat target {};
+  if (::lstat(to.c_str(), &target) == 0) RaiseIoError(io_code::kAlreadyExists);
+  // A copy beside the target, put in place only when complete.
+  std::string temp;
+  File out = CreateTemporaryBeside(to, &temp);
+  try {
+    File in = OpenForReading(from);
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;)
+      out.Write(buffer.data(), n);
+    out.Sync();
+    out.Close();
+    if (::chmod(temp.c_str(), st.st_mode & 07777) != 0) RaiseErrno(errno);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+      RaiseErrno(errno);
+    }
+  } catch (...) {
+    out = File();
+    ::unlink(temp.c_str());
+    throw;
+  }
+  if (::unlink(from.c_str()) != 0) RaiseErrno(errno);
+}
+
+bool PosixFileSystem::SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {};
+  struct stat sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 void PosixFileSystem::Replace(const std::string& from, const std::string& to) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace talvor {
 
@@ -14,17 +13,11 @@ class Shell {
   virtual void Open(const std::string& path, const std::string& working_folder) = 0;
   // Opens a web address in the desktop's browser. The outcome is not reported.
   virtual void OpenAddress(const std::string& address) = 0;
+  // Moves a file to the desktop's trash, from where it can be restored;
+  // false when that failed.
+  [[nodiscard]] virtual bool MoveToTrash(const std::string& path) = 0;
+  // Shows the file's properties (the desktop's own sheet when there is one).
+  virtual void ShowProperties(const std::string& path) = 0;
 };
-
-// The freedesktop shell: xdg-open.
-class DesktopShell final : public Shell {
- public:
-  void Open(const std::string& path, const std::string& working_folder) override;
-  void OpenAddress(const std::string& address) override;
-};
-
-// Starts a program without waiting for it and without leaving a zombie;
-// returns false when it could not be started.
-bool StartDetached(const std::vector<std::string>& argv, const std::string& working_folder);
 
 }  // namespace talvor

@@ -174,7 +174,11 @@ INSTANTIATE_TEST_SUITE_P(
                     true,
                     "notes.txt",
                     {"File extension must be *.trp"}},
-        TriggerCase{"DisabledButton", "SpeedButton8", false, nullptr, {}}),
+        TriggerCase{"EraseButton", "SpeedButton8", false, nullptr, {"No files selected!"}},
+        TriggerCase{
+            "TrashMenu", "Przeniesieniezbiorudokosza1", true, nullptr, {"No files selected!"}},
+        TriggerCase{"PropertiesButton", "BitBtn4", false, nullptr, {"No files selected!"}},
+        TriggerCase{"CopyMenu", "Kopiowaniezbioru1", true, nullptr, {"No files selected!"}}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
 
 TEST_F(AppMainWindow, PacksAndUnpacksAZipArchive) {
