@@ -4,6 +4,7 @@
 #include "archive/archive_kinds.h"
 #include "fakes.h"
 #include "main_window/main_window.h"
+#include "main_window_fixture.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -29,24 +30,20 @@ struct FormatCase {
   Handler extract_menu;
 };
 
-class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase> {
+class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase>,
+                           protected testing::MainWindowFixture {
  protected:
+  using testing::MainWindowFixture::Run;
+
   ArchiveCommandTest() {
     WriteFile(dir_ / "report.txt", "the report, " + std::string(3000, 'r'));
-    fs_.SetCurrentDirectory(dir_.path());
-    form1_.AttachView(view_);
-    form1_.AttachPasswordWindow(form2_);
-    form2_.AttachView(password_view_);
-    form1_.FormCreate();
-  }
-  void Run(Handler handler) {
-    RunGuarded(dialogs_, [&] { (form1_.*handler)(); });
+    Start();
   }
   void Select(const std::string& name) {
     form1_.RefreshFileList();
     view_.selected = name;
   }
-  // The names and contents of an archive's entries, read by the engine.
+  // The names of an archive's entries, read by the engine.
   std::string Contents(const std::string& archive) {
     std::unique_ptr<TCustomDClass> reader = MakeReader(GetParam().kind, fs_);
     reader->SetArchiveFile(archive);
@@ -57,20 +54,6 @@ class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase> {
   std::string Archive(const std::string& base) const {
     return dir_ / (base + GetParam().extension);
   }
-
-  TempDir dir_;
-  CurrentDirGuard cwd_;
-  FakeDialogs dialogs_;
-  PosixFileSystem fs_;
-  FakeSystemInfo system_;
-  RandomGenerator random_;
-  testing::FakeClock clock_;
-  testing::FakeShell shell_;
-  TForm1 form1_{dialogs_, fs_, system_, random_, clock_, shell_};
-  FileRoutines routines_{fs_, random_, clock_};
-  TForm2 form2_{form1_.hand_over(), dialogs_, routines_};
-  FakeMainWindowView view_;
-  FakePasswordView password_view_{form2_};
 };
 
 TEST_P(ArchiveCommandTest, CreateBesideTheSourceFromBothRoutes) {

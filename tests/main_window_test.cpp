@@ -6,6 +6,7 @@
 
 #include "fakes.h"
 #include "main_window/main_window.h"
+#include "main_window_fixture.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -19,54 +20,19 @@ using testing::FakeSystemInfo;
 using testing::TempDir;
 using testing::WriteFile;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ::testing::Test, protected testing::MainWindowFixture {
  protected:
+  using testing::MainWindowFixture::Run;
+
   MainWindowTest() {
     WriteFile(dir_ / "report.txt", "report");
     WriteFile(dir_ / "REPORT.TRP", "4.txt....");
     WriteFile(dir_ / "notes", "notes");
     ::mkdir((dir_ / "sub").c_str(), 0755);
-    fs_.SetCurrentDirectory(dir_.path());
-    form1_.AttachView(view_);
-    form1_.AttachPasswordWindow(form2_);
-    form2_.AttachView(password_view_);
-    form1_.AttachNamePrompt(form3_);
-    form3_.AttachView(prompt_view_);
-    prompt_view_.on_activate = [this] { form3_.ws3(); };
-    form1_.AttachAboutWindow(form5_);
-    form5_.AttachView(about_view_);
-    about_view_.on_activate = [this] { form5_.op(); };
-    form1_.AttachHelpWindow(form6_);
-    form6_.AttachView(help_view_);
-    form6_.FormCreate();
-    form2_.FormCreate();
-    form1_.FormCreate();
+    Start();
   }
 
   void Select(const std::string& name) { view_.selected = name; }
-  void Run(Handler handler) {
-    RunGuarded(dialogs_, [&] { (form1_.*handler)(); });
-  }
-
-  TempDir dir_;
-  CurrentDirGuard cwd_;
-  FakeDialogs dialogs_;
-  PosixFileSystem fs_;
-  FakeSystemInfo system_;
-  RandomGenerator random_;
-  testing::FakeClock clock_;
-  testing::FakeShell shell_;
-  TForm1 form1_{dialogs_, fs_, system_, random_, clock_, shell_};
-  FileRoutines routines_{fs_, random_, clock_};
-  TForm2 form2_{form1_.hand_over(), dialogs_, routines_};
-  FakeMainWindowView view_;
-  FakePasswordView password_view_{form2_};
-  TForm3 form3_{form1_.hand_over(), fs_};
-  TForm5 form5_{form1_.hand_over()};
-  TForm6 form6_;
-  testing::FakeNamePromptView prompt_view_;
-  testing::FakeAboutView about_view_;
-  testing::FakeHelpView help_view_;
 };
 
 TEST_F(MainWindowTest, StartUpFillsCaptionStatusLinesAndPanel) {
