@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -288,6 +289,11 @@ TEST(ReplacingFileTest, AppearsOnlyWhenCommitted) {
   {
     ReplacingFile out(fs, dir / "target");
     out.file().Write("new", 3);
+    if (fs.CreateUnnamedBeside(dir / "target").IsOpen()) {
+      // Nothing under a name while the work goes on: a killed process
+      // leaves nothing behind.
+      EXPECT_EQ(ListNames(dir.path()), "target");
+    }
     // Dropped without Commit: as after a failure.
   }
   EXPECT_EQ(ListNames(dir.path()), "target");
@@ -299,6 +305,38 @@ TEST(ReplacingFileTest, AppearsOnlyWhenCommitted) {
   }
   EXPECT_EQ(ListNames(dir.path()), "target");
   EXPECT_EQ(ReadFile(dir / "target"), "new");
+}
+
+TEST(FileSystemTest, MovesAcrossDevicesKeepingModeAndTimeAndNeverReplacing) {
+  struct stat shm {};
+  struct stat tmp {};
+  if (::stat("/dev/shm", &shm) != 0 || !S_ISDIR(shm.st_mode) || ::access("/dev/shm", W_OK) != 0) {
+    GTEST_SKIP() << "no writable /dev/shm for a second device";
+  }
+  TempDir dir;
+  TempDir other("/dev/shm");
+  if (::stat(dir.path().c_str(), &tmp) != 0 || tmp.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "the temporary folder and /dev/shm share one device";
+  }
+  PosixFileSystem fs;
+  WriteFile(dir / "from", std::string(3 << 20, 'x') + "end");
+  ::chmod((dir / "from").c_str(), 0640);
+  const struct timespec times[2] = {{1000000000, 0}, {1200000000, 0}};
+  ::utimensat(AT_FDCWD, (dir / "from").c_str(), times, 0);
+  WriteFile(other / "taken", "keep");
+  EXPECT_THROW(fs.Move(dir / "from", other / "taken"), IoError);
+  EXPECT_EQ(ReadFile(other / "taken"), "keep");
+  EXPECT_EQ(ListNames(dir.path()), "from");
+  EXPECT_EQ(ListNames(other.path()), "taken");
+
+  fs.Move(dir / "from", other / "to");
+  EXPECT_EQ(ListNames(dir.path()), "");
+  EXPECT_EQ(ListNames(other.path()), "taken to");
+  EXPECT_EQ(ReadFile(other / "to"), std::string(3 << 20, 'x') + "end");
+  struct stat st {};
+  ASSERT_EQ(::stat((other / "to").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
 }
 
 TEST(ReplacingFileTest, RefusesAReadOnlyTarget) {

@@ -10,6 +10,8 @@ namespace talvor::testing {
 class TempDir {
  public:
   TempDir();
+  // A folder inside `parent` instead of the system's temporary folder.
+  explicit TempDir(const std::string& parent);
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
   ~TempDir();

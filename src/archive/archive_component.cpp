@@ -217,7 +217,7 @@ int TCustomCClass::Compress() {
     }
     std::vector<CompEntry> entries;
     File old;
-    if (fs_.Stat(archive_file_).exists) {
+    if (!ReplaceWholeArchive && fs_.Stat(archive_file_).exists) {
       try {
         old = fs_.OpenForReading(archive_file_);
       } catch (const IoError& e) {

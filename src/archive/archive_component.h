@@ -205,6 +205,9 @@ class TCustomCClass : public TZipCommon {
   TDeleteOptions DeleteOptions = TDeleteOptions::doAllowUndo;
   TDeflateType DeflateType = TDeflateType::dtDeflateN;
   bool StoreEmptySubDirs = false;
+  // When set, an archive already at ArchiveFile is not read or updated: the
+  // new archive replaces it as a whole, and only once it is complete.
+  bool ReplaceWholeArchive = false;
 
   // Packs the files of FileSpec into ArchiveFile; returns how many it
   // packed (0 on failure, reported through the error event). A writer may

@@ -94,24 +94,13 @@ std::unique_ptr<TCustomDClass> MakeReader(ArchiveKind kind, FileSystem& fs) {
   return nullptr;
 }
 
-int PackNewArchive(TCustomCClass& writer, FileSystem& fs, const std::string& source,
-                   const std::string& target) {
-  std::string aside;
-  if (fs.Stat(target).exists) {
-    File placeholder = fs.CreateTemporaryBeside(target, &aside);
-    placeholder.Close();
-    fs.Replace(target, aside);
-  }
+int PackNewArchive(TCustomCClass& writer, const std::string& source, const std::string& target) {
   writer.SetArchiveFile(target);
   writer.FileSpec = {source};
+  const bool whole = writer.ReplaceWholeArchive;
+  writer.ReplaceWholeArchive = true;
   const int packed = writer.Compress();
-  if (!aside.empty()) {
-    if (packed > 0) {
-      fs.Delete(aside);
-    } else {
-      fs.Replace(aside, target);
-    }
-  }
+  writer.ReplaceWholeArchive = whole;
   return packed;
 }
 

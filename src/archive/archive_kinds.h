@@ -37,10 +37,9 @@ struct ArchiveKindInfo {
 [[nodiscard]] std::unique_ptr<TCustomDClass> MakeReader(ArchiveKind kind, FileSystem& fs);
 
 // Packs `source` alone into the new archive `target`. An archive already at
-// `target` is put aside first and comes back if the new one cannot be made,
-// so that nothing is lost; on success it is removed. Returns the number of
-// files packed.
-int PackNewArchive(TCustomCClass& writer, FileSystem& fs, const std::string& source,
-                   const std::string& target);
+// `target` is neither read nor changed until the new one is complete, which
+// then takes its place; if the new one cannot be made it stays as it was.
+// Returns the number of files packed.
+int PackNewArchive(TCustomCClass& writer, const std::string& source, const std::string& target);
 
 }  // namespace talvor

@@ -338,7 +338,7 @@ int RunPack(const Invocation& inv, Console& console, FileSystem& fs) {
   std::unique_ptr<TCustomCClass> writer = MakeWriter(kind->kind, fs);
   ErrorPrinter errors(console);
   errors.Attach(*writer);
-  const int packed = PackNewArchive(*writer, fs, source, target);
+  const int packed = PackNewArchive(*writer, source, target);
   if (packed > 0) console.out() << target << '\n';
   return packed > 0 && errors.count() == 0 ? exit_status::kSuccess : exit_status::kFailed;
 }

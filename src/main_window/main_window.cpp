@@ -283,7 +283,7 @@ void TForm1::CreateArchive(TCustomCClass& writer, const char* extension, bool co
   }
   writer.FileSpec.clear();
   // The old archive is replaced only when the new one is complete.
-  RunArchiveOperation(writer, [&] { (void)PackNewArchive(writer, fs_, *source, target); });
+  RunArchiveOperation(writer, [&] { (void)PackNewArchive(writer, *source, target); });
   RefreshFileList();
 }
 

@@ -311,9 +311,12 @@ File& CabinetWriter::DataFile() {
     PosixFileSystem fs;
     std::string path;
     try {
-      data_ = fs.CreateTemporaryBeside(JoinPath(folder, "talvor-cabinet"), &path);
-      // Nameless from now on: nothing is left behind, whatever happens.
-      fs.Delete(path);
+      // Nameless: nothing is left behind, whatever happens.
+      data_ = fs.CreateUnnamedBeside(JoinPath(folder, "talvor-cabinet"));
+      if (!data_.IsOpen()) {
+        data_ = fs.CreateTemporaryBeside(JoinPath(folder, "talvor-cabinet"), &path);
+        fs.Delete(path);
+      }
     } catch (const IoError& e) {
       data_ = File();
       if (!path.empty()) ::unlink(path.c_str());

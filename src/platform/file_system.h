@@ -40,6 +40,13 @@ class FileSystem {
   [[nodiscard]] virtual File CreateTemporaryBeside(const std::string& beside,
                                                    std::string* temp_path) = 0;
 
+  // Creates a file without a name in the folder of `beside`: it vanishes
+  // with the process unless it is named. A closed File when the file system
+  // cannot make one.
+  [[nodiscard]] virtual File CreateUnnamedBeside(const std::string& beside) = 0;
+  // Gives an unnamed file a new, unique name in the folder of `beside`;
+  // returns that name.
+  [[nodiscard]] virtual std::string NameUnnamed(File& file, const std::string& beside) = 0;
   // Creates a new, empty folder with a unique name in the folder of
   // `beside`, readable by the owner only; returns its path.
   [[nodiscard]] virtual std::string CreateTemporaryFolderBeside(const std::string& beside) = 0;
@@ -77,6 +84,8 @@ class PosixFileSystem final : public FileSystem {
   File OpenForReading(const std::string& path) override;
   File Create(const std::string& path) override;
   File CreateTemporaryBeside(const std::string& beside, std::string* temp_path) override;
+  File CreateUnnamedBeside(const std::string& beside) override;
+  std::string NameUnnamed(File& file, const std::string& beside) override;
   std::string CreateTemporaryFolderBeside(const std::string& beside) override;
   void RemoveDirectory(const std::string& path) override;
   void Delete(const std::string& path) override;

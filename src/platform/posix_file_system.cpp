@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -115,6 +116,44 @@ File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::stri
   return File(fd, *temp_path);
 }
 
+File PosixFileSystem::CreateUnnamedBeside(const std::string& beside) {
+  std::string folder = ExtractFileDir(beside);
+  if (folder.empty()) folder.push_back('.');
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
+                        static_cast<mode_t>(DefaultFileMode()));
+  if (fd < 0) {
+    // Not every file system has unnamed files; a named temporary file serves.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return File();
+    RaiseErrno(errno);
+  }
+  return File(fd, beside);
+}
+
+std::string PosixFileSystem::NameUnnamed(File& file, const std::string& beside) {
+  file.Flush();
+  std::string folder = ExtractFileDir(beside);
+  if (folder.empty()) folder.push_back('.');
+  std::string name = ExtractFileName(beside);
+  if (name.size() > 200) name.resize(200);
+  const std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor());
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned char random[6];
+    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+      RaiseErrno(errno);
+    }
+    std::string suffix;
+    for (const unsigned char r : random) suffix.push_back(kLetters[r % (sizeof kLetters - 1)]);
+    const std::string path = IncludeTrailingSeparator(folder) + "." + name + "." + suffix;
+    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return path;
+    }
+    if (errno != EEXIST) RaiseErrno(errno);
+  }
+  RaiseIoError(io_code::kAlreadyExists);
+}
+
 std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& beside) {
   std::string folder = ExtractFileDir(beside);
   if (folder.empty()) folder.push_back('.');
@@ -160,25 +199,37 @@ void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::stri
   if (!S_ISREG(st.st_mode)) RaiseIoError(io_code::kNotSameDevice);
   struct stat target {};
   if (::lstat(to.c_str(), &target) == 0) RaiseIoError(io_code::kAlreadyExists);
-  // A copy beside the target, put in place only when complete.
+  // A copy beside the target, put in place only when complete: an unnamed
+  // file given the target's name at the end where the file system has them.
+  File in = OpenForReading(from);
+  File out = CreateUnnamedBeside(to);
+  const bool unnamed = out.IsOpen();
   std::string temp;
-  File out = CreateTemporaryBeside(to, &temp);
+  if (!unnamed) out = CreateTemporaryBeside(to, &temp);
   try {
-    File in = OpenForReading(from);
     std::vector<std::uint8_t> buffer(1 << 20);
     for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;)
       out.Write(buffer.data(), n);
     out.Sync();
-    out.Close();
-    if (::chmod(temp.c_str(), st.st_mode & 07777) != 0) RaiseErrno(errno);
+    if (::fchmod(out.Descriptor(), st.st_mode & 07777) != 0) RaiseErrno(errno);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, temp.c_str(), times, 0);
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
-      RaiseErrno(errno);
+    ::futimens(out.Descriptor(), times);
+    if (unnamed) {
+      const std::string source = "/proc/self/fd/" + std::to_string(out.Descriptor());
+      // linkat never replaces: an existing target makes it fail.
+      if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        RaiseErrno(errno);
+      }
+      out.Close();
+    } else {
+      out.Close();
+      if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        RaiseErrno(errno);
+      }
     }
   } catch (...) {
     out = File();
-    ::unlink(temp.c_str());
+    if (!temp.empty()) ::unlink(temp.c_str());
     throw;
   }
   if (::unlink(from.c_str()) != 0) RaiseErrno(errno);

@@ -31,6 +31,7 @@ class ReplacingFile {
   std::string target_;
   std::string temp_path_;
   File file_;
+  bool unnamed_ = false;  // no name until Commit: nothing is left if the process dies
   bool committed_ = false;
 };
 
