@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -337,6 +338,39 @@ TEST(FileSystemTest, MovesAcrossDevicesKeepingModeAndTimeAndNeverReplacing) {
   ASSERT_EQ(::stat((other / "to").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
   EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
+}
+
+TEST(FileSystemTest, RemovesOnlyTheTemporaryFoldersOfEndedProcesses) {
+  TempDir dir;
+  PosixFileSystem fs;
+  // A process that has ended: its number is free (until reused).
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dead = ".talvor-work-" + std::to_string(child) + "-a1B2c3";
+  const std::string mine = fs.CreateTemporaryFolderBeside(dir / "x");
+  const std::string running = ".talvor-work-1-zzzzzz";  // init never ends
+  const std::string nested = ".talvor-work-" + std::to_string(child) + "-nested";
+  for (const std::string& name : {dead, running, nested, std::string(".talvor-work-12x-abcdef"),
+                                  std::string(".talvor-work-" + std::to_string(child))}) {
+    ASSERT_EQ(::mkdir((dir / name).c_str(), 0700), 0) << name;
+    WriteFile(dir / (name + "/data.lha"), "intermediate");
+  }
+  ASSERT_EQ(::symlink("/etc/passwd", (dir / (dead + "/link")).c_str()), 0);
+  ASSERT_EQ(::mkdir((dir / (nested + "/inner")).c_str(), 0700), 0);
+  WriteFile(mine + "/stream", "in use");
+
+  fs.RemoveAbandonedTemporaryFolders(dir / "x");
+  const std::string left = ListNames(dir.path());
+  EXPECT_EQ(left.find(dead), std::string::npos);
+  EXPECT_NE(left.find(ExtractFileName(mine)), std::string::npos);
+  EXPECT_NE(left.find(running), std::string::npos);
+  EXPECT_NE(left.find(".talvor-work-12x-abcdef"), std::string::npos);
+  // Anything but files inside: left as it is, apart from the files.
+  EXPECT_NE(left.find(nested), std::string::npos);
+  EXPECT_TRUE(Exists("/etc/passwd"));
+  EXPECT_EQ(ReadFile(mine + "/stream"), "in use");
 }
 
 TEST(ReplacingFileTest, RefusesAReadOnlyTarget) {

@@ -81,6 +81,27 @@ TEST_P(ShredTest, PassesInOrderThenTruncationsThenDeletion) {
   }
 }
 
+TEST_P(ShredTest, AnOpenFileGetsTheSamePassesAndStaysOpen) {
+  const std::size_t n = GetParam();
+  const std::string path = dir_ / "work";
+  WriteFile(path, testing::SomeBytes(n));
+  const std::vector<std::string> expected =
+      ShredModel(static_cast<std::uint32_t>(clock_.counter)).Passes(n);
+  File file = fs_.OpenExisting(path, false);
+  file.Seek(static_cast<std::int64_t>(n / 3));  // wherever the caller left it
+  int passes = 0;
+  ShredHooks hooks;
+  hooks.pass_done = [&](int pass) {
+    ++passes;
+    ASSERT_EQ(ReadFile(path), expected[pass]) << "after pass " << pass;
+  };
+  ShredOpenFile(file, random_, clock_, hooks);
+  EXPECT_EQ(passes, 7);
+  EXPECT_TRUE(file.IsOpen());
+  file.Close();
+  EXPECT_EQ(ReadFile(path), expected[7].substr(0, n / 20));
+}
+
 // 0, 1, 41 bytes, and sizes across the routine's internal buffer.
 INSTANTIATE_TEST_SUITE_P(Sizes, ShredTest, ::testing::Values(0, 1, 41, 4096, (1 << 20) + 3));
 

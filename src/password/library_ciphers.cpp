@@ -49,22 +49,6 @@ void RunStream(RoutineServices& services, LibraryMethod method, File& in, File& 
   }
 }
 
-// The library's file operation between two named files.
-void RunFiles(RoutineServices& services, LibraryMethod method, const std::string& input,
-              const std::string& output, const std::uint8_t key[kKeySize], bool encrypt) {
-  switch (method) {
-    case LibraryMethod::kOrm:
-      TripleDesFileCBC(services.fs, input, output, key, encrypt, services.clock);
-      return;
-    case LibraryMethod::kBlowfish:
-      BlowfishFileCBC(services.fs, input, output, key, encrypt, services.clock);
-      return;
-    case LibraryMethod::kRijndael:
-      RijndaelFileECB(services.fs, input, output, key, kKeySize, encrypt);
-      return;
-  }
-}
-
 }  // namespace
 
 std::string EncryptWithLibrary(RoutineServices& services, LibraryMethod method,
@@ -72,22 +56,22 @@ std::string EncryptWithLibrary(RoutineServices& services, LibraryMethod method,
   FileSystem& fs = services.fs;
   const MethodTraits traits = TraitsOf(method);
   const std::string extension = RecordedExtension(source, kMaxHeaderExtension);
-  RequireNoWorkingFile(fs);
-  const WorkingFileGuard guard(fs);
-
-  std::uint8_t cipher_key[kKeySize];
-  const WipeOnScopeExit wipe_key(cipher_key);
-  DeriveKeyFromPassphrase(cipher_key, kKeySize, passphrase);
-  RunFiles(services, method, source, kWorkingFileName, cipher_key, true);
-  SecureWipe(cipher_key);
+  WorkingFile work(fs);
+  {
+    std::uint8_t cipher_key[kKeySize];
+    const WipeOnScopeExit wipe_key(cipher_key);
+    DeriveKeyFromPassphrase(cipher_key, kKeySize, passphrase);
+    File in = OpenCipherInput(fs, source);
+    RunStream(services, method, in, work.file(), cipher_key, true);
+    in.Close();
+  }
 
   ReplacingFile out(fs, ChangeFileExt(source, traits.extension));
-  File work = fs.OpenExisting(kWorkingFileName);
+  work.file().Seek(0);
   WriteExtensionHeader(out.file(), extension);
-  CopyBytes(work, out.file(), traits.body_mask);
-  work.Close();
+  CopyBytes(work.file(), out.file(), traits.body_mask);
   out.Commit();
-  ShredFile(fs, services.random, services.clock, kWorkingFileName);
+  work.Shred(services.random, services.clock);
   return out.target();
 }
 
@@ -98,26 +82,20 @@ std::string DecryptWithLibrary(RoutineServices& services, LibraryMethod method,
   RequireNoWorkingFile(fs);
   File in = fs.OpenExisting(source);
   const std::string extension = ReadExtensionHeader(in);
-  const WorkingFileGuard guard(fs);
-  {
-    File work = fs.Create(kWorkingFileName);
-    CopyBytes(in, work, traits.body_mask);
-    work.Close();
-  }
+  WorkingFile work(fs);
+  CopyBytes(in, work.file(), traits.body_mask);
   in.Close();
 
   ReplacingFile out(fs, ChangeFileExt(source, extension));
-  std::uint8_t cipher_key[kKeySize];
-  const WipeOnScopeExit wipe_key(cipher_key);
-  DeriveKeyFromPassphrase(cipher_key, kKeySize, passphrase);
   {
-    File work = OpenCipherInput(fs, kWorkingFileName);
-    RunStream(services, method, work, out.file(), cipher_key, false);
-    work.Close();
+    std::uint8_t cipher_key[kKeySize];
+    const WipeOnScopeExit wipe_key(cipher_key);
+    DeriveKeyFromPassphrase(cipher_key, kKeySize, passphrase);
+    work.file().Seek(0);
+    RunStream(services, method, work.file(), out.file(), cipher_key, false);
   }
-  SecureWipe(cipher_key);
   out.Commit();
-  ShredFile(fs, services.random, services.clock, kWorkingFileName);
+  work.Shred(services.random, services.clock);
   return out.target();
 }
 

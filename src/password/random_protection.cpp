@@ -22,11 +22,11 @@ constexpr std::int32_t kKeySize = 16;
 // A folder beside the source that belongs to this command alone: the
 // intermediates (the Rijndael stream, the .xxr file, the .lha archive) live
 // there under the names the format needs, so they can never meet a user's
-// files. It goes, with whatever it holds, when the command ends.
+// files. It goes, with whatever it holds, when the command ends; folders
+// that killed runs left behind go when the next one starts.
 class WorkFolder {
  public:
-  WorkFolder(FileSystem& fs, const std::string& beside)
-      : fs_(fs), path_(fs.CreateTemporaryFolderBeside(beside)) {}
+  WorkFolder(FileSystem& fs, const std::string& beside) : fs_(fs), path_(Make(fs, beside)) {}
   WorkFolder(const WorkFolder&) = delete;
   WorkFolder& operator=(const WorkFolder&) = delete;
   ~WorkFolder() {
@@ -42,6 +42,11 @@ class WorkFolder {
   [[nodiscard]] const std::string& path() const { return path_; }
 
  private:
+  static std::string Make(FileSystem& fs, const std::string& beside) {
+    fs.RemoveAbandonedTemporaryFolders(beside);
+    return fs.CreateTemporaryFolderBeside(beside);
+  }
+
   FileSystem& fs_;
   std::string path_;
 };

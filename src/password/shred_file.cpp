@@ -38,22 +38,8 @@ void DrawBytes(RandomGenerator& random, std::uint32_t* states, std::uint8_t* out
   }
 }
 
-}  // namespace
-
-void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std::string& path,
-               const ShredHooks& hooks) {
-  File file;
-  try {
-    file = fs.OpenExisting(path, false);
-  } catch (const IoError& e) {
-    if (e.code() != io_code::kCannotResolveLink) throw;
-    throw RefusedInput("\"" + ExtractFileName(path) +
-                       "\" is a symbolic link. The file it points to is not destroyed; select "
-                       "that file itself!");
-  }
+void OverwriteAndCut(File& file, RandomGenerator& random, const ShredHooks& hooks) {
   const std::int64_t n = file.Size();
-  random.Randomize(clock);
-  if (hooks.opened) hooks.opened();
   const auto done = [&](int pass) {
     if (hooks.pass_done) hooks.pass_done(pass);
   };
@@ -106,8 +92,31 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
   file.Seek(n / 20);
   file.Truncate();
   file.Sync();
+}
+
+}  // namespace
+
+void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std::string& path,
+               const ShredHooks& hooks) {
+  File file;
+  try {
+    file = fs.OpenExisting(path, false);
+  } catch (const IoError& e) {
+    if (e.code() != io_code::kCannotResolveLink) throw;
+    throw RefusedInput("\"" + ExtractFileName(path) +
+                       "\" is a symbolic link. The file it points to is not destroyed; select "
+                       "that file itself!");
+  }
+  random.Randomize(clock);
+  if (hooks.opened) hooks.opened();
+  OverwriteAndCut(file, random, hooks);
   file.Close();
   fs.Delete(path);
+}
+
+void ShredOpenFile(File& file, RandomGenerator& random, Clock& clock, const ShredHooks& hooks) {
+  random.Randomize(clock);
+  OverwriteAndCut(file, random, hooks);
 }
 
 }  // namespace talvor

@@ -35,4 +35,8 @@ struct ShredHooks {
 void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std::string& path,
                const ShredHooks& hooks = {});
 
+// The same passes and cuts on a file already open for reading and writing;
+// the file stays open (and is not deleted). `opened` is not called.
+void ShredOpenFile(File& file, RandomGenerator& random, Clock& clock, const ShredHooks& hooks = {});
+
 }  // namespace talvor

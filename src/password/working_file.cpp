@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "cipher/block_modes.h"
 #include "password/extension.h"
+#include "password/shred_file.h"
 #include "platform/failure.h"
 
 namespace talvor {
@@ -41,12 +43,34 @@ void CopyBytes(File& in, File& out, std::uint8_t mask) {
   }
 }
 
-WorkingFileGuard::~WorkingFileGuard() {
-  if (!active_) return;
+WorkingFile::WorkingFile(FileSystem& fs) : fs_(fs) {
+  RequireNoWorkingFile(fs_);
   try {
-    if (fs_.Stat(kWorkingFileName).exists) fs_.Delete(kWorkingFileName);
+    file_ = fs_.CreateUnnamedBeside(kWorkingFileName);
+    if (!file_.IsOpen()) {
+      file_ = fs_.Create(kWorkingFileName);
+      named_ = true;
+    }
+  } catch (const IoError& e) {
+    throw ECipherException(std::string("Cannot create file \"") + kWorkingFileName + "\". " +
+                           e.SystemText());
+  }
+}
+
+WorkingFile::~WorkingFile() {
+  file_ = File();
+  if (!named_) return;
+  try {
+    fs_.Delete(kWorkingFileName);
   } catch (...) {  // NOLINT(bugprone-empty-catch): the routine's own failure is reported
   }
+}
+
+void WorkingFile::Shred(RandomGenerator& random, Clock& clock) {
+  ShredOpenFile(file_, random, clock);
+  file_.Close();
+  if (named_) fs_.Delete(kWorkingFileName);
+  named_ = false;  // gone
 }
 
 }  // namespace talvor

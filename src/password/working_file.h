@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/random_generator.h"
 
 namespace talvor {
 
@@ -31,18 +33,27 @@ void WriteExtensionHeader(File& out, const std::string& recorded_extension);
 // Copies the rest of `in` to `out`, each byte XOR `mask`.
 void CopyBytes(File& in, File& out, std::uint8_t mask = 0);
 
-// Removes the working file when a routine ends before it could shred it.
-class WorkingFileGuard {
+// The working file of a routine, in the current folder: a file without a
+// name where the file system has them, so that nothing is left behind if
+// the process dies, otherwise "temp.tmp". Either way a file named
+// "temp.tmp" that is already there is refused first (RequireNoWorkingFile).
+// Dropped before Shred, after a failure, the file is removed.
+class WorkingFile {
  public:
-  explicit WorkingFileGuard(FileSystem& fs) : fs_(fs) {}
-  WorkingFileGuard(const WorkingFileGuard&) = delete;
-  WorkingFileGuard& operator=(const WorkingFileGuard&) = delete;
-  ~WorkingFileGuard();
-  void Release() noexcept { active_ = false; }
+  explicit WorkingFile(FileSystem& fs);
+  WorkingFile(const WorkingFile&) = delete;
+  WorkingFile& operator=(const WorkingFile&) = delete;
+  ~WorkingFile();
+
+  // Open for reading and writing.
+  [[nodiscard]] File& file() noexcept { return file_; }
+  // Overwrites the content as ShredFile does and removes the file.
+  void Shred(RandomGenerator& random, Clock& clock);
 
  private:
   FileSystem& fs_;
-  bool active_ = true;
+  File file_;
+  bool named_ = false;  // a "temp.tmp" to remove
 };
 
 }  // namespace talvor

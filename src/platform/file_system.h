@@ -48,8 +48,14 @@ class FileSystem {
   // returns that name.
   [[nodiscard]] virtual std::string NameUnnamed(File& file, const std::string& beside) = 0;
   // Creates a new, empty folder with a unique name in the folder of
-  // `beside`, readable by the owner only; returns its path.
+  // `beside`, readable by the owner only; returns its path. The name tells
+  // which process made it.
   [[nodiscard]] virtual std::string CreateTemporaryFolderBeside(const std::string& beside) = 0;
+  // Removes the temporary folders in the folder of `beside` that processes
+  // of this user made and could not remove (they were killed), with the
+  // files in them. A folder whose process still runs, or that holds
+  // anything but files, stays. Best effort: never raises.
+  virtual void RemoveAbandonedTemporaryFolders(const std::string& beside) = 0;
   // Removes an empty folder.
   virtual void RemoveDirectory(const std::string& path) = 0;
 
@@ -87,6 +93,7 @@ class PosixFileSystem final : public FileSystem {
   File CreateUnnamedBeside(const std::string& beside) override;
   std::string NameUnnamed(File& file, const std::string& beside) override;
   std::string CreateTemporaryFolderBeside(const std::string& beside) override;
+  void RemoveAbandonedTemporaryFolders(const std::string& beside) override;
   void RemoveDirectory(const std::string& path) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;

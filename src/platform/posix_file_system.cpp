@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "platform/failure.h"
@@ -67,6 +69,25 @@ std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+constexpr char kWorkFolderPrefix[] = ".talvor-work-";
+
+// The process named by a temporary folder ".talvor-work-<pid>-XXXXXX", or 0
+// when the name is not of that shape.
+pid_t WorkFolderOwner(const std::string& name) {
+  const std::size_t prefix = sizeof kWorkFolderPrefix - 1;
+  if (name.compare(0, prefix, kWorkFolderPrefix) != 0) return 0;
+  const std::size_t dash = name.find('-', prefix);
+  if (dash == std::string::npos || dash == prefix || dash - prefix > 9 || name.size() != dash + 7) {
+    return 0;
+  }
+  pid_t pid = 0;
+  for (std::size_t i = prefix; i < dash; ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
 }
 
 }  // namespace
@@ -157,11 +178,50 @@ std::string PosixFileSystem::NameUnnamed(File& file, const std::string& beside) 
 std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& beside) {
   std::string folder = ExtractFileDir(beside);
   if (folder.empty()) folder.push_back('.');
-  std::string pattern = IncludeTrailingSeparator(folder) + ".talvor-work-XXXXXX";
+  std::string pattern =
+      IncludeTrailingSeparator(folder) + kWorkFolderPrefix + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno);
   return std::string(buffer.begin(), buffer.end() - 1);
+}
+
+void PosixFileSystem::RemoveAbandonedTemporaryFolders(const std::string& beside) {
+  std::string folder = ExtractFileDir(beside);
+  if (folder.empty()) folder.push_back('.');
+  std::vector<std::string> names;
+  try {
+    names = ListDirectories(folder);
+  } catch (const IoError&) {
+    return;
+  }
+  for (const std::string& name : names) {
+    const pid_t owner = WorkFolderOwner(name);
+    if (owner <= 0 || owner == ::getpid()) continue;
+    // Still running, or not ours to judge.
+    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    const std::string path = IncludeTrailingSeparator(folder) + name;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
+    if (!dir) {
+      ::close(fd);
+      continue;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) continue;
+    bool only_files = true;
+    while (const dirent* entry = ::readdir(dir.get())) {
+      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+      struct stat inner {};
+      if (::fstatat(fd, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) != 0 ||
+          S_ISDIR(inner.st_mode) || ::unlinkat(fd, entry->d_name, 0) != 0) {
+        only_files = false;
+      }
+    }
+    dir.reset();
+    if (only_files) ::rmdir(path.c_str());
+  }
 }
 
 void PosixFileSystem::RemoveDirectory(const std::string& path) {
