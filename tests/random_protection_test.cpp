@@ -181,6 +181,35 @@ TEST_F(RandomProtectionTest, FailuresLeaveNothingBehind) {
   EXPECT_EQ(ListNames(dir_.path()), "doc.erh doc.txt junk.erh");
 }
 
+TEST_F(RandomProtectionTest, ARenamedErhFileStillDecrypts) {
+  WriteFile(dir_ / "before.txt", "kept under another name");
+  protection_.EncryptErh(dir_ / "before.txt", kPass);
+  ::unlink((dir_ / "before.txt").c_str());
+  ASSERT_EQ(::rename((dir_ / "before.erh").c_str(), (dir_ / "after.erh").c_str()), 0);
+  EXPECT_EQ(protection_.DecryptErh(dir_ / "after.erh", kPass), dir_ / "after.txt");
+  EXPECT_EQ(ReadFile(dir_ / "after.txt"), "kept under another name");
+  EXPECT_EQ(ListNames(dir_.path()), "after.erh after.txt");
+
+  // With two entries and neither of them the expected one, nothing is guessed.
+  TempDir parts;
+  WriteFile(parts / "one.xxr", "1");
+  WriteFile(parts / "two.xxr", "2");
+  TLha lha(fs_);
+  lha.SetArchiveFile(parts / "two.lha");
+  lha.FileSpec = {parts / "one.xxr", parts / "two.xxr"};
+  ASSERT_EQ(lha.Compress(), 2);
+  std::string erh = ReadFile(parts / "two.lha");
+  for (char& c : erh) c = static_cast<char>(c ^ 5);
+  WriteFile(dir_ / "other.erh", erh);
+  try {
+    protection_.DecryptErh(dir_ / "other.erh", kPass);
+    FAIL();
+  } catch (const std::exception& e) {
+    EXPECT_STREQ(e.what(), "File not found");
+  }
+  EXPECT_EQ(ListNames(dir_.path()), "after.erh after.txt other.erh");
+}
+
 TEST_F(RandomProtectionTest, FilesWithTheIntermediateNamesAreNeverTouched) {
   WriteFile(dir_ / "report.txt", "report");
   WriteFile(dir_ / "report.lha", "the user's archive");

@@ -26,14 +26,24 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 
 struct Canceled {};
 
-// Encodes text into a code page; characters it cannot hold become "_".
+// Encodes text into a code page; characters it cannot hold become "_", and
+// so does every byte of a name that is not valid UTF-8 (a name on this
+// system may be any bytes; stored raw it would come back as other
+// characters, and a 0xFF or "\" among them as a folder).
 std::string EncodeLossy(const CodePage& page, const std::string& utf8) {
-  const auto decoded = DecodeUtf8(utf8);
-  if (!decoded) return utf8;
   std::string out;
-  for (const char32_t c : *decoded) {
-    const auto b = page.FromUnicode(c);
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    const auto decoded = DecodeUtf8(std::string_view(utf8).substr(i, len));
+    if (!decoded || decoded->size() != 1) {
+      out.push_back('_');
+      ++i;
+      continue;
+    }
+    const auto b = page.FromUnicode((*decoded)[0]);
     out.push_back(b ? static_cast<char>(*b) : '_');
+    i += len;
   }
   return out;
 }

@@ -1,5 +1,6 @@
 #include "archive/bh_archive.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "archive/archive_io.h"
@@ -68,6 +69,7 @@ std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
       break;
     if (h.next() > archive.Size()) break;
     CompEntry e;
+    std::replace(name.begin(), name.end(), '\\', '/');
     e.name = FromStoredName(name);
     e.existing = true;
     e.offset = at;
@@ -156,6 +158,8 @@ void TUnBh::WalkEntries(File& archive, const std::function<void(const ArchiveEnt
       std::string name(n, '\0');
       if (archive.Read(reinterpret_cast<std::uint8_t*>(name.data()), n) != n) break;
       ArchiveEntry e;
+      // Archives made on Windows separate folders with "\".
+      std::replace(name.begin(), name.end(), '\\', '/');
       e.name = FromStoredName(name);
       e.method_id = h.bytes[10];
       e.flags = h.bytes[9];

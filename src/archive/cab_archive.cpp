@@ -16,6 +16,14 @@ std::string CabinetErrorText(const CabinetError& e) {
   return e.what();
 }
 
+// A writer's failure to open, read or write a file carries the system's
+// error number: its file-layer text follows ("...: Disk full").
+std::string CabinetWriteErrorText(const CabinetError& e) {
+  const bool file_error = e.code() == 1 || e.code() == 2 || e.code() == 4 || e.code() == 6;
+  if (!file_error || e.type() <= 0) return e.what();
+  return std::string(e.what()) + ": " + IoErrorText(IoCodeFromErrno(e.type()));
+}
+
 }  // namespace
 
 TCabInterface::TCabInterface(FileSystem& fs, CabinetLibrary& library)
@@ -94,7 +102,7 @@ int TMakeCab::Compress() {
           ++packed;
         } catch (const CabinetError& e) {
           if (e.code() != 1) throw;
-          ReportError(archive_error::kErrorOpening, file.path, CabinetErrorText(e));
+          ReportError(archive_error::kErrorOpening, file.path, CabinetWriteErrorText(e));
         }
       }
     }
@@ -104,7 +112,7 @@ int TMakeCab::Compress() {
   } catch (const ArchiveFailure& f) {
     ReportError(f.code(), archive_file_, f.extra());
   } catch (const CabinetError& e) {
-    ReportError(archive_error::kErrorWriting, archive_file_, CabinetErrorText(e));
+    ReportError(archive_error::kErrorWriting, archive_file_, CabinetWriteErrorText(e));
   } catch (const std::exception& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, e.what());
   }

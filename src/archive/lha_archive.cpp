@@ -334,7 +334,10 @@ std::vector<std::uint8_t> BuildHeader(const std::string& method, std::uint64_t p
 }  // namespace
 
 bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
-  const std::string stored = ToStoredName(entry.name);
+  std::string stored = ToStoredName(entry.name);
+  // 0xFF separates folders in LHA names: the character that code page 852
+  // puts there (a no-break space) cannot be kept.
+  std::replace(stored.begin(), stored.end(), '\xFF', '_');
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
   const auto original = static_cast<std::uint64_t>(source.Size());

@@ -326,10 +326,12 @@ bool TZip::WriteNewEntry(CompEntry& entry, File& out) {
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
   ZipCentralRecord r;
-  // A name the OEM code page cannot hold is kept whole, as UTF-8.
+  // A name the OEM code page cannot hold is kept whole, as UTF-8; a name
+  // that is no UTF-8 at all keeps what the code page can hold.
   const auto oem = OemCodePage().Encode(entry.name);
-  r.name = TranslateOemChar && oem ? *oem : entry.name;
-  if (TranslateOemChar && !oem) r.flags |= kUtf8Flag;
+  const bool valid = DecodeUtf8(entry.name).has_value();
+  r.name = !valid ? ToStoredName(entry.name) : TranslateOemChar && oem ? *oem : entry.name;
+  if (TranslateOemChar && valid && !oem) r.flags |= kUtf8Flag;
   r.dos_time = EntryTime(entry.source);
   r.internal_attributes = 1;
   r.external_attributes = entry.source.dos_attributes;

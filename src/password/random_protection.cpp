@@ -193,7 +193,23 @@ std::string RandomProtection::DecryptErh(const std::string& source, std::string_
     UnLha1.FileSpec = {entry};
     UnLha1.SetExtractDir(work.path());
     UnLha1.Extract();
-    if (entry != base + ".xxr" && fs.Stat(work / entry).is_regular) fs.Move(work / entry, xxr);
+    std::string extracted = entry;
+    if (!fs.Stat(work / entry).is_regular) {
+      // A protected file renamed after encryption still holds its entry
+      // under the old name: take the archive's one entry instead.
+      std::vector<std::string> names;
+      UnLha1.List([&](const ArchiveEntry& e) {
+        if (!e.is_folder) names.push_back(e.name);
+      });
+      if (names.size() == 1 && names[0].find('/') == std::string::npos) {
+        extracted = names[0];
+        UnLha1.FileSpec = {extracted};
+        UnLha1.Extract();
+      }
+    }
+    if (extracted != base + ".xxr" && fs.Stat(work / extracted).is_regular) {
+      fs.Move(work / extracted, xxr);
+    }
     if (!fs.Stat(xxr).is_regular) {
       throw Failure(error.text().empty() ? IoErrorText(io_code::kFileNotFound) : error.text());
     }

@@ -1,0 +1,11 @@
+// Fuzzes .trp decryption: the extension header and the masked body.
+#include "decrypt_fuzz.h"
+#include "password/trap.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  talvor::PosixFileSystem fs;
+  talvor::fuzz::FuzzDecrypt(data, size, "sample.trp", [&](const std::string& source) {
+    return talvor::DecryptTrp(fs, source, talvor::fuzz::kFuzzPassphrase);
+  });
+  return 0;
+}

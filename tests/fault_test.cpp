@@ -1,0 +1,721 @@
+// Faults around the commands of the talvor program: a full disk, read-only
+// files and folders, a folder reached through a symbolic link, names that
+// are no valid UTF-8 and names of the longest length, and a process killed
+// in the middle of its work. Each command either does its work or ends with
+// a message and exit status 1; no other file is touched, no partial result
+// appears under a final name and no intermediate file is left behind.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/fsuid.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/cli.h"
+#include "main_window_fixture.h"
+#include "test_support.h"
+
+namespace talvor {
+namespace {
+
+using testing::ListNames;
+using testing::ReadFile;
+using testing::SomeBytes;
+using testing::TempDir;
+using testing::WriteFile;
+
+constexpr char kPass[] = "A FAULTY AFTERNOON\n";
+constexpr uid_t kNobody = 65534;
+
+struct Exit {
+  int status = -1;  // the exit status; -1 when a signal ended the process
+  int signal = 0;
+  std::string err;
+};
+
+// Runs the program in `folder` with the pass phrase on standard input. With
+// `unprivileged`, a process of the super-user runs it as "nobody", so that
+// permissions apply to it. With `kill_after`, the process is killed then.
+Exit RunProgram(const std::vector<std::string>& args, const std::string& folder,
+                bool unprivileged = false,
+                std::chrono::milliseconds kill_after = std::chrono::milliseconds(-1)) {
+  // A command that never reads its standard input closes the pipe early.
+  ::signal(SIGPIPE, SIG_IGN);
+  int in[2];
+  int err[2];
+  if (::pipe(in) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe failed");
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::dup2(in[0], 0);
+    ::dup2(err[1], 2);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::close(in[1]);
+    ::close(err[0]);
+    if (unprivileged && ::geteuid() == 0) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+        ::_exit(125);
+      }
+    }
+    if (::chdir(folder.c_str()) != 0) ::_exit(125);
+    std::vector<std::string> all = {TALVOR_BINARY};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(126);
+  }
+  ::close(in[0]);
+  ::close(err[1]);
+  (void)::write(in[1], kPass, std::strlen(kPass));
+  ::close(in[1]);
+  if (kill_after.count() >= 0) {
+    std::this_thread::sleep_for(kill_after);
+    ::kill(pid, SIGKILL);
+  }
+  Exit exit;
+  char buffer[4096];
+  ssize_t n;
+  while ((n = ::read(err[0], buffer, sizeof buffer)) > 0) exit.err.append(buffer, n);
+  ::close(err[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) exit.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) exit.signal = WTERMSIG(status);
+  return exit;
+}
+
+// A small file system of its own, mounted over a folder while it lives.
+class SmallDisk {
+ public:
+  SmallDisk(const std::string& folder, const std::string& size) : folder_(folder) {
+    const std::string options = "size=" + size + ",mode=0777";
+    mounted_ =
+        ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  ~SmallDisk() {
+    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+  }
+  [[nodiscard]] bool mounted() const { return mounted_; }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+};
+
+// One command of the program on a file "doc.<in>" that writes "doc.<out>".
+struct Command {
+  const char* name;
+  std::vector<std::string> args;  // before the file's name
+  const char* in;
+  const char* out;  // "" when it writes no file
+  bool destroys = false;
+  bool restores = false;  // its result is the original document again
+  // It opens its input for reading and writing, as an existing file is
+  // opened throughout, so a read-only input gives "File access denied";
+  // the cipher library and the archive engine read theirs read-only.
+  bool needs_writable_input = false;
+};
+
+const std::vector<std::string> kEncrypt = {"encrypt", "--passphrase-file", "-", "--method"};
+const std::vector<std::string> kDecrypt = {"decrypt", "--passphrase-file", "-"};
+
+std::vector<std::string> With(std::vector<std::string> args, const char* last) {
+  args.emplace_back(last);
+  return args;
+}
+
+const Command kCommands[] = {
+    {"EncryptTrap", With(kEncrypt, "trap"), "txt", "trp", false, false, true},
+    {"EncryptOrm", With(kEncrypt, "orm"), "txt", "orm"},
+    {"EncryptBlowfish", With(kEncrypt, "blowfish"), "txt", "blf"},
+    {"EncryptRijndael", With(kEncrypt, "rijndael"), "txt", "rnl"},
+    {"EncryptRandom", With(kEncrypt, "random"), "txt", "erh"},
+    {"DecryptTrap", kDecrypt, "trp", "txt", false, true, true},
+    {"DecryptOrm", kDecrypt, "orm", "txt", false, true, true},
+    {"DecryptBlowfish", kDecrypt, "blf", "txt", false, true, true},
+    {"DecryptRijndael", kDecrypt, "rnl", "txt", false, true, true},
+    {"DecryptRandom", kDecrypt, "erh", "txt", false, true, true},
+    {"Destroy", {"destroy", "--yes"}, "txt", "", true, false, true},
+    {"PackCab", {"pack", "--yes", "--format", "cab"}, "txt", "cab"},
+    {"PackLha", {"pack", "--yes", "--format", "lha"}, "txt", "lha"},
+    {"PackZip", {"pack", "--yes", "--format", "zip"}, "txt", "zip"},
+    {"PackBh", {"pack", "--yes", "--format", "bh"}, "txt", "bh"},
+    {"UnpackCab", {"unpack"}, "cab", "txt", false, true},
+    {"UnpackLha", {"unpack"}, "lha", "txt", false, true},
+    {"UnpackZip", {"unpack"}, "zip", "txt", false, true},
+    {"UnpackBh", {"unpack"}, "bh", "txt", false, true},
+    {"ListLha", {"list"}, "lha", ""},
+    {"ListZip", {"list"}, "zip", ""},
+    {"ListCab", {"list"}, "cab", ""},
+    {"ListBh", {"list"}, "bh", ""},
+};
+
+// The document and the protected files and archives made from it, by the
+// program itself, each when first asked for, under the name `base`.
+class Library {
+ public:
+  static Library& For(const std::string& base, std::size_t size) {
+    static std::map<std::pair<std::string, std::size_t>, std::unique_ptr<Library>> made;
+    auto& entry = made[{base, size}];
+    if (!entry) entry = std::make_unique<Library>(base, size);
+    return *entry;
+  }
+
+  Library(std::string base, std::size_t size)
+      : base_(std::move(base)), document_(SomeBytes(size, static_cast<unsigned>(size))) {}
+
+  [[nodiscard]] std::string File(const std::string& extension) {
+    if (extension == "txt") return document_;
+    const std::string path = dir_ / (base_ + "." + extension);
+    if (!testing::Exists(path)) {
+      const std::string doc = dir_ / (base_ + ".txt");
+      for (const Command& c : kCommands) {
+        if (std::strcmp(c.in, "txt") != 0 || c.out != extension) continue;
+        WriteFile(doc, document_);
+        const Exit exit = RunProgram(With(c.args, doc.c_str()), dir_.path());
+        if (exit.status != 0) throw std::runtime_error(std::string(c.name) + ": " + exit.err);
+        ::unlink(doc.c_str());
+      }
+    }
+    return ReadFile(path);
+  }
+  [[nodiscard]] const std::string& document() const { return document_; }
+
+ private:
+  TempDir dir_;
+  std::string base_;
+  std::string document_;
+};
+
+enum class Fault {
+  kFullDisk,
+  kReadOnlySource,
+  kReadOnlyFolder,
+  kFolderThroughLink,
+  kNameNotUtf8,
+  kLongestName,
+};
+
+struct FaultCase {
+  const char* name;
+  Fault fault;
+};
+
+const FaultCase kFaults[] = {
+    {"FullDisk", Fault::kFullDisk},
+    {"ReadOnlySource", Fault::kReadOnlySource},
+    {"ReadOnlyFolder", Fault::kReadOnlyFolder},
+    {"FolderThroughLink", Fault::kFolderThroughLink},
+    {"NameNotUtf8", Fault::kNameNotUtf8},
+    {"LongestName", Fault::kLongestName},
+};
+
+// Whether the command is expected to do its work under the fault.
+bool Succeeds(const Command& c, Fault fault) {
+  const bool lists = std::strcmp(c.args[0].c_str(), "list") == 0;
+  switch (fault) {
+    case Fault::kFullDisk:  // every result is as large as the free space and more
+      return lists;
+    case Fault::kReadOnlySource:
+      return !c.needs_writable_input;
+    case Fault::kReadOnlyFolder:
+      return lists;
+    default:
+      return true;
+  }
+}
+
+// The names ListNames gives for a folder holding the input (when `kept`)
+// and the result (when named).
+std::string FolderAfter(const std::string& input, bool kept, const std::string& result) {
+  std::vector<std::string> names;
+  if (kept) names.push_back(input);
+  if (!result.empty()) names.push_back(result);
+  std::sort(names.begin(), names.end());
+  std::string joined;
+  for (const std::string& n : names) joined += (joined.empty() ? "" : " ") + n;
+  return joined;
+}
+
+// What the message of a command that fails under the fault must say.
+std::string ExpectedWords(Fault fault) {
+  return fault == Fault::kFullDisk ? "Disk full" : "denied";
+}
+
+class FaultTest : public ::testing::TestWithParam<std::tuple<Command, FaultCase>> {
+ protected:
+  [[nodiscard]] const Command& command() const { return std::get<0>(GetParam()); }
+  [[nodiscard]] Fault fault() const { return std::get<1>(GetParam()).fault; }
+
+  TempDir root_;
+};
+
+TEST_P(FaultTest, WorksOrFailsCleanly) {
+  const Command& c = command();
+  std::string base = "doc";
+  if (fault() == Fault::kNameNotUtf8) base = "d\xF6\xFF\xC3(c";
+  if (fault() == Fault::kLongestName) base = std::string(255 - 4, 'n');
+  // Large enough that no result fits on the small disk beside it.
+  Library& library = Library::For(base, 160 << 10);
+
+  ::chmod(root_.path().c_str(), 0755);
+  const std::string folder = root_ / "folder";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+  ::chmod(folder.c_str(), 0777);
+  std::unique_ptr<SmallDisk> disk;
+  if (fault() == Fault::kFullDisk) {
+    disk = std::make_unique<SmallDisk>(folder, "256k");
+    if (!disk->mounted()) GTEST_SKIP() << "a small disk needs the super-user's mount";
+  }
+  const std::string in_name = base + "." + c.in;
+  const std::string input = library.File(c.in);
+  WriteFile(folder + "/" + in_name, input);
+  const bool unprivileged = fault() == Fault::kReadOnlySource || fault() == Fault::kReadOnlyFolder;
+  if (unprivileged) ::chmod((folder + "/" + in_name).c_str(), 0444);
+  if (fault() == Fault::kReadOnlyFolder) ::chmod(folder.c_str(), 0555);
+
+  std::string given = folder + "/" + in_name;
+  if (fault() == Fault::kFolderThroughLink) {
+    ASSERT_EQ(::symlink("folder", (root_ / "link").c_str()), 0);
+    given = root_ / ("link/" + in_name);
+  }
+  const Exit exit = RunProgram(With(c.args, given.c_str()), root_.path(), unprivileged);
+  ::chmod(folder.c_str(), 0777);
+  if (exit.status == 125 || exit.status == 126) GTEST_SKIP() << "cannot run the program as nobody";
+
+  const bool works = Succeeds(c, fault());
+  EXPECT_EQ(exit.signal, 0);
+  EXPECT_EQ(exit.status, works ? 0 : 1) << exit.err;
+  EXPECT_EQ(exit.err.find("Sanitizer"), std::string::npos) << exit.err;
+  if (!works) {
+    EXPECT_NE(exit.err.find(ExpectedWords(fault())), std::string::npos) << exit.err;
+  }
+  std::string out_base = base;
+  // An archive keeps what its code page can hold of a name; bytes that are
+  // no UTF-8 come back as "_".
+  if (fault() == Fault::kNameNotUtf8 && c.args[0] == "unpack") out_base = "d___(c";
+  const std::string out_name = *c.out == '\0' ? "" : out_base + "." + c.out;
+
+  // What the folder holds: the input (unless destroyed) and the result.
+  const std::string names = FolderAfter(in_name, !(c.destroys && works), works ? out_name : "");
+  if (c.destroys && !works && fault() == Fault::kFullDisk) {
+    // Destroying needs room for its longer passes; the file stays as far
+    // as they got.
+    EXPECT_EQ(ListNames(folder), names);
+  } else {
+    EXPECT_EQ(ListNames(folder), names) << exit.err;
+    if (!c.destroys) {
+      EXPECT_EQ(ReadFile(folder + "/" + in_name), input);
+    }
+  }
+  if (works && c.restores) {
+    EXPECT_EQ(ReadFile(folder + "/" + out_name), library.document());
+  }
+  if (fault() == Fault::kFolderThroughLink) {
+    EXPECT_EQ(ListNames(root_.path()), "folder link");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, FaultTest,
+                         ::testing::Combine(::testing::ValuesIn(kCommands),
+                                            ::testing::ValuesIn(kFaults)),
+                         [](const auto& param_info) {
+                           return std::string(std::get<0>(param_info.param).name) + "_" +
+                                  std::get<1>(param_info.param).name;
+                         });
+
+// The program killed at several moments of its work on a larger file, then
+// run again: the first run leaves nothing under a final name and no
+// intermediate the second run does not clear away.
+class KilledTest : public ::testing::TestWithParam<Command> {
+ protected:
+  TempDir root_;
+};
+
+TEST_P(KilledTest, LeavesNoPartialResultAndTheNextRunWorks) {
+  const Command& c = GetParam();
+  Library& library = Library::For("big", 4 << 20);
+  const std::string folder = root_ / "folder";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const std::string in_name = std::string("big.") + c.in;
+  const std::string out_name = *c.out == '\0' ? "" : std::string("big.") + c.out;
+  const std::string input = library.File(c.in);
+  const std::vector<std::string> args = With(c.args, (folder + "/" + in_name).c_str());
+  int killed = 0;
+  for (const int ms : {4, 20, 80, 300}) {
+    WriteFile(folder + "/" + in_name, input);
+    const Exit exit = RunProgram(args, root_.path(), false, std::chrono::milliseconds(ms));
+    if (exit.signal == 0) {  // done before the signal came
+      EXPECT_EQ(exit.status, 0) << exit.err;
+      if (!out_name.empty()) ::unlink((folder + "/" + out_name).c_str());
+      continue;
+    }
+    ++killed;
+    EXPECT_EQ(exit.signal, SIGKILL);
+    EXPECT_EQ(ListNames(root_.path()), "folder") << "after " << ms << " ms";
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      const std::string name = e.path().filename().string();
+      if (name == in_name) continue;
+      if (name == out_name) {
+        // Killed while clearing up after the result was complete.
+        if (c.restores) {
+          EXPECT_EQ(ReadFile(folder + "/" + out_name), library.document());
+        } else {
+          EXPECT_EQ(ReadFile(folder + "/" + out_name).size(), library.File(c.out).size());
+        }
+        ::unlink((folder + "/" + out_name).c_str());
+        continue;
+      }
+      // Random protection's work folder of the killed run may stay until
+      // the next run; nothing else may.
+      EXPECT_EQ(name.rfind(".talvor-work-", 0), 0U) << name << " after " << ms << " ms";
+      EXPECT_TRUE(e.is_directory()) << name;
+    }
+    if (!c.destroys) {
+      EXPECT_EQ(ReadFile(folder + "/" + in_name), input) << "after " << ms << " ms";
+    }
+  }
+  // The next run, to the end, clears away what the killed ones left.
+  WriteFile(folder + "/" + in_name, input);
+  const Exit again = RunProgram(args, root_.path());
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(ListNames(folder), FolderAfter(in_name, !c.destroys, out_name));
+  if (c.restores) {
+    EXPECT_EQ(ReadFile(folder + "/" + out_name), library.document());
+  }
+  if (killed == 0) GTEST_SKIP() << "every run ended before it could be killed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, KilledTest,
+                         ::testing::Values(kCommands[0], kCommands[1], kCommands[4], kCommands[6],
+                                           kCommands[9], kCommands[10], kCommands[11],
+                                           kCommands[12], kCommands[15], kCommands[16]),
+                         testing::ByName());
+
+// The file system of the machine, with one act of another program at the
+// moment the command creates its first file: the command's input vanishes,
+// is cut short, grows, or is replaced by another file.
+enum class Sabotage { kVanish, kCut, kGrow, kReplace };
+
+class SabotagedFileSystem final : public FileSystem {
+ public:
+  SabotagedFileSystem(Sabotage sabotage, std::string victim)
+      : sabotage_(sabotage), victim_(std::move(victim)) {}
+
+  File OpenExisting(const std::string& p, bool follow) override {
+    return fs_.OpenExisting(p, follow);
+  }
+  File OpenForReading(const std::string& p) override { return fs_.OpenForReading(p); }
+  File Create(const std::string& p) override {
+    Strike();
+    return fs_.Create(p);
+  }
+  File CreateTemporaryBeside(const std::string& b, std::string* t) override {
+    Strike();
+    return fs_.CreateTemporaryBeside(b, t);
+  }
+  File CreateUnnamedBeside(const std::string& b) override {
+    Strike();
+    return fs_.CreateUnnamedBeside(b);
+  }
+  std::string NameUnnamed(File& f, const std::string& b) override { return fs_.NameUnnamed(f, b); }
+  std::string CreateTemporaryFolderBeside(const std::string& b) override {
+    Strike();
+    return fs_.CreateTemporaryFolderBeside(b);
+  }
+  void RemoveAbandonedTemporaryFolders(const std::string& b) override {
+    fs_.RemoveAbandonedTemporaryFolders(b);
+  }
+  void RemoveDirectory(const std::string& p) override { fs_.RemoveDirectory(p); }
+  void Delete(const std::string& p) override { fs_.Delete(p); }
+  void Move(const std::string& f, const std::string& t) override { fs_.Move(f, t); }
+  void Replace(const std::string& f, const std::string& t) override { fs_.Replace(f, t); }
+  void CreateDirectory(const std::string& p) override { fs_.CreateDirectory(p); }
+  std::string CurrentDirectory() override { return fs_.CurrentDirectory(); }
+  void SetCurrentDirectory(const std::string& p) override { fs_.SetCurrentDirectory(p); }
+  FileInfo Stat(const std::string& p) override { return fs_.Stat(p); }
+  bool SameFile(const std::string& a, const std::string& b) override { return fs_.SameFile(a, b); }
+  void SetLastWriteTime(const std::string& p, std::time_t w) override {
+    fs_.SetLastWriteTime(p, w);
+  }
+  void SetReadOnly(const std::string& p, bool r) override { fs_.SetReadOnly(p, r); }
+  std::vector<std::string> ListFiles(const std::string& f) override { return fs_.ListFiles(f); }
+  std::vector<std::string> ListDirectories(const std::string& f) override {
+    return fs_.ListDirectories(f);
+  }
+
+  [[nodiscard]] bool struck() const { return struck_; }
+
+ private:
+  void Strike() {
+    if (struck_) return;
+    struck_ = true;
+    switch (sabotage_) {
+      case Sabotage::kVanish:
+        ::unlink(victim_.c_str());
+        break;
+      case Sabotage::kCut:
+        (void)::truncate(victim_.c_str(),
+                         static_cast<off_t>(std::filesystem::file_size(victim_) / 2));
+        break;
+      case Sabotage::kGrow:
+        WriteFile(victim_ + ".more", ReadFile(victim_) + SomeBytes(5000, 9));
+        ::rename((victim_ + ".more").c_str(), victim_.c_str());
+        break;
+      case Sabotage::kReplace:
+        WriteFile(victim_ + ".other", "another program's file");
+        ::rename((victim_ + ".other").c_str(), victim_.c_str());
+        break;
+    }
+  }
+
+  PosixFileSystem fs_;
+  Sabotage sabotage_;
+  std::string victim_;
+  bool struck_ = false;
+};
+
+class MemoryConsole final : public Console {
+ public:
+  std::istream& in() override { return in_; }
+  std::ostream& out() override { return out_; }
+  std::ostream& err() override { return err_; }
+  std::optional<std::string> ReadHidden(const std::string&) override { return std::nullopt; }
+  std::optional<bool> AskYesNo(const std::string&) override { return std::nullopt; }
+
+  std::istringstream in_{kPass};
+  std::ostringstream out_, err_;
+};
+
+struct SabotageCase {
+  const char* name;
+  Sabotage sabotage;
+};
+
+class SabotageTest : public ::testing::TestWithParam<std::tuple<Command, SabotageCase>> {
+ protected:
+  TempDir root_;
+  testing::CurrentDirGuard cwd_;
+};
+
+TEST_P(SabotageTest, TheCommandEndsCleanly) {
+  const Command& c = std::get<0>(GetParam());
+  Library& library = Library::For("doc", 64 << 10);
+  const std::string folder = root_ / "folder";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  const std::string in_name = std::string("doc.") + c.in;
+  const std::string out_name = *c.out == '\0' ? "" : std::string("doc.") + c.out;
+  WriteFile(folder + "/" + in_name, library.File(c.in));
+  SabotagedFileSystem fs(std::get<1>(GetParam()).sabotage, folder + "/" + in_name);
+  fs.SetCurrentDirectory(root_.path());
+  MemoryConsole console;
+  const int status = RunTalvor(With(c.args, (folder + "/" + in_name).c_str()), console, fs);
+  const std::string err = console.err_.str();
+
+  EXPECT_TRUE(status == 0 || status == 1) << status << " " << err;
+  if (status != 0) {
+    EXPECT_FALSE(err.empty());
+  }
+  EXPECT_EQ(ListNames(root_.path()), "folder");
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_TRUE(name == in_name || (name == out_name && status == 0)) << name << ": " << err;
+  }
+  if (status == 0 && !out_name.empty()) {
+    EXPECT_TRUE(testing::Exists(folder + "/" + out_name)) << "success without a result";
+  }
+  if (status == 0 && c.restores && fs.struck()) {
+    // What was read is the file as it was when the command opened it.
+    EXPECT_EQ(ReadFile(folder + "/" + out_name), library.document());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, SabotageTest,
+    ::testing::Combine(::testing::ValuesIn(kCommands),
+                       ::testing::Values(SabotageCase{"Vanish", Sabotage::kVanish},
+                                         SabotageCase{"Cut", Sabotage::kCut},
+                                         SabotageCase{"Grow", Sabotage::kGrow},
+                                         SabotageCase{"Replace", Sabotage::kReplace})),
+    [](const auto& param_info) {
+      return std::string(std::get<0>(param_info.param).name) + "_" +
+             std::get<1>(param_info.param).name;
+    });
+
+// The same faults under the commands of the main window.
+struct WindowCommand {
+  const char* name;
+  Handler handler;
+  const char* in;
+  const char* out;
+  bool password = false;              // runs through the password window
+  bool needs_writable_input = false;  // as in Command
+  bool removes_input = false;
+  bool restores = false;
+};
+
+const WindowCommand kWindowCommands[] = {
+    {"EncryptTrap", &TForm1::SpeedButton1Click, "txt", "trp", true, true},
+    {"EncryptOrm", &TForm1::SpeedButton18Click, "txt", "orm", true},
+    {"EncryptBlowfish", &TForm1::BitBtn2Click, "txt", "blf", true},
+    {"EncryptRijndael", &TForm1::SpeedButton19Click, "txt", "rnl", true},
+    {"EncryptRandom", &TForm1::SpeedButton21Click, "txt", "erh", true},
+    {"DecryptTrap", &TForm1::SpeedButton4Click, "trp", "txt", true, true, false, true},
+    {"DecryptOrm", &TForm1::BitBtn1Click, "orm", "txt", true, true, false, true},
+    {"DecryptBlowfish", &TForm1::BitBtn3Click, "blf", "txt", true, true, false, true},
+    {"DecryptRijndael", &TForm1::SpeedButton20Click, "rnl", "txt", true, true, false, true},
+    {"DecryptRandom", &TForm1::SpeedButton22Click, "erh", "txt", true, true, false, true},
+    {"Destroy", &TForm1::SpeedButton7Click, "txt", "", false, true, true},
+    {"PackCab", &TForm1::SpeedButton2Click, "txt", "cab"},
+    {"UnpackCab", &TForm1::SpeedButton3Click, "cab", "txt", false, false, false, true},
+    {"PackLha", &TForm1::SpeedButton5Click, "txt", "lha"},
+    {"UnpackLha", &TForm1::SpeedButton6Click, "lha", "txt", false, false, false, true},
+    {"PackZip", &TForm1::SpeedButton13Click, "txt", "zip"},
+    {"UnpackZip", &TForm1::SpeedButton14Click, "zip", "txt", false, false, false, true},
+    {"PackBh", &TForm1::SpeedButton15Click, "txt", "bh"},
+    {"UnpackBh", &TForm1::SpeedButton16Click, "bh", "txt", false, false, false, true},
+    {"Copy", &TForm1::SpeedButton9Click, "txt", "copy", false, true, false, false},
+    {"Erase", &TForm1::SpeedButton8Click, "txt", "", false, false, true},
+};
+
+bool WindowSucceeds(const WindowCommand& c, Fault fault) {
+  switch (fault) {
+    case Fault::kFullDisk:  // only Erase needs no room
+      return c.removes_input && !c.needs_writable_input;
+    case Fault::kReadOnlySource:
+      return !c.needs_writable_input;
+    case Fault::kReadOnlyFolder:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// Checks permissions as "nobody" while it lives (the super-user passes them
+// all); the threads it starts inherit that.
+class AsNobody {
+ public:
+  explicit AsNobody(bool active) : active_(active && ::geteuid() == 0) {
+    if (active_) (void)::setfsuid(kNobody);
+  }
+  AsNobody(const AsNobody&) = delete;
+  AsNobody& operator=(const AsNobody&) = delete;
+  ~AsNobody() {
+    if (active_) (void)::setfsuid(0);
+  }
+
+ private:
+  bool active_;
+};
+
+class WindowFaultTest : public ::testing::TestWithParam<std::tuple<WindowCommand, FaultCase>>,
+                        protected testing::MainWindowFixture {};
+
+TEST_P(WindowFaultTest, WorksOrShowsTheFailure) {
+  const WindowCommand& c = std::get<0>(GetParam());
+  const Fault fault = std::get<1>(GetParam()).fault;
+  std::string base = "doc";
+  if (fault == Fault::kNameNotUtf8) base = "d\xF6\xFF\xC3(c";
+  if (fault == Fault::kLongestName) base = std::string(255 - 5, 'n');
+  Library& library = Library::For(base, 160 << 10);
+
+  ::chmod(dir_.path().c_str(), 0755);
+  const std::string folder = dir_ / "folder";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);
+  ::chmod(folder.c_str(), 0777);
+  std::unique_ptr<SmallDisk> disk;
+  if (fault == Fault::kFullDisk) {
+    disk = std::make_unique<SmallDisk>(folder, "256k");
+    if (!disk->mounted()) GTEST_SKIP() << "a small disk needs the super-user's mount";
+  }
+  const std::string in_name = base + "." + c.in;
+  const std::string input = library.File(c.in);
+  WriteFile(folder + "/" + in_name, input);
+  if (fault == Fault::kReadOnlySource || fault == Fault::kReadOnlyFolder) {
+    ::chmod((folder + "/" + in_name).c_str(), 0444);
+  }
+  if (fault == Fault::kReadOnlyFolder) ::chmod(folder.c_str(), 0555);
+  std::string shown = folder;
+  if (fault == Fault::kFolderThroughLink) {
+    ASSERT_EQ(::symlink("folder", (dir_ / "link").c_str()), 0);
+    shown = dir_ / "link";
+  }
+  fs_.SetCurrentDirectory(shown);
+  form2_.FormCreate();
+  form6_.FormCreate();
+  form1_.FormCreate();
+  form1_.RefreshFileList();
+  view_.selected = in_name;
+
+  std::string out_name = *c.out == '\0' ? "" : base + "." + c.out;
+  if (std::string(c.out) == "copy") {
+    out_name = "copy.txt";
+    dialogs_.save_answer = shown + "/" + out_name;
+  }
+  if (fault == Fault::kNameNotUtf8 && c.restores && !c.password) out_name = "d___(c.txt";
+  dialogs_.answers = {Answer::kYes};
+  password_view_.user = [this](testing::FakePasswordView& v) {
+    v.TypeBoth("a faulty afternoon");
+    v.ClickAction(dialogs_);
+    if (v.open) v.ClickCancel();
+  };
+  {
+    const AsNobody nobody(fault == Fault::kReadOnlyFolder);
+    MainWindowFixture::Run(c.handler);
+  }
+  ::chmod(folder.c_str(), 0777);
+
+  const bool works = WindowSucceeds(c, fault);
+  std::string shown_text;
+  for (const std::string& e : dialogs_.errors) shown_text += e + "|";
+  for (const std::string& m : dialogs_.messages) shown_text += m + "|";
+  EXPECT_EQ(shown_text.empty(), works) << shown_text;
+  if (!works) {
+    EXPECT_NE(shown_text.find(ExpectedWords(fault)), std::string::npos) << shown_text;
+  }
+
+  const std::string names =
+      FolderAfter(in_name, !(c.removes_input && works), works ? out_name : "");
+  EXPECT_EQ(ListNames(folder), names) << shown_text;
+  const bool shredded = c.removes_input && c.needs_writable_input && fault == Fault::kFullDisk;
+  if (!(c.removes_input && works) && !shredded) {
+    EXPECT_EQ(ReadFile(folder + "/" + in_name), input);
+  }
+  if (works && c.restores) {
+    EXPECT_EQ(ReadFile(folder + "/" + out_name), library.document());
+  }
+  if (works && std::string(c.out) == "copy") {
+    EXPECT_EQ(ReadFile(folder + "/" + out_name), input);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, WindowFaultTest,
+                         ::testing::Combine(::testing::ValuesIn(kWindowCommands),
+                                            ::testing::ValuesIn(kFaults)),
+                         [](const auto& param_info) {
+                           return std::string(std::get<0>(param_info.param).name) + "_" +
+                                  std::get<1>(param_info.param).name;
+                         });
+
+}  // namespace
+}  // namespace talvor
