@@ -8,6 +8,7 @@
 #include "archive/dos_time.h"
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 #include "platform/replacing_file.h"
 #include "platform/text.h"
 
@@ -262,6 +263,9 @@ int TCustomCClass::Compress() {
       }
     }
     if (fresh.empty()) throw ArchiveFailure(archive_error::kNothingToDo);
+    std::uint64_t work = 0;
+    for (const CompEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
+    ExpectedWork expected(work);
     max_file_time_ = 0;
     for (const CompEntry& e : fresh) max_file_time_ = std::max(max_file_time_, EntryTime(e.source));
     entries.insert(entries.end(), std::make_move_iterator(fresh.begin()),
@@ -285,6 +289,7 @@ int TCustomCClass::Compress() {
     if (packed == 0) return 0;  // every file failed to open; reported already
     WriteClosing(out.file(), written);
     out.Commit();
+    expected.Finish();
     return packed;
   } catch (const ArchiveFailure& f) {
     ReportError(f.code(), archive_file_, f.extra());
@@ -474,16 +479,28 @@ int TCustomDClass::Extract() {
     const std::string own = ExtractFileDir(archive_file_);
     extract_dir_ = IncludeTrailingSeparator(own.empty() ? fs_.CurrentDirectory() : own);
   }
+  const auto wanted = [&](const ArchiveEntry& entry) {
+    const std::string file = ExtractFileName(entry.name);
+    return std::any_of(FileSpec.begin(), FileSpec.end(),
+                       [&](const std::string& m) { return MatchesMask(file, ExtractFileName(m)); });
+  };
+  // The work ahead, from a first walk over the headers.
+  std::uint64_t work = 0;
+  try {
+    WalkEntries(archive, [&](const ArchiveEntry& entry) {
+      if (!entry.is_folder && wanted(entry)) work += EntryWork(entry);
+    });
+  } catch (const std::exception&) {  // reported by the walk that extracts
+  }
+  archive.Seek(0);
+  ExpectedWork expected(work);
   try {
     WalkEntries(archive, [&](const ArchiveEntry& entry) {
       ProcessMessages();
       if (Cancel) throw Canceled{};
-      const std::string file = ExtractFileName(entry.name);
-      const bool wanted = std::any_of(FileSpec.begin(), FileSpec.end(), [&](const std::string& m) {
-        return MatchesMask(file, ExtractFileName(m));
-      });
-      if (wanted || entry.is_folder) ExtractOne(archive, entry, count);
+      if (wanted(entry) || entry.is_folder) ExtractOne(archive, entry, count);
     });
+    expected.Finish();
   } catch (const Canceled&) {
     ReportError(archive_error::kUserCanceled, archive_file_);
   } catch (const ArchiveFailure& f) {

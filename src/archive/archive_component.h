@@ -286,6 +286,11 @@ class TCustomDClass : public TZipCommon {
   virtual std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) = 0;
   // The archive kind that the file's first bytes show.
   [[nodiscard]] static TArcType DetectType(File& archive);
+  // The bytes an entry's extraction counts as its progress: the data the
+  // reader takes from the archive.
+  [[nodiscard]] virtual std::uint64_t EntryWork(const ArchiveEntry& entry) const {
+    return entry.packed_size;
+  }
 
  private:
   void ExtractOne(File& archive, const ArchiveEntry& entry, int& count);

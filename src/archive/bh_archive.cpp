@@ -8,6 +8,7 @@
 #include "archive/lha_codec.h"
 #include "archive/zip_archive.h"
 #include "platform/failure.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -125,6 +126,7 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
       out.Seek(data_at);
       out.Truncate();
       source.Seek(0);
+      ExpectWork(d.original);  // read a second time
       d = WriteEntryData(source, out, true, 0, OnProcessMessages);
       method = 0;
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/progress.h"
+
 namespace talvor {
 
 std::size_t FileSource::Read(std::uint8_t* data, std::size_t n) {
@@ -10,6 +12,7 @@ std::size_t FileSource::Read(std::uint8_t* data, std::size_t n) {
   if (want == 0) return 0;
   const std::size_t got = file_.Read(data, want);
   left_ -= got;
+  AdvanceWork(got);
   return got;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 #include "platform/text.h"
 
 namespace talvor {
@@ -89,6 +90,13 @@ int TMakeCab::Compress() {
     params.cabinet_path = folder;
     std::unique_ptr<CabinetBuilder> cabinet = library_.Create(params);
     const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
+    std::uint64_t work = 0;
+    for (const std::string& pattern : FileSpec) {
+      for (const ScannedFile& file : scan.Scan(pattern)) {
+        work += static_cast<std::uint64_t>(file.info.size);
+      }
+    }
+    ExpectedWork expected(work);
     std::vector<std::uint32_t> times;
     for (const std::string& pattern : FileSpec) {
       for (const ScannedFile& file : scan.Scan(pattern)) {
@@ -108,6 +116,7 @@ int TMakeCab::Compress() {
     }
     if (packed == 0) throw ArchiveFailure(archive_error::kNothingToDo);
     cabinet->Flush();
+    expected.Finish();
     return packed;
   } catch (const ArchiveFailure& f) {
     ReportError(f.code(), archive_file_, f.extra());

@@ -51,6 +51,10 @@ class TUnCab : public TUnBase {
  protected:
   void WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) override;
   std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) override;
+  // The decompressor's output: a cabinet's folders are compressed as a whole.
+  [[nodiscard]] std::uint64_t EntryWork(const ArchiveEntry& entry) const override {
+    return entry.original_size;
+  }
 
  private:
   CabinetLibrary& library_;

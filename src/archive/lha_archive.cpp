@@ -12,6 +12,7 @@
 #include "archive/lha_codec.h"
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -368,6 +369,7 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
   }
   if (stored_raw) {
     method = "-lh0-";
+    if (!store) ExpectWork(read);  // read a second time
     out.Seek(data_at);
     out.Truncate();
     source.Seek(0);

@@ -8,6 +8,7 @@
 #include "archive/deflate.h"
 #include "archive/zip_legacy_codecs.h"
 #include "platform/failure.h"
+#include "platform/progress.h"
 #include "platform/text.h"
 
 namespace talvor {
@@ -141,6 +142,7 @@ EntryData WriteEntryData(File& source, File& out, bool store, int level,
     // Small files: deflated in memory, stored when that does not pay.
     std::vector<std::uint8_t> plain(static_cast<std::size_t>(size) + 1);
     const std::size_t n = source.Read(plain.data(), plain.size());
+    AdvanceWork(n);
     plain.resize(n);
     MemorySource in(plain.data(), plain.size());
     MemorySink deflated;

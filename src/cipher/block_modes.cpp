@@ -10,6 +10,7 @@
 #include "cipher/des.h"
 #include "cipher/rijndael.h"
 #include "cipher/secure_wipe.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -79,10 +80,12 @@ void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8
       mode.transform(mode.context, data, blocks);
     }
     out.Write(data, blocks * b);
+    AdvanceWork(blocks * b);
     left -= static_cast<std::int64_t>(blocks);
   }
   std::uint8_t last[kMaxBlock] = {};
   ReadOrFail(in, last, r);
+  AdvanceWork(r);
   last[b - 1] = static_cast<std::uint8_t>(r);
   if (mode.chained) XorBytes(last, chain, b);
   mode.transform(mode.context, last, 1);
@@ -114,6 +117,7 @@ void DecipherStream(File& in, File& out, const BlockMode& mode) {
       std::memcpy(chain, kept + (blocks - 1) * b, b);
     }
     out.Write(data, blocks * b);
+    AdvanceWork(blocks * b);
     left -= static_cast<std::int64_t>(blocks);
   }
   std::uint8_t last[kMaxBlock] = {};
@@ -129,6 +133,8 @@ void DecipherStream(File& in, File& out, const BlockMode& mode) {
     throw ECipherException(kWrongPasswordOrDamaged);
   }
   out.Write(last, r);
+  // The header block, the final block and what follows it.
+  AdvanceWork(static_cast<std::uint64_t>(size - (n - 1) * static_cast<std::int64_t>(b)));
   SecureWipe(buffer.get(), 2 * kChunk);
   SecureWipe(last);
 }

@@ -1,6 +1,7 @@
 #include "password/library_ciphers.h"
 
 #include <cstdint>
+#include <optional>
 
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
@@ -9,6 +10,7 @@
 #include "password/shred_file.h"
 #include "password/working_file.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 #include "platform/replacing_file.h"
 
 namespace talvor {
@@ -20,18 +22,25 @@ constexpr std::int32_t kKeySize = 16;
 struct MethodTraits {
   const char* extension;
   std::uint8_t body_mask;
+  std::uint64_t block;
+  bool chained;  // CBC, with an enciphered header block
+
+  // The size of the stream that enciphers `plain` bytes.
+  [[nodiscard]] std::uint64_t StreamSize(std::uint64_t plain) const {
+    return (chained ? block : 0) + block * (plain / block + 1);
+  }
 };
 
 MethodTraits TraitsOf(LibraryMethod method) {
   switch (method) {
     case LibraryMethod::kOrm:
-      return {".orm", kBodyMask};
+      return {".orm", kBodyMask, 8, true};
     case LibraryMethod::kBlowfish:
-      return {".blf", 0};
+      return {".blf", 0, 8, true};
     case LibraryMethod::kRijndael:
-      return {".rnl", 0};
+      return {".rnl", 0, 16, false};
   }
-  return {"", 0};
+  return {"", 0, 16, false};
 }
 
 void RunStream(RoutineServices& services, LibraryMethod method, File& in, File& out,
@@ -57,11 +66,16 @@ std::string EncryptWithLibrary(RoutineServices& services, LibraryMethod method,
   const MethodTraits traits = TraitsOf(method);
   const std::string extension = RecordedExtension(source, kMaxHeaderExtension);
   WorkingFile work(fs);
+  std::optional<ExpectedWork> expected;
   {
     std::uint8_t cipher_key[kKeySize];
     const WipeOnScopeExit wipe_key(cipher_key);
     DeriveKeyFromPassphrase(cipher_key, kKeySize, passphrase);
     File in = OpenCipherInput(fs, source);
+    // Enciphering, copying the stream behind the header, destroying it.
+    const auto plain = static_cast<std::uint64_t>(in.Size());
+    const std::uint64_t stream = traits.StreamSize(plain);
+    expected.emplace(plain + stream + ShredWork(stream));
     RunStream(services, method, in, work.file(), cipher_key, true);
     in.Close();
   }
@@ -82,6 +96,9 @@ std::string DecryptWithLibrary(RoutineServices& services, LibraryMethod method,
   RequireNoWorkingFile(fs);
   File in = fs.OpenExisting(source);
   const std::string extension = ReadExtensionHeader(in);
+  // Copying the stream out, deciphering it, destroying the copy.
+  const auto stream = static_cast<std::uint64_t>(in.Size() - in.Position());
+  const ExpectedWork expected(2 * stream + ShredWork(stream));
   WorkingFile work(fs);
   CopyBytes(in, work.file(), traits.body_mask);
   in.Close();

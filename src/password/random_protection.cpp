@@ -11,6 +11,7 @@
 #include "password/working_file.h"
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 #include "platform/replacing_file.h"
 
 namespace talvor {
@@ -140,6 +141,16 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
   const std::string xxr = work / (base + ".xxr");
   const std::string lha = work / (base + ".lha");
 
+  // Enciphering; writing the layer and destroying the stream; packing it;
+  // writing the masked archive; destroying the layer and the archive (whose
+  // size is estimated: its headers are small).
+  const auto plain = static_cast<std::uint64_t>(fs.Stat(source).size);
+  const std::uint64_t cipher = 16 * (plain / 16 + 1);
+  const std::uint64_t layer = 2 + extension.size() + cipher;
+  const std::uint64_t archive = layer + 64;
+  ExpectedWork expected(plain + cipher + ShredWork(cipher) + layer + archive + ShredWork(layer) +
+                        ShredWork(archive));
+
   std::uint8_t cipher_key[kKeySize];
   const WipeOnScopeExit wipe_key(cipher_key);
   DeriveKeyFromPassphrase(cipher_key, kKeySize, effective);
@@ -167,12 +178,17 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
   erh.Commit();
   ShredFile(fs, services_.random, services_.clock, xxr);
   ShredFile(fs, services_.random, services_.clock, lha);
+  expected.Finish();
   return erh.target();
 }
 
 std::string RandomProtection::DecryptErh(const std::string& source, std::string_view passphrase) {
   FileSystem& fs = services_.fs;
   File in = fs.OpenExisting(source);
+  // Unmasking, unpacking, destroying the archive; the rest once the size of
+  // the layer is known.
+  const auto size = static_cast<std::uint64_t>(in.Size());
+  ExpectedWork expected(2 * size + ShredWork(size));
   const WorkFolder work(fs, source);
   const std::string base = ExtractFileName(ChangeFileExt(source, ""));
   const std::string lha = work / (base + ".lha");
@@ -215,6 +231,9 @@ std::string RandomProtection::DecryptErh(const std::string& source, std::string_
     }
   }
   File layer = fs.OpenExisting(xxr);
+  // Copying out the stream, deciphering it, destroying the layer and it.
+  const auto layer_size = static_cast<std::uint64_t>(layer.Size());
+  expected.Add(2 * layer_size + ShredWork(layer_size) + ShredWork(layer_size));
   const std::size_t choice = ReadCountDigit(layer);
   const std::string extension = ReadExtensionHeader(layer);
   {
@@ -240,6 +259,7 @@ std::string RandomProtection::DecryptErh(const std::string& source, std::string_
   result.Commit();
   ShredFile(fs, services_.random, services_.clock, xxr);
   ShredFile(fs, services_.random, services_.clock, stream);
+  expected.Finish();
   return result.target();
 }
 

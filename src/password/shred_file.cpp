@@ -6,6 +6,7 @@
 
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -23,6 +24,7 @@ void OverwritePass(File& file, std::int64_t total, std::uint8_t* buffer, Fill fi
         std::min<std::int64_t>(total - done, static_cast<std::int64_t>(kChunk)));
     fill(buffer, done, n);
     file.Write(buffer, n);
+    AdvanceWork(n);
     done += static_cast<std::int64_t>(n);
   }
   file.Sync();
@@ -107,6 +109,7 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
                        "\" is a symbolic link. The file it points to is not destroyed; select "
                        "that file itself!");
   }
+  const ExpectedWork work(ShredWork(static_cast<std::uint64_t>(file.Size())));
   random.Randomize(clock);
   if (hooks.opened) hooks.opened();
   OverwriteAndCut(file, random, hooks);
@@ -115,6 +118,7 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
 }
 
 void ShredOpenFile(File& file, RandomGenerator& random, Clock& clock, const ShredHooks& hooks) {
+  const ExpectedWork work(ShredWork(static_cast<std::uint64_t>(file.Size())));
   random.Randomize(clock);
   OverwriteAndCut(file, random, hooks);
 }

@@ -3,6 +3,7 @@
 #include "password/extension.h"
 #include "password/working_file.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 #include "platform/replacing_file.h"
 
 namespace talvor {
@@ -31,6 +32,7 @@ std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_vi
   const std::uint8_t mask = TrapMask(passphrase);
   out.file().WriteByte(static_cast<std::uint8_t>(CountDigit(ext.size())));
   out.file().Write(ext.data(), ext.size());
+  const ExpectedWork work(static_cast<std::uint64_t>(in.Size()));
   CopyBytes(in, out.file(), mask);
   in.Close();
   out.Commit();
@@ -44,6 +46,7 @@ std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_vi
   std::string recorded(n, '\0');
   in.ReadExact(recorded.data(), n);
   ReplacingFile out(fs, ChangeFileExt(source, ExtensionFromRecord(recorded)));
+  const ExpectedWork work(static_cast<std::uint64_t>(in.Size() - in.Position()));
   CopyBytes(in, out.file(), mask);
   in.Close();
   out.Commit();

@@ -6,6 +6,7 @@
 #include "password/extension.h"
 #include "password/shred_file.h"
 #include "platform/failure.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -40,6 +41,7 @@ void CopyBytes(File& in, File& out, std::uint8_t mask) {
       for (std::size_t i = 0; i < n; ++i) buffer[i] ^= mask;
     }
     out.Write(buffer.get(), n);
+    AdvanceWork(n);
   }
 }
 

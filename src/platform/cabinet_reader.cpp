@@ -25,6 +25,7 @@
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 
 namespace talvor::cabinet_internal {
 
@@ -113,6 +114,7 @@ int SysWrite(mspack_file* file, void* buffer, int bytes) {
   if (bytes < 0 || file == nullptr) return -1;
   try {
     HandleOf(file)->file().Write(buffer, static_cast<std::size_t>(bytes));
+    AdvanceWork(static_cast<std::uint64_t>(bytes));
     return bytes;
   } catch (...) {
     return -1;

@@ -38,6 +38,7 @@
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 #include "platform/replacing_file.h"
 
 namespace talvor::cabinet_internal {
@@ -392,6 +393,7 @@ void CabinetWriter::CopyIn(Source& source, std::uint64_t* size) {
     const std::size_t got =
         source.Read(window_.data() + history_ + pending_, 2 * kBlockSize - pending_);
     if (got == 0) return;
+    AdvanceWork(got);
     *size += got;
     if (folder_size_ + *size > kMaxFolderSize) throw CabinetError(make_error::kFormatLimit, 0);
     pending_ += got;

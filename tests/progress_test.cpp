@@ -1,0 +1,164 @@
+// Progress reports of the long operations: every command of talvor, run
+// with a progress display, reports bytes done of bytes total from the start
+// to a final report where the two meet, never going backwards, and writes
+// the same files as without one.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+#include "cli/cli.h"
+#include "platform/progress.h"
+#include "test_support.h"
+
+namespace talvor {
+namespace {
+
+using testing::CurrentDirGuard;
+using testing::ReadFile;
+using testing::SomeBytes;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct Report {
+  std::uint64_t done;
+  std::uint64_t total;
+};
+
+TEST(ProgressScopeTest, CountsThrottlesAndNests) {
+  std::vector<Report> outer_reports;
+  const ProgressScope outer(
+      [&](std::uint64_t d, std::uint64_t t) {
+        outer_reports.push_back({d, t});
+      },
+      100);
+  AdvanceWork(5);  // nothing expected yet: counted all the same
+  {
+    std::vector<Report> reports;
+    const ProgressScope inner(
+        [&](std::uint64_t d, std::uint64_t t) {
+          reports.push_back({d, t});
+        },
+        100);
+    const ExpectedWork work(1000);
+    {
+      const ExpectedWork nested(999);  // a routine inside: already counted
+      for (int i = 0; i < 100; ++i) AdvanceWork(10);
+    }
+    ASSERT_GE(reports.size(), 3U);
+    EXPECT_LE(reports.size(), 12U);  // every 100 bytes, not every call
+    EXPECT_EQ(reports.front().done, 0U);
+    EXPECT_EQ(reports.back().done, 1000U);
+    for (const Report& r : reports) EXPECT_EQ(r.total, 1000U);
+  }
+  // The outer scope is back.
+  ExpectedWork work(50);
+  {
+    ExpectedWork nested(50);
+    nested.Finish();  // the caller's to finish
+    EXPECT_EQ(outer_reports.back().done, 5U);
+  }
+  work.Finish();
+  EXPECT_EQ(outer_reports.back().done, outer_reports.back().total);
+}
+
+TEST(ProgressScopeTest, WithoutAScopeNothingHappens) {
+  ExpectedWork work(10);
+  AdvanceWork(10);
+  work.Finish();
+}
+
+class MemoryConsole final : public Console {
+ public:
+  explicit MemoryConsole(const std::string& input) : in_(input) {}
+  std::istream& in() override { return in_; }
+  std::ostream& out() override { return out_; }
+  std::ostream& err() override { return err_; }
+  std::optional<std::string> ReadHidden(const std::string&) override { return std::nullopt; }
+  std::optional<bool> AskYesNo(const std::string&) override { return std::nullopt; }
+  std::istringstream in_;
+  std::ostringstream out_, err_;
+};
+
+struct CommandCase {
+  const char* name;
+  std::vector<std::string> args;  // before the file
+  const char* input;              // the file it is given
+};
+
+const std::vector<std::string> kEncrypt = {"encrypt", "--passphrase-file", "-", "--method"};
+const std::vector<std::string> kDecrypt = {"decrypt", "--passphrase-file", "-"};
+
+std::vector<std::string> With(std::vector<std::string> args, const std::string& last) {
+  args.push_back(last);
+  return args;
+}
+
+// In order: each command's input is made by an earlier one.
+const CommandCase kCommands[] = {
+    {"EncryptTrap", With(kEncrypt, "trap"), "data.txt"},
+    {"EncryptOrm", With(kEncrypt, "orm"), "data.txt"},
+    {"EncryptBlowfish", With(kEncrypt, "blowfish"), "data.txt"},
+    {"EncryptRijndael", With(kEncrypt, "rijndael"), "data.txt"},
+    {"EncryptRandom", With(kEncrypt, "random"), "data.txt"},
+    {"PackLha", {"pack", "--yes", "--format", "lha"}, "data.txt"},
+    {"PackZip", {"pack", "--yes", "--format", "zip"}, "data.txt"},
+    {"PackBh", {"pack", "--yes", "--format", "bh"}, "data.txt"},
+    {"PackCab", {"pack", "--yes", "--format", "cab"}, "data.txt"},
+    {"DecryptTrap", kDecrypt, "data.trp"},
+    {"DecryptOrm", kDecrypt, "data.orm"},
+    {"DecryptBlowfish", kDecrypt, "data.blf"},
+    {"DecryptRijndael", kDecrypt, "data.rnl"},
+    {"DecryptRandom", kDecrypt, "data.erh"},
+    {"UnpackLha", {"unpack"}, "data.lha"},
+    {"UnpackZip", {"unpack"}, "data.zip"},
+    {"UnpackBh", {"unpack"}, "data.bh"},
+    {"UnpackCab", {"unpack"}, "data.cab"},
+    {"Destroy", {"destroy", "--yes"}, "data.txt"},
+};
+
+// Half compressible text, half random bytes, so that every writer both
+// compresses and stores; a little over 3 MiB.
+std::string Document() {
+  std::string text;
+  while (text.size() < (3 << 19)) text += "line " + std::to_string(text.size()) + " of the text\n";
+  return text + SomeBytes((3 << 19) + 17, 5);
+}
+
+TEST(ProgressTest, EveryCommandReportsFromStartToEnd) {
+  TempDir dir;
+  const CurrentDirGuard cwd;
+  PosixFileSystem fs;
+  fs.SetCurrentDirectory(dir.path());
+  const std::string document = Document();
+  WriteFile(dir / "data.txt", document);
+  for (const CommandCase& c : kCommands) {
+    SCOPED_TRACE(c.name);
+    if (std::string(c.input) == "data.txt") WriteFile(dir / "data.txt", document);
+    std::vector<Report> reports;
+    int status = 0;
+    {
+      const ProgressScope scope([&](std::uint64_t d, std::uint64_t t) {
+        reports.push_back({d, t});
+      });
+      MemoryConsole console("A PROGRESSING PHRASE\n");
+      status = RunTalvor(With(c.args, dir / c.input), console, fs);
+      ASSERT_EQ(status, 0) << console.err_.str();
+    }
+    ASSERT_GE(reports.size(), 3U);
+    EXPECT_EQ(reports.front().done, 0U);
+    EXPECT_GE(reports.back().total, document.size() / 2);
+    EXPECT_EQ(reports.back().done, reports.back().total);
+    for (std::size_t i = 1; i < reports.size(); ++i) {
+      EXPECT_GE(reports[i].done, reports[i - 1].done);
+      EXPECT_GE(reports[i].total, reports[i - 1].total);
+      EXPECT_LE(reports[i].done, reports[i].total);
+    }
+    if (std::string(c.input) != "data.txt" && std::string(c.args[0]) != "destroy") {
+      EXPECT_EQ(ReadFile(dir / "data.txt"), document);  // and the results are right
+    }
+  }
+}
+
+}  // namespace
+}  // namespace talvor
