@@ -4,11 +4,13 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <sstream>
 
 #include "cli/cli.h"
+#include "cli/progress_line.h"
 #include "password/trap.h"
 #include "test_support.h"
 
@@ -358,6 +360,32 @@ TEST(TalvorProgramTest, ExitStatusAndFiles) {
   EXPECT_EQ(run({"decrypt", "--passphrase-file", dir / "pw", dir / "missing.trp"}), 1);
   EXPECT_EQ(run({"decrypt", dir / "a.trp"}), 2);  // no terminal, no pass phrase file
   EXPECT_EQ(run({"bogus"}), 2);
+}
+
+}  // namespace
+}  // namespace talvor
+
+namespace talvor {
+namespace {
+
+TEST(ProgressLineTest, ShownAfterHalfASecondAndClearedAtTheEnd) {
+  std::ostringstream out;
+  auto now = std::chrono::steady_clock::time_point();
+  {
+    ProgressLine line(out, "report.txt", 10 << 20, [&] { return now; });
+    line.Report(0, 1000);
+    now += std::chrono::milliseconds(400);
+    line.Report(100, 1000);
+    EXPECT_EQ(out.str(), "") << "quiet for the first half second";
+    now += std::chrono::milliseconds(600);
+    line.Report(250, 1000);
+    EXPECT_EQ(out.str(), "\r\033[Ktalvor: report.txt: 25 % (2.5 of 10.0 MiB), about 3 s left");
+    line.Report(251, 1000);  // the same percentage is not written again
+    EXPECT_EQ(out.str().size(), 62U);
+    line.Report(1000, 1000);
+    EXPECT_EQ(out.str().substr(62), "\r\033[K");
+  }
+  EXPECT_EQ(out.str().size(), 66U) << "nothing more to clear";
 }
 
 }  // namespace

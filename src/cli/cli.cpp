@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "archive/archive_kinds.h"
+#include "cli/progress_line.h"
 #include "password/file_routines.h"
 #include "password/hand_over.h"
 #include "password/passphrase.h"
@@ -18,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/progress.h"
 #include "platform/random_generator.h"
 #include "platform/text.h"
 
@@ -447,7 +449,16 @@ int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem
     return exit_status::kSuccess;
   }
   try {
-    return Dispatch(Parse(args), console, fs);
+    const Invocation request = Parse(args);
+    std::optional<ProgressLine> line;
+    std::optional<ProgressScope> progress;
+    if (console.ErrorIsTerminal()) {
+      const FileInfo file = fs.Stat(args.back());
+      line.emplace(console.err(), ExtractFileName(args.back()),
+                   file.exists ? static_cast<std::uint64_t>(file.size) : 0);
+      progress.emplace([&](std::uint64_t done, std::uint64_t total) { line->Report(done, total); });
+    }
+    return Dispatch(request, console, fs);
   } catch (const UsageError& e) {
     console.err() << "talvor: " << e.message << "\n" << kUsage;
     return exit_status::kRefused;

@@ -82,6 +82,10 @@ std::istream& ProcessConsole::in() {
 std::ostream& ProcessConsole::out() {
   return std::cout;
 }
+bool ProcessConsole::ErrorIsTerminal() const {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
 std::ostream& ProcessConsole::err() {
   return std::cerr;
 }

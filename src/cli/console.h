@@ -18,6 +18,8 @@ class Console {
   [[nodiscard]] virtual std::optional<std::string> ReadHidden(const std::string& prompt) = 0;
   // Asks a yes/no question on the terminal; nullopt when there is none.
   [[nodiscard]] virtual std::optional<bool> AskYesNo(const std::string& question) = 0;
+  // Whether err() goes to a terminal (a progress line can then be shown).
+  [[nodiscard]] virtual bool ErrorIsTerminal() const { return false; }
 };
 
 // Standard input, output and error, and the controlling terminal (/dev/tty).
@@ -28,6 +30,7 @@ class ProcessConsole final : public Console {
   std::ostream& err() override;
   std::optional<std::string> ReadHidden(const std::string& prompt) override;
   std::optional<bool> AskYesNo(const std::string& question) override;
+  bool ErrorIsTerminal() const override;
 };
 
 }  // namespace talvor

@@ -1,0 +1,47 @@
+#include "cli/progress_line.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace talvor {
+
+namespace {
+constexpr auto kQuietTime = std::chrono::milliseconds(500);
+constexpr char kClearLine[] = "\r\033[K";
+}  // namespace
+
+ProgressLine::ProgressLine(std::ostream& out, std::string name, std::uint64_t size, Now now)
+    : out_(out), name_(std::move(name)), size_(size), now_(std::move(now)) {}
+
+ProgressLine::~ProgressLine() {
+  if (shown_) out_ << kClearLine << std::flush;
+}
+
+void ProgressLine::Report(std::uint64_t done, std::uint64_t total) {
+  if (!started_) {
+    started_ = true;
+    start_ = now_();
+  }
+  if (total == 0) return;
+  if (done >= total) {
+    if (shown_) out_ << kClearLine << std::flush;
+    shown_ = false;
+    return;
+  }
+  const auto elapsed = now_() - start_;
+  if (elapsed < kQuietTime) return;
+  const double part = static_cast<double>(done) / static_cast<double>(total);
+  const int percent = static_cast<int>(part * 100);
+  if (percent == last_percent_) return;
+  last_percent_ = percent;
+  char line[160];
+  const double seconds = std::chrono::duration<double>(elapsed).count();
+  const double left = part > 0 ? seconds * (1 - part) / part : 0;
+  const double mib = static_cast<double>(size_) / (1 << 20);
+  std::snprintf(line, sizeof line, "%d %% (%.1f of %.1f MiB), about %.0f s left", percent,
+                part * mib, mib, left);
+  out_ << kClearLine << "talvor: " << name_ << ": " << line << std::flush;
+  shown_ = true;
+}
+
+}  // namespace talvor

@@ -1,0 +1,42 @@
+// The progress line talvor writes on standard error while a long command
+// runs, when standard error is a terminal:
+//   talvor: report.txt: 42 % (13.1 of 31.2 MiB), about 3 s left
+// (the share of the whole work, applied to the file's size).
+// It appears only once the work has taken half a second (counted from the
+// first report, after any question on the terminal), is rewritten in place,
+// and is cleared when the work is done or the command ends.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace talvor {
+
+class ProgressLine {
+ public:
+  using Now = std::function<std::chrono::steady_clock::time_point()>;
+
+  ProgressLine(std::ostream& out, std::string name, std::uint64_t size,
+               Now now = std::chrono::steady_clock::now);
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+  ~ProgressLine();
+
+  // A progress report: bytes done of bytes total.
+  void Report(std::uint64_t done, std::uint64_t total);
+
+ private:
+  std::ostream& out_;
+  std::string name_;
+  std::uint64_t size_;
+  Now now_;
+  std::chrono::steady_clock::time_point start_;
+  bool started_ = false;
+  bool shown_ = false;
+  int last_percent_ = -1;
+};
+
+}  // namespace talvor
