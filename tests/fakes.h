@@ -15,6 +15,7 @@
 #include "password/password_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/progress_window.h"
 #include "platform/shell.h"
 #include "platform/system_info.h"
 
@@ -249,6 +250,23 @@ class FakeClock : public Clock {
   bool has_counter = true;
   std::uint64_t counter = 0x1234567890ULL;
   std::uint32_t ticks = 1000;
+};
+
+// Records what the progress window was shown.
+class FakeProgressWindow : public ProgressWindow {
+ public:
+  void Open(const std::string& file) override {
+    opened.push_back(file);
+    updates.clear();
+  }
+  void Update(std::uint64_t done, std::uint64_t total) override {
+    updates.emplace_back(done, total);
+  }
+  void Close() override { ++closings; }
+
+  std::vector<std::string> opened;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> updates;
+  int closings = 0;
 };
 
 }  // namespace talvor::testing

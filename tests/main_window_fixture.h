@@ -15,6 +15,8 @@ class MainWindowFixture {
   MainWindowFixture() {
     form1_.AttachView(view_);
     form1_.AttachPasswordWindow(form2_);
+    form1_.AttachProgressWindow(progress_);
+    form2_.AttachProgressWindow(progress_);
     form2_.AttachView(password_view_);
     form1_.AttachNamePrompt(form3_);
     form3_.AttachView(prompt_view_);
@@ -57,6 +59,7 @@ class MainWindowFixture {
   FakeNamePromptView prompt_view_;
   FakeAboutView about_view_;
   FakeHelpView help_view_;
+  FakeProgressWindow progress_;
 };
 
 }  // namespace talvor::testing

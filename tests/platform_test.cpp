@@ -340,7 +340,7 @@ TEST(FileSystemTest, MovesAcrossDevicesKeepingModeAndTimeAndNeverReplacing) {
   EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
 }
 
-TEST(FileSystemTest, RemovesOnlyTheTemporaryFoldersOfEndedProcesses) {
+TEST(FileSystemTest, RemovesOnlyTheTemporariesOfEndedProcesses) {
   TempDir dir;
   PosixFileSystem fs;
   // A process that has ended: its number is free (until reused).
@@ -360,8 +360,18 @@ TEST(FileSystemTest, RemovesOnlyTheTemporaryFoldersOfEndedProcesses) {
   ASSERT_EQ(::symlink("/etc/passwd", (dir / (dead + "/link")).c_str()), 0);
   ASSERT_EQ(::mkdir((dir / (nested + "/inner")).c_str(), 0700), 0);
   WriteFile(mine + "/stream", "in use");
+  // Temporary files: of the ended process, of a running one, of this one,
+  // a link that looks like one, and a user's file that only starts alike.
+  const std::string dead_file = ".talvor-" + std::to_string(child) + "-doc.trp.Ab12Cd";
+  WriteFile(dir / dead_file, "half a result");
+  WriteFile(dir / ".talvor-1-doc.trp.Ab12Cd", "being written");
+  std::string own_file;
+  { File f = fs.CreateTemporaryBeside(dir / "doc.trp", &own_file); }
+  ASSERT_EQ(::symlink("/etc/passwd", (dir / (".talvor-" + std::to_string(child) + "-l")).c_str()),
+            0);
+  WriteFile(dir / ".talvor-notes.txt", "the user's");
 
-  fs.RemoveAbandonedTemporaryFolders(dir / "x");
+  fs.RemoveAbandonedTemporaries(dir / "x");
   const std::string left = ListNames(dir.path());
   EXPECT_EQ(left.find(dead), std::string::npos);
   EXPECT_NE(left.find(ExtractFileName(mine)), std::string::npos);
@@ -371,6 +381,11 @@ TEST(FileSystemTest, RemovesOnlyTheTemporaryFoldersOfEndedProcesses) {
   EXPECT_NE(left.find(nested), std::string::npos);
   EXPECT_TRUE(Exists("/etc/passwd"));
   EXPECT_EQ(ReadFile(mine + "/stream"), "in use");
+  EXPECT_EQ(left.find(dead_file), std::string::npos);
+  EXPECT_NE(left.find(".talvor-1-doc.trp.Ab12Cd"), std::string::npos);
+  EXPECT_NE(left.find(ExtractFileName(own_file)), std::string::npos);
+  EXPECT_NE(left.find(".talvor-" + std::to_string(child) + "-l"), std::string::npos);
+  EXPECT_NE(left.find(".talvor-notes.txt"), std::string::npos);
 }
 
 TEST(ReplacingFileTest, RefusesAReadOnlyTarget) {

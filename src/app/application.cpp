@@ -23,7 +23,8 @@ TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialo
       about_dialog_(std::make_unique<AboutDialog>(form5_, dialogs_, main_window_.get())),
       help_window_(std::make_unique<HelpWindow>(form6_, dialogs_, main_window_.get())),
       form3_(form1_.hand_over(), fs_),
-      name_prompt_(std::make_unique<NamePromptDialog>(form3_, dialogs_, main_window_.get())) {
+      name_prompt_(std::make_unique<NamePromptDialog>(form3_, dialogs_, main_window_.get())),
+      progress_(std::make_unique<ProgressDialog>(main_window_.get())) {
   form1_.AttachView(*main_window_);
   form2_.AttachView(*password_dialog_);
   form5_.AttachView(*about_dialog_);
@@ -33,6 +34,8 @@ TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialo
   form1_.AttachAboutWindow(form5_);
   form1_.AttachHelpWindow(form6_);
   form1_.AttachNamePrompt(form3_);
+  form1_.AttachProgressWindow(*progress_);
+  form2_.AttachProgressWindow(*progress_);
   // The archive components let the windows repaint while they work.
   form1_.SetProcessMessages([] { QCoreApplication::processEvents(); });
 

@@ -8,6 +8,7 @@
 #include "app/main_window_widget.h"
 #include "app/name_prompt_dialog.h"
 #include "app/password_dialog.h"
+#include "app/progress_dialog.h"
 #include "main_window/info_windows.h"
 #include "main_window/main_window.h"
 #include "main_window/name_prompt.h"
@@ -37,6 +38,7 @@ class TalvorApplication {
   [[nodiscard]] AboutDialog& about_dialog() noexcept { return *about_dialog_; }
   [[nodiscard]] HelpWindow& help_window() noexcept { return *help_window_; }
   [[nodiscard]] NamePromptDialog& name_prompt() noexcept { return *name_prompt_; }
+  [[nodiscard]] ProgressDialog& progress() noexcept { return *progress_; }
   [[nodiscard]] TForm1& form1() noexcept { return form1_; }
   [[nodiscard]] TForm2& form2() noexcept { return form2_; }
 
@@ -67,6 +69,8 @@ class TalvorApplication {
   // Name prompt.
   TForm3 form3_;
   std::unique_ptr<NamePromptDialog> name_prompt_;
+  // Progress window.
+  std::unique_ptr<ProgressDialog> progress_;
 };
 
 }  // namespace talvor

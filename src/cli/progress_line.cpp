@@ -1,7 +1,8 @@
 #include "cli/progress_line.h"
 
-#include <cstdio>
 #include <utility>
+
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -34,13 +35,9 @@ void ProgressLine::Report(std::uint64_t done, std::uint64_t total) {
   const int percent = static_cast<int>(part * 100);
   if (percent == last_percent_) return;
   last_percent_ = percent;
-  char line[160];
   const double seconds = std::chrono::duration<double>(elapsed).count();
-  const double left = part > 0 ? seconds * (1 - part) / part : 0;
-  const double mib = static_cast<double>(size_) / (1 << 20);
-  std::snprintf(line, sizeof line, "%d %% (%.1f of %.1f MiB), about %.0f s left", percent,
-                part * mib, mib, left);
-  out_ << kClearLine << "talvor: " << name_ << ": " << line << std::flush;
+  out_ << kClearLine << "talvor: " << name_ << ": " << ProgressSummary(done, total, size_, seconds)
+       << std::flush;
   shown_ = true;
 }
 

@@ -231,7 +231,8 @@ void TForm1::SetProcessMessages(const std::function<void()>& process) {
   }
 }
 
-void TForm1::RunArchiveOperation(TZipCommon& component, const std::function<void()>& operation) {
+void TForm1::RunArchiveOperation(TZipCommon& component, const std::string& file,
+                                 const std::function<void()>& operation) {
   std::vector<std::string> reports;
   component.OnError = [&reports](const ArchiveError& e) {
     std::string line = ArchiveErrorText(e.code);
@@ -250,7 +251,10 @@ void TForm1::RunArchiveOperation(TZipCommon& component, const std::function<void
       form.view_->SetCommandsEnabled(true);
     }
   } restore{*this, component};
-  operation();
+  {
+    const ProgressDisplay progress(progress_, file);
+    operation();
+  }
   if (!reports.empty()) {
     std::string text;
     for (const std::string& line : reports) text += (text.empty() ? "" : "\n") + line;
@@ -283,7 +287,7 @@ void TForm1::CreateArchive(TCustomCClass& writer, const char* extension, bool co
   }
   writer.FileSpec.clear();
   // The old archive is replaced only when the new one is complete.
-  RunArchiveOperation(writer, [&] { (void)PackNewArchive(writer, *source, target); });
+  RunArchiveOperation(writer, *source, [&] { (void)PackNewArchive(writer, *source, target); });
   RefreshFileList();
 }
 
@@ -302,7 +306,7 @@ void TForm1::ExtractArchive(TCustomDClass& reader, const char* upper_extension,
   reader.FileSpec.clear();
   reader.FileSpec.push_back("*.*");
   reader.SetExtractDir(fs_.CurrentDirectory());
-  RunArchiveOperation(reader, [&] { (void)reader.Extract(); });
+  RunArchiveOperation(reader, *path, [&] { (void)reader.Extract(); });
   RefreshFileList();
 }
 
@@ -498,7 +502,10 @@ void TForm1::DestroySelected(const char* question) {
   } restore{view_};
   ShredHooks hooks;
   hooks.opened = [this] { view_->SetBusyCursor(true); };
-  ShredFile(fs_, random_, clock_, *path, hooks);
+  {
+    const ProgressDisplay progress(progress_, *path);
+    ShredFile(fs_, random_, clock_, *path, hooks);
+  }
   RefreshFileList();
 }
 

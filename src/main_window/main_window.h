@@ -18,6 +18,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
+#include "platform/progress_window.h"
 #include "platform/random_generator.h"
 #include "platform/shell.h"
 #include "platform/system_info.h"
@@ -135,6 +136,8 @@ class TForm1 {
 
   void AttachView(MainWindowView& view) { view_ = &view; }
   void AttachPasswordWindow(TForm2& form2) { form2_ = &form2; }
+  // The window that shows the progress of Destroy and the archive commands.
+  void AttachProgressWindow(ProgressWindow& window) { progress_ = &window; }
   void AttachNamePrompt(TForm3& form3) { form3_ = &form3; }
   void AttachAboutWindow(TForm5& form5) { form5_ = &form5; }
   void AttachHelpWindow(TForm6& form6) { form6_ = &form6; }
@@ -239,7 +242,8 @@ class TForm1 {
   void ExtractArchive(TCustomDClass& reader, const char* upper_extension, const char* message);
   // Runs one archive operation with the other commands disabled, then shows
   // what the engine reported, in one message.
-  void RunArchiveOperation(TZipCommon& component, const std::function<void()>& operation);
+  void RunArchiveOperation(TZipCommon& component, const std::string& file,
+                           const std::function<void()>& operation);
   // Destroy: the question, then ShredFile on the selected file.
   void DestroySelected(const char* question);
   // The file commands.
@@ -260,6 +264,7 @@ class TForm1 {
   Shell& shell_;
   MainWindowView* view_ = nullptr;
   TForm2* form2_ = nullptr;
+  ProgressWindow* progress_ = nullptr;
   TForm3* form3_ = nullptr;
   TForm5* form5_ = nullptr;
   TForm6* form6_ = nullptr;

@@ -104,7 +104,10 @@ void TForm2::SpeedButton1Click() {
   if (TextsForOperation(code) == nullptr) return;
   view_->SetFieldText(PasswordView::kMaskEdit1, "");
   view_->SetFieldText(PasswordView::kMaskEdit2, "");
-  last_result_ = routines_.Run(code, hand_over_.SelectedPath, check.passphrase);
+  {
+    const ProgressDisplay progress(progress_, hand_over_.SelectedPath);
+    last_result_ = routines_.Run(code, hand_over_.SelectedPath, check.passphrase);
+  }
   hand_over_.OperationPending = false;
   view_->Close();
 }

@@ -8,6 +8,7 @@
 #include "password/file_routines.h"
 #include "password/hand_over.h"
 #include "platform/dialogs.h"
+#include "platform/progress_window.h"
 
 namespace talvor {
 
@@ -62,6 +63,8 @@ class TForm2 {
   TForm2& operator=(const TForm2&) = delete;
 
   void AttachView(PasswordView& view) { view_ = &view; }
+  // The window that shows the progress of the routines (none: not shown).
+  void AttachProgressWindow(ProgressWindow& window) { progress_ = &window; }
 
   // Event handlers.
   void FormCreate();
@@ -85,6 +88,7 @@ class TForm2 {
   Dialogs& dialogs_;
   FileRoutines& routines_;
   PasswordView* view_ = nullptr;
+  ProgressWindow* progress_ = nullptr;
   std::string last_result_;
 };
 

@@ -44,7 +44,7 @@ class WorkFolder {
 
  private:
   static std::string Make(FileSystem& fs, const std::string& beside) {
-    fs.RemoveAbandonedTemporaryFolders(beside);
+    fs.RemoveAbandonedTemporaries(beside);
     return fs.CreateTemporaryFolderBeside(beside);
   }
 

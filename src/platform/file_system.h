@@ -36,7 +36,7 @@ class FileSystem {
   // Creates a file, or empties an existing one.
   [[nodiscard]] virtual File Create(const std::string& path) = 0;
   // Creates a new, empty file with a unique name in the folder of `beside`;
-  // its name is stored in *temp_path.
+  // its name is stored in *temp_path. The name tells which process made it.
   [[nodiscard]] virtual File CreateTemporaryBeside(const std::string& beside,
                                                    std::string* temp_path) = 0;
 
@@ -45,17 +45,20 @@ class FileSystem {
   // cannot make one.
   [[nodiscard]] virtual File CreateUnnamedBeside(const std::string& beside) = 0;
   // Gives an unnamed file a new, unique name in the folder of `beside`;
-  // returns that name.
+  // returns that name. The name tells which process made it.
   [[nodiscard]] virtual std::string NameUnnamed(File& file, const std::string& beside) = 0;
+  // Gives an unnamed file the name `path`, which must not exist yet; false
+  // when it does.
+  [[nodiscard]] virtual bool NameUnnamedAs(File& file, const std::string& path) = 0;
   // Creates a new, empty folder with a unique name in the folder of
   // `beside`, readable by the owner only; returns its path. The name tells
   // which process made it.
   [[nodiscard]] virtual std::string CreateTemporaryFolderBeside(const std::string& beside) = 0;
-  // Removes the temporary folders in the folder of `beside` that processes
-  // of this user made and could not remove (they were killed), with the
-  // files in them. A folder whose process still runs, or that holds
-  // anything but files, stays. Best effort: never raises.
-  virtual void RemoveAbandonedTemporaryFolders(const std::string& beside) = 0;
+  // Removes the temporary files and folders in the folder of `beside` that
+  // processes of this user made and could not remove (they were killed),
+  // with the files in the folders. A folder whose process still runs, or
+  // that holds anything but files, stays. Best effort: never raises.
+  virtual void RemoveAbandonedTemporaries(const std::string& beside) = 0;
   // Removes an empty folder.
   virtual void RemoveDirectory(const std::string& path) = 0;
 
@@ -92,8 +95,9 @@ class PosixFileSystem final : public FileSystem {
   File CreateTemporaryBeside(const std::string& beside, std::string* temp_path) override;
   File CreateUnnamedBeside(const std::string& beside) override;
   std::string NameUnnamed(File& file, const std::string& beside) override;
+  bool NameUnnamedAs(File& file, const std::string& path) override;
   std::string CreateTemporaryFolderBeside(const std::string& beside) override;
-  void RemoveAbandonedTemporaryFolders(const std::string& beside) override;
+  void RemoveAbandonedTemporaries(const std::string& beside) override;
   void RemoveDirectory(const std::string& path) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;

@@ -72,6 +72,38 @@ std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
 }
 
 constexpr char kWorkFolderPrefix[] = ".talvor-work-";
+constexpr char kTemporaryFilePrefix[] = ".talvor-";
+
+// The name of a temporary file beside `beside`: ".talvor-<pid>-<name>."
+// followed by the six characters that make it unique.
+std::string TemporaryFileStem(const std::string& beside) {
+  std::string folder = ExtractFileDir(beside);
+  if (folder.empty()) folder.push_back('.');
+  std::string name = ExtractFileName(beside);
+  // Keep the name short enough for the file system.
+  if (name.size() > 200) name.resize(200);
+  return IncludeTrailingSeparator(folder) + kTemporaryFilePrefix + std::to_string(::getpid()) +
+         "-" + name + ".";
+}
+
+// The process named by a temporary file ".talvor-<pid>-...", or 0.
+pid_t TemporaryFileOwner(const std::string& name) {
+  const std::size_t prefix = sizeof kTemporaryFilePrefix - 1;
+  if (name.compare(0, prefix, kTemporaryFilePrefix) != 0) return 0;
+  const std::size_t dash = name.find('-', prefix);
+  if (dash == std::string::npos || dash == prefix || dash - prefix > 9) return 0;
+  pid_t pid = 0;
+  for (std::size_t i = prefix; i < dash; ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    pid = pid * 10 + (name[i] - '0');
+  }
+  return pid;
+}
+
+// Whether a process that is not this one has ended (and its number is free).
+bool HasEnded(pid_t pid) {
+  return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+}
 
 // The process named by a temporary folder ".talvor-work-<pid>-XXXXXX", or 0
 // when the name is not of that shape.
@@ -122,12 +154,7 @@ File PosixFileSystem::Create(const std::string& path) {
 }
 
 File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::string* temp_path) {
-  std::string folder = ExtractFileDir(beside);
-  if (folder.empty()) folder.push_back('.');
-  std::string name = ExtractFileName(beside);
-  // Keep the name short enough for the file system.
-  if (name.size() > 200) name.resize(200);
-  std::string pattern = IncludeTrailingSeparator(folder) + "." + name + ".XXXXXX";
+  std::string pattern = TemporaryFileStem(beside) + "XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
@@ -152,10 +179,7 @@ File PosixFileSystem::CreateUnnamedBeside(const std::string& beside) {
 
 std::string PosixFileSystem::NameUnnamed(File& file, const std::string& beside) {
   file.Flush();
-  std::string folder = ExtractFileDir(beside);
-  if (folder.empty()) folder.push_back('.');
-  std::string name = ExtractFileName(beside);
-  if (name.size() > 200) name.resize(200);
+  const std::string stem = TemporaryFileStem(beside);
   const std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor());
   static constexpr char kLetters[] =
       "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -166,13 +190,23 @@ std::string PosixFileSystem::NameUnnamed(File& file, const std::string& beside) 
     }
     std::string suffix;
     for (const unsigned char r : random) suffix.push_back(kLetters[r % (sizeof kLetters - 1)]);
-    const std::string path = IncludeTrailingSeparator(folder) + "." + name + "." + suffix;
+    const std::string path = stem + suffix;
     if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       return path;
     }
     if (errno != EEXIST) RaiseErrno(errno);
   }
   RaiseIoError(io_code::kAlreadyExists);
+}
+
+bool PosixFileSystem::NameUnnamedAs(File& file, const std::string& path) {
+  file.Flush();
+  const std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor());
+  if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  RaiseErrno(errno);
 }
 
 std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& beside) {
@@ -186,20 +220,28 @@ std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& besi
   return std::string(buffer.begin(), buffer.end() - 1);
 }
 
-void PosixFileSystem::RemoveAbandonedTemporaryFolders(const std::string& beside) {
+void PosixFileSystem::RemoveAbandonedTemporaries(const std::string& beside) {
   std::string folder = ExtractFileDir(beside);
   if (folder.empty()) folder.push_back('.');
   std::vector<std::string> names;
+  std::vector<std::string> files;
   try {
     names = ListDirectories(folder);
+    files = ListFiles(folder);
   } catch (const IoError&) {
     return;
   }
+  for (const std::string& name : files) {
+    if (!HasEnded(TemporaryFileOwner(name))) continue;
+    const std::string path = IncludeTrailingSeparator(folder) + name;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
+      ::unlink(path.c_str());
+    }
+  }
   for (const std::string& name : names) {
-    const pid_t owner = WorkFolderOwner(name);
-    if (owner <= 0 || owner == ::getpid()) continue;
     // Still running, or not ours to judge.
-    if (::kill(owner, 0) == 0 || errno != ESRCH) continue;
+    if (!HasEnded(WorkFolderOwner(name))) continue;
     const std::string path = IncludeTrailingSeparator(folder) + name;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) continue;

@@ -1,6 +1,7 @@
 #include "platform/progress.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace talvor {
@@ -60,6 +61,18 @@ void AdvanceWork(std::uint64_t bytes) noexcept {
     scope->next_report_ = scope->done_ + scope->step_;
     scope->Report();
   }
+}
+
+std::string ProgressSummary(std::uint64_t done, std::uint64_t total, std::uint64_t file_size,
+                            double seconds) {
+  const double part =
+      total == 0 ? 0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(total));
+  const double left = part > 0 ? seconds * (1 - part) / part : 0;
+  const double mib = static_cast<double>(file_size) / (1 << 20);
+  char text[160];
+  std::snprintf(text, sizeof text, "%d %% (%.1f of %.1f MiB), about %.0f s left",
+                static_cast<int>(part * 100), part * mib, mib, left);
+  return text;
 }
 
 }  // namespace talvor

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace talvor {
 
@@ -71,6 +72,12 @@ class ExpectedWork {
 void ExpectWork(std::uint64_t bytes) noexcept;
 // Counts `bytes` of that work as done.
 void AdvanceWork(std::uint64_t bytes) noexcept;
+
+// "25 % (2.5 of 10.0 MiB), about 3 s left": the share of the work done,
+// applied to the size of the file it is done on, and the time left if the
+// rest goes as fast as what took `seconds` so far.
+[[nodiscard]] std::string ProgressSummary(std::uint64_t done, std::uint64_t total,
+                                          std::uint64_t file_size, double seconds);
 
 // The work of destroying a file of `size` bytes: four passes over the file
 // and three over its fourfold length.

@@ -1,11 +1,32 @@
 #include "platform/replacing_file.h"
 
+#include <mutex>
+#include <set>
+
 #include "platform/failure.h"
+#include "platform/path.h"
 
 namespace talvor {
 
+namespace {
+
+// Once per folder and process: what killed runs left beside the target.
+void SweepOnce(FileSystem& fs, const std::string& target) {
+  static std::mutex mutex;
+  static std::set<std::string> swept;
+  std::string folder = ExtractFileDir(target);
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (!swept.insert(folder).second) return;
+  }
+  fs.RemoveAbandonedTemporaries(target);
+}
+
+}  // namespace
+
 ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
     : fs_(fs), target_(std::move(target)) {
+  SweepOnce(fs_, target_);
   const FileInfo existing = fs_.Stat(target_);
   // A read-only or non-file target is not replaced behind the user's back.
   if (existing.exists && (existing.is_directory || existing.read_only)) {
@@ -27,7 +48,15 @@ ReplacingFile::~ReplacingFile() {
 }
 
 void ReplacingFile::Commit() {
-  if (fs_.Stat(target_).exists) file_.Sync();
+  const bool replaces = fs_.Stat(target_).exists;
+  if (replaces) file_.Sync();
+  // A new file is named in one step: there is no moment at which it has
+  // another name.
+  if (unnamed_ && !replaces && fs_.NameUnnamedAs(file_, target_)) {
+    file_.Close();
+    committed_ = true;
+    return;
+  }
   if (unnamed_) temp_path_ = fs_.NameUnnamed(file_, target_);
   file_.Close();
   fs_.Replace(temp_path_, target_);

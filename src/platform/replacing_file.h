@@ -8,9 +8,12 @@
 
 namespace talvor {
 
-// Writes to a temporary file beside the target. Commit() renames it over the
-// target in one step; without Commit() the temporary file is removed, so a
-// failure never leaves a partial result or damages an existing file.
+// Writes to a temporary file beside the target, without a name where the
+// file system allows. Commit() gives it the target's name, or renames it over
+// an existing target in one step; without Commit() the temporary file is
+// removed, so a failure never leaves a partial result or damages an existing
+// file. The first one in a folder removes the temporary files that killed
+// runs of the program left there.
 class ReplacingFile {
  public:
   ReplacingFile(FileSystem& fs, std::string target);

@@ -1,0 +1,89 @@
+// The progress window of the desktop windows: every long command opens it
+// on its file, feeds it reports up to the end of the work, and closes it,
+// also when the command fails.
+#include <gtest/gtest.h>
+
+#include "main_window_fixture.h"
+#include "test_support.h"
+
+namespace talvor {
+namespace {
+
+using testing::SomeBytes;
+using testing::WriteFile;
+
+struct LongCommand {
+  const char* name;
+  Handler handler;
+  const char* file;  // what it is given
+  bool password;     // through the password window
+};
+
+// In order: each command's file is made by an earlier one.
+const LongCommand kCommands[] = {
+    {"EncryptTrap", &TForm1::SpeedButton1Click, "doc.txt", true},
+    {"EncryptOrm", &TForm1::SpeedButton18Click, "doc.txt", true},
+    {"EncryptBlowfish", &TForm1::BitBtn2Click, "doc.txt", true},
+    {"EncryptRijndael", &TForm1::SpeedButton19Click, "doc.txt", true},
+    {"EncryptRandom", &TForm1::SpeedButton21Click, "doc.txt", true},
+    {"PackCab", &TForm1::SpeedButton2Click, "doc.txt", false},
+    {"PackLha", &TForm1::SpeedButton5Click, "doc.txt", false},
+    {"PackZip", &TForm1::SpeedButton13Click, "doc.txt", false},
+    {"PackBh", &TForm1::SpeedButton15Click, "doc.txt", false},
+    {"DecryptTrap", &TForm1::SpeedButton4Click, "doc.trp", true},
+    {"DecryptOrm", &TForm1::BitBtn1Click, "doc.orm", true},
+    {"DecryptBlowfish", &TForm1::BitBtn3Click, "doc.blf", true},
+    {"DecryptRijndael", &TForm1::SpeedButton20Click, "doc.rnl", true},
+    {"DecryptRandom", &TForm1::SpeedButton22Click, "doc.erh", true},
+    {"UnpackCab", &TForm1::SpeedButton3Click, "doc.cab", false},
+    {"UnpackLha", &TForm1::SpeedButton6Click, "doc.lha", false},
+    {"UnpackZip", &TForm1::SpeedButton14Click, "doc.zip", false},
+    {"UnpackBh", &TForm1::SpeedButton16Click, "doc.bh", false},
+    {"Destroy", &TForm1::SpeedButton7Click, "doc.txt", false},
+};
+
+class ProgressWindowTest : public ::testing::Test, protected testing::MainWindowFixture {
+ protected:
+  void RunOn(const LongCommand& c) {
+    form1_.RefreshFileList();
+    view_.selected = c.file;
+    dialogs_.answers = {Answer::kYes, Answer::kYes};
+    password_view_.user = [this](testing::FakePasswordView& v) {
+      v.TypeBoth("a progressing phrase");
+      v.ClickAction(dialogs_);
+      if (v.open) v.ClickCancel();
+    };
+    MainWindowFixture::Run(c.handler);
+  }
+};
+
+TEST_F(ProgressWindowTest, EveryLongCommandShowsItsProgress) {
+  const std::string document = SomeBytes(3 << 20, 4);
+  WriteFile(dir_ / "doc.txt", document);
+  Start();
+  for (const LongCommand& c : kCommands) {
+    SCOPED_TRACE(c.name);
+    if (std::string(c.file) == "doc.txt") WriteFile(dir_ / "doc.txt", document);
+    progress_.opened.clear();
+    progress_.closings = 0;
+    RunOn(c);
+    EXPECT_TRUE(dialogs_.errors.empty()) << dialogs_.errors.front();
+    ASSERT_EQ(progress_.opened, std::vector<std::string>{dir_ / c.file});
+    EXPECT_EQ(progress_.closings, 1);
+    ASSERT_GE(progress_.updates.size(), 3U);
+    EXPECT_EQ(progress_.updates.back().first, progress_.updates.back().second);
+    EXPECT_GE(progress_.updates.back().second, document.size());
+  }
+}
+
+TEST_F(ProgressWindowTest, AFailingCommandClosesTheWindow) {
+  WriteFile(dir_ / "doc.erh", "no archive at all");
+  Start();
+  RunOn({"DecryptRandom", &TForm1::SpeedButton22Click, "doc.erh", true});
+  EXPECT_FALSE(dialogs_.errors.empty());
+  EXPECT_EQ(progress_.opened.size(), 1U);
+  EXPECT_EQ(progress_.closings, 1);
+}
+
+}  // namespace
+}  // namespace talvor
