@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
@@ -110,6 +111,9 @@ void MainWindowWidget::BuildMenus() {
     QAction* action = menu->addAction(CommandIcon(entry.icon, entry.command),
                                       QString::fromUtf8(entry.caption).replace('&', "&&"));
     action->setObjectName(QString::fromLatin1(entry.name));
+    if (*ShortcutOf(entry.command) != '\0') {
+      action->setShortcut(QKeySequence(QString::fromLatin1(ShortcutOf(entry.command))));
+    }
     action->setEnabled(IsAvailable(entry.command));
     actions_.emplace_back(action, entry.command);
     const Handler handler = entry.handler;
@@ -126,6 +130,7 @@ void MainWindowWidget::BuildToolbar(QWidget* client) {
     button->setIcon(CommandIcon(row.icon, row.command));
     button->setIconSize(QSize(18, 18));
     button->setToolTip(QString::fromUtf8(row.hint));
+    button->setAccessibleName(QString::fromUtf8(row.hint));
     button->setAutoRaise(true);
     button->setEnabled(IsAvailable(row.command));
     buttons_.emplace_back(button, row.command);
@@ -142,12 +147,14 @@ void MainWindowWidget::BuildToolbar(QWidget* client) {
 void MainWindowWidget::BuildPanel(QWidget* client) {
   drives_ = new QComboBox(client);
   drives_->setObjectName(QStringLiteral("DriveComboBox1"));
+  drives_->setAccessibleName(QStringLiteral("Drives"));
   // Down to the folder list at most.
   drives_->setGeometry(6, 32, 185, std::min(24, drives_->sizeHint().height()));
   connect(drives_, &QComboBox::activated, this, &MainWindowWidget::DriveActivated);
 
   folders_ = new QListWidget(client);
   folders_->setObjectName(QStringLiteral("DirectoryListBox1"));
+  folders_->setAccessibleName(QStringLiteral("Folders"));
   folders_->setGeometry(6, 56, 185, 401);
   folders_->setItemDelegate(new FolderDelegate(folders_));
   folders_->setIconSize(QSize(16, 16));
@@ -155,10 +162,12 @@ void MainWindowWidget::BuildPanel(QWidget* client) {
 
   files_ = new QListWidget(client);
   files_->setObjectName(QStringLiteral("FileListBox1"));
+  files_->setAccessibleName(QStringLiteral("Files"));
   files_->setGeometry(192, 32, 588, 425);
   files_->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(files_, &QListWidget::clicked, this, [this] { Run(&TForm1::zn); });
-  connect(files_, &QListWidget::doubleClicked, this, [this] { Run(&TForm1::otworz); });
+  // A double click or Enter.
+  connect(files_, &QListWidget::activated, this, [this] { Run(&TForm1::otworz); });
 
   status1_ = new QLabel(client);
   status1_->setObjectName(QStringLiteral("Label3"));

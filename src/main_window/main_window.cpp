@@ -140,6 +140,23 @@ const std::vector<MenuEntry>& MenuEntries() {
   return entries;
 }
 
+const char* ShortcutOf(Command command) {
+  switch (command) {
+    case Command::kHelp:
+      return "F1";
+    case Command::kRename:
+      return "F2";
+    case Command::kTrash:
+      return "Del";
+    case Command::kErase:
+      return "Shift+Del";
+    case Command::kNewFolder:
+      return "Ctrl+Shift+N";
+    default:
+      return "";
+  }
+}
+
 const char* MenuTitle(Menu menu) {
   switch (menu) {
     case Menu::kFiles:

@@ -126,6 +126,10 @@ struct MenuEntry {
 [[nodiscard]] bool NeedsSelection(Command command);
 // Whether this build carries the command; the others are shown disabled.
 [[nodiscard]] bool IsAvailable(Command command);
+// The key that runs a command's menu entry ("F2", "Shift+Del"), in the form
+// a key sequence is written; empty for none. Enter on the file list opens
+// the selected file.
+[[nodiscard]] const char* ShortcutOf(Command command);
 
 class TForm1 {
  public:

@@ -5,6 +5,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+
+#include <map>
 
 #include "app/application.h"
 #include "test_support.h"
@@ -101,6 +104,7 @@ TEST_F(AppMainWindow, ToolbarFollowsItsTable) {
     const auto& button = Child<QToolButton>(window(), row.name);
     EXPECT_EQ(button.geometry(), QRect(row.left, 0, row.width, 25));
     EXPECT_EQ(button.toolTip().toStdString(), row.hint);  // blanks and all
+    EXPECT_EQ(button.accessibleName().toStdString(), row.hint);
     EXPECT_EQ(button.isEnabled(), IsAvailable(row.command));
     EXPECT_FALSE(button.icon().isNull());
   }
@@ -124,6 +128,30 @@ TEST_F(AppMainWindow, MenusHoldTheirEntriesInOrder) {
     }
   }
   EXPECT_EQ(seen, expected);
+}
+
+TEST_F(AppMainWindow, KeysRunTheirMenuEntries) {
+  const std::map<std::string, std::string> keys = {{"Funkcje1", "F1"},
+                                                   {"Zmiananazwyzbioru1", "F2"},
+                                                   {"Przeniesieniezbiorudokosza1", "Del"},
+                                                   {"Usuniciezbioru1", "Shift+Del"},
+                                                   {"worzenienowegofolderu1", "Ctrl+Shift+N"}};
+  int with_keys = 0;
+  for (QAction* title : window().menuBar()->actions()) {
+    for (const QAction* entry : title->menu()->actions()) {
+      const auto key = keys.find(entry->objectName().toStdString());
+      if (key == keys.end()) {
+        EXPECT_TRUE(entry->shortcut().isEmpty()) << entry->objectName().toStdString();
+        continue;
+      }
+      ++with_keys;
+      EXPECT_EQ(entry->shortcut(), QKeySequence(QString::fromStdString(key->second)));
+    }
+  }
+  EXPECT_EQ(with_keys, 5);
+  for (const char* name : {"DriveComboBox1", "DirectoryListBox1", "FileListBox1"}) {
+    EXPECT_FALSE(Child<QWidget>(window(), name).accessibleName().isEmpty()) << name;
+  }
 }
 
 TEST_F(AppMainWindow, TabVisitsThePanelThenTheBitButtons) {
