@@ -2,6 +2,7 @@
 // display. They record what the program showed and play the user's part.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -134,6 +135,9 @@ class FakeMainWindowView : public MainWindowView {
     files = names;
     selected.reset();
     ++file_list_rebuilds;
+  }
+  void SelectFile(const std::string& name) override {
+    if (std::find(files.begin(), files.end(), name) != files.end()) selected = name;
   }
   std::optional<std::string> FocusedSelectedFile() const override { return selected; }
   void SetBusyCursor(bool busy) override { cursor_log.push_back(busy); }

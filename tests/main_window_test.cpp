@@ -45,6 +45,22 @@ TEST_F(MainWindowTest, StartUpFillsCaptionStatusLinesAndPanel) {
   EXPECT_EQ(form1_.hand_over().OperationCode, 0);
 }
 
+TEST_F(MainWindowTest, ADroppedFileShowsItsFolderAndIsSelected) {
+  WriteFile(dir_ / "sub/inner.txt", "inner");
+  form1_.FileDropped(dir_ / "sub/inner.txt");
+  EXPECT_EQ(fs_.CurrentDirectory(), dir_ / "sub");
+  EXPECT_EQ(view_.files, std::vector<std::string>{"inner.txt"});
+  EXPECT_EQ(view_.selected, std::optional<std::string>("inner.txt"));
+  // A folder is shown with nothing selected; a name that is gone changes
+  // nothing.
+  form1_.FileDropped(dir_.path());
+  EXPECT_EQ(fs_.CurrentDirectory(), dir_.path());
+  EXPECT_FALSE(view_.selected.has_value());
+  form1_.FileDropped(dir_ / "gone.txt");
+  EXPECT_EQ(fs_.CurrentDirectory(), dir_.path());
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
 TEST(MainWindowStartUpTest, UnobtainableValuesPrintAsMinusOne) {
   TempDir dir;
   CurrentDirGuard cwd;

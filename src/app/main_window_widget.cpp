@@ -4,15 +4,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
+#include <QUrl>
 #include <algorithm>
 #include <array>
 #include <functional>
@@ -83,6 +87,7 @@ MainWindowWidget::MainWindowWidget(TForm1& form, Dialogs& dialogs, QWidget* pare
   setCentralWidget(client);
   layout()->setSizeConstraint(QLayout::SetFixedSize);
 
+  setAcceptDrops(true);
   BuildMenus();
   BuildPanel(client);
   BuildToolbar(client);
@@ -241,6 +246,39 @@ void MainWindowWidget::ShowFiles(const std::vector<std::string>& names) {
   for (const std::string& name : names) files_->addItem(ToQt(name));
   files_->setCurrentItem(nullptr);
   files_->clearSelection();
+}
+
+void MainWindowWidget::SelectFile(const std::string& name) {
+  const QList<QListWidgetItem*> found =
+      files_->findItems(QString::fromStdString(name), Qt::MatchExactly | Qt::MatchCaseSensitive);
+  if (found.isEmpty()) return;
+  files_->setCurrentItem(found.front());
+  files_->scrollToItem(found.front());
+  files_->setFocus();
+}
+
+namespace {
+
+// The first local file a drag carries; empty for none.
+QString DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
+
+}  // namespace
+
+void MainWindowWidget::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindowWidget::dropEvent(QDropEvent* event) {
+  const std::string path = DroppedFile(event->mimeData()).toStdString();
+  if (path.empty()) return;
+  event->acceptProposedAction();
+  Run([this, &path] { form_.FileDropped(path); });
 }
 
 std::optional<std::string> MainWindowWidget::FocusedSelectedFile() const {

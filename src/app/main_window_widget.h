@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMainWindow>
 #include <functional>
 #include <optional>
@@ -31,9 +33,15 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   void ShowFolders(const std::vector<FolderItem>& items) override;
   void ShowFiles(const std::vector<std::string>& names) override;
   [[nodiscard]] std::optional<std::string> FocusedSelectedFile() const override;
+  void SelectFile(const std::string& name) override;
   void SetBusyCursor(bool busy) override;
   void SetCommandsEnabled(bool enabled) override;
   void Quit() override;
+
+ protected:
+  // A file dragged from a file manager: its folder is shown, it is selected.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildMenus();

@@ -381,6 +381,17 @@ void TForm1::DirectoryListBox1Change(const std::string& folder) {
   ShowFolder(folder);
 }
 
+void TForm1::FileDropped(const std::string& path) {
+  const FileInfo info = fs_.Stat(path);
+  if (!info.exists) return;
+  if (info.is_directory) {
+    ShowFolder(path);
+    return;
+  }
+  ShowFolder(ExtractFileDir(path).empty() ? std::string("/") : ExtractFileDir(path));
+  view_->SelectFile(ExtractFileName(path));
+}
+
 void TForm1::zn() {}
 
 void TForm1::CipherHandOver(std::uint8_t code, const char* extension) {

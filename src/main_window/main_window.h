@@ -50,6 +50,9 @@ class MainWindowView {
   virtual void ShowFiles(const std::vector<std::string>& names) = 0;
   // The name of the focused item of the file list when it is also selected.
   [[nodiscard]] virtual std::optional<std::string> FocusedSelectedFile() const = 0;
+  // Selects and focuses a file of the list, scrolled into view (nothing
+  // when the list does not hold it).
+  virtual void SelectFile(const std::string& name) = 0;
   virtual void SetBusyCursor(bool busy) = 0;
   // While an archive operation runs, no other command can start.
   virtual void SetCommandsEnabled(bool enabled) = 0;
@@ -164,6 +167,9 @@ class TForm1 {
   void FormCreate();
   void DriveComboBox1Change(const std::string& root);
   void DirectoryListBox1Change(const std::string& folder);
+  // A file (or folder) dragged from a file manager onto the window: its
+  // folder is shown and the file selected.
+  void FileDropped(const std::string& path);
   void zn();      // click on the file list: only selects
   void otworz();  // double click on the file list: Open
 

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QCursor>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QKeySequence>
 #include <QLabel>
@@ -11,9 +13,11 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 
 #include <map>
 
@@ -85,6 +89,30 @@ class AppMainWindow : public ::testing::Test {
   testing::RecordingDialogs dialogs_;
   std::unique_ptr<TalvorApplication> app_;
 };
+
+TEST_F(AppMainWindow, AFileDroppedOnTheWindowIsShownAndSelected) {
+  ASSERT_TRUE(QDir(folder_.path()).mkpath("inner"));
+  QFile file(folder_.filePath("inner/dropped.txt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(file.fileName())});
+  const QPoint at = window().rect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&window(), &drop);
+  EXPECT_EQ(QDir::currentPath(), QDir(folder_.filePath("inner")).canonicalPath());
+  EXPECT_EQ(window().FocusedSelectedFile(), std::optional<std::string>("dropped.txt"));
+  // Something that is no local file is not taken.
+  QMimeData text;
+  text.setText(QStringLiteral("just text"));
+  QDragEnterEvent refused(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  refused.setAccepted(false);
+  QApplication::sendEvent(&window(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
+}
 
 TEST_F(AppMainWindow, StartsInTheCurrentFolder) {
   EXPECT_EQ(window().windowTitle(), "ZEM Talvor v. 2.0");
