@@ -135,6 +135,8 @@ TEST_F(AppMainWindow, ToolbarFollowsItsTable) {
     EXPECT_EQ(button.accessibleName().toStdString(), row.hint);
     EXPECT_EQ(button.isEnabled(), IsAvailable(row.command));
     EXPECT_FALSE(button.icon().isNull());
+    // Sharp at twice the size too (a 200 % display scale).
+    EXPECT_EQ(button.icon().actualSize(QSize(36, 36)), QSize(36, 36));
   }
 }
 
