@@ -1,5 +1,6 @@
-// Icons of the commands: the desktop theme's, or drawn ones where the theme
-// has none.
+// Icons of the commands: the desktop theme's, or the program's own (SVG
+// files in data/icons, compiled in as a Qt resource) where the theme has
+// none or there is no theme.
 #pragma once
 
 #include <QIcon>
@@ -8,12 +9,12 @@
 
 namespace talvor {
 
-// The theme icon `theme_name`, falling back on a drawn glyph for `command`.
-// An empty icon for kNone.
+// The theme icon `theme_name`, falling back on the program's own icon for
+// `command`. An empty icon for kNone.
 [[nodiscard]] QIcon CommandIcon(const char* theme_name, Command command);
 
-// The drawn glyph alone.
-[[nodiscard]] QIcon DrawnCommandIcon(Command command);
+// The program's own icon alone.
+[[nodiscard]] QIcon OwnCommandIcon(Command command);
 
 // Folder icons of the folder list.
 [[nodiscard]] QIcon FolderIcon(bool open);

@@ -7,6 +7,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QImage>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,7 @@
 #include <map>
 
 #include "app/application.h"
+#include "app/glyphs.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -138,6 +140,20 @@ TEST_F(AppMainWindow, ToolbarFollowsItsTable) {
     // Sharp at twice the size too (a 200 % display scale).
     EXPECT_EQ(button.icon().actualSize(QSize(36, 36)), QSize(36, 36));
   }
+}
+
+TEST(AppIcons, TheProgramsOwnIconsDraw) {
+  // Without a theme every command shows the program's own icon.
+  for (int c = 0; c < static_cast<int>(Command::kNone); ++c) {
+    const QImage image = OwnCommandIcon(static_cast<Command>(c)).pixmap(36, 36).toImage();
+    ASSERT_EQ(image.size(), QSize(36, 36)) << c;
+    int painted = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) painted += qAlpha(image.pixel(x, y)) > 0;
+    }
+    EXPECT_GT(painted, 36 * 36 / 2) << "command " << c;
+  }
+  EXPECT_FALSE(FolderIcon(true).pixmap(16, 16).isNull());
 }
 
 TEST_F(AppMainWindow, MenusHoldTheirEntriesInOrder) {
