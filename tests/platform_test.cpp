@@ -370,6 +370,8 @@ TEST(FileSystemTest, RemovesOnlyTheTemporariesOfEndedProcesses) {
   ASSERT_EQ(::symlink("/etc/passwd", (dir / (".talvor-" + std::to_string(child) + "-l")).c_str()),
             0);
   WriteFile(dir / ".talvor-notes.txt", "the user's");
+  const std::string users = ".talvor-" + std::to_string(child) + "-plan";  // no unique ending
+  WriteFile(dir / users, "the user's too");
 
   fs.RemoveAbandonedTemporaries(dir / "x");
   const std::string left = ListNames(dir.path());
@@ -386,6 +388,7 @@ TEST(FileSystemTest, RemovesOnlyTheTemporariesOfEndedProcesses) {
   EXPECT_NE(left.find(ExtractFileName(own_file)), std::string::npos);
   EXPECT_NE(left.find(".talvor-" + std::to_string(child) + "-l"), std::string::npos);
   EXPECT_NE(left.find(".talvor-notes.txt"), std::string::npos);
+  EXPECT_NE(left.find(users), std::string::npos);
 }
 
 TEST(ReplacingFileTest, RefusesAReadOnlyTarget) {

@@ -1,6 +1,5 @@
 #include "app/progress_dialog.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include "platform/progress.h"
@@ -36,9 +35,9 @@ void ProgressDialog::Update(std::uint64_t done, std::uint64_t total) {
   dialog_->setLabelText(
       QString::fromStdString(name_ + "\n" + ProgressSummary(done, total, size_, seconds)));
   const auto step = static_cast<int>(std::min<std::uint64_t>(done, total) * kSteps / total);
-  // A modal progress dialog processes the program's events as it changes.
+  // Once shown, the modal dialog lets the program repaint as it changes
+  // (before, the program's windows take no input a command could meet).
   dialog_->setValue(step);
-  QCoreApplication::processEvents();
 }
 
 void ProgressDialog::Close() {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -86,12 +87,18 @@ std::string TemporaryFileStem(const std::string& beside) {
          "-" + name + ".";
 }
 
-// The process named by a temporary file ".talvor-<pid>-...", or 0.
+// The process named by a temporary file ".talvor-<pid>-<name>.XXXXXX", or 0
+// when the name is not of that shape.
 pid_t TemporaryFileOwner(const std::string& name) {
   const std::size_t prefix = sizeof kTemporaryFilePrefix - 1;
   if (name.compare(0, prefix, kTemporaryFilePrefix) != 0) return 0;
   const std::size_t dash = name.find('-', prefix);
   if (dash == std::string::npos || dash == prefix || dash - prefix > 9) return 0;
+  // The unique ending: a dot and six letters or digits.
+  if (name.size() < dash + 9 || name[name.size() - 7] != '.') return 0;
+  for (std::size_t i = name.size() - 6; i < name.size(); ++i) {
+    if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) return 0;
+  }
   pid_t pid = 0;
   for (std::size_t i = prefix; i < dash; ++i) {
     if (name[i] < '0' || name[i] > '9') return 0;
