@@ -83,10 +83,10 @@ TEST_P(FramingSizeTest, SizesAndRoundTrips) {
   const std::string plain = SomeBytes(c.plain, static_cast<unsigned>(c.plain));
   ToyKey k8{77, 8};
   ToyKey k16{201, 16};
-  const BlockMode cbc_enc{8, true, ToyEncipher, &k8};
-  const BlockMode cbc_dec{8, true, ToyDecipher, &k8};
-  const BlockMode ecb_enc{16, false, ToyEncipher, &k16};
-  const BlockMode ecb_dec{16, false, ToyDecipher, &k16};
+  const BlockMode cbc_enc{8, true, ToyEncipher, &k8, nullptr};
+  const BlockMode cbc_dec{8, true, ToyDecipher, &k8, nullptr};
+  const BlockMode ecb_enc{16, false, ToyEncipher, &k16, nullptr};
+  const BlockMode ecb_dec{16, false, ToyDecipher, &k16, nullptr};
   const std::string cbc = Encipher(plain, cbc_enc);
   EXPECT_EQ(cbc.size(), c.cbc);
   EXPECT_EQ(Decipher(cbc, cbc_dec), plain);
@@ -106,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FramingTest, FinalBlockCarriesTailZerosAndCount) {
   ToyKey none{0, 16};
-  const BlockMode ecb{16, false, Identity, &none};
+  const BlockMode ecb{16, false, Identity, &none, nullptr};
   const std::string plain = "0123456789abcdefXYZ";
   const std::string out = Encipher(plain, ecb);
   ASSERT_EQ(out.size(), 32U);
@@ -118,7 +118,7 @@ TEST_F(FramingTest, FinalBlockCarriesTailZerosAndCount) {
 
 TEST_F(FramingTest, ChainingStartsFromTheEncipheredIv) {
   ToyKey none{0, 8};
-  const BlockMode cbc{8, true, Identity, &none};
+  const BlockMode cbc{8, true, Identity, &none, nullptr};
   const std::string plain = "ABCDEFGHijklmnop";
   const std::string out = Encipher(plain, cbc);
   ASSERT_EQ(out.size(), 32U);
@@ -136,9 +136,9 @@ TEST_F(FramingTest, EqualBlocksGiveEqualCipherBlocksOnlyWithoutChaining) {
   ToyKey k8{3, 8};
   ToyKey k16{3, 16};
   const std::string plain(64, 'A');
-  const std::string ecb = Encipher(plain, {16, false, ToyEncipher, &k16});
+  const std::string ecb = Encipher(plain, {16, false, ToyEncipher, &k16, nullptr});
   EXPECT_EQ(ecb.substr(0, 16), ecb.substr(16, 16));
-  const std::string cbc = Encipher(plain, {8, true, ToyEncipher, &k8});
+  const std::string cbc = Encipher(plain, {8, true, ToyEncipher, &k8, nullptr});
   EXPECT_NE(cbc.substr(8, 8), cbc.substr(16, 8));
 }
 
@@ -154,7 +154,7 @@ class FramingDamageTest : public FramingTest, public ::testing::WithParamInterfa
 TEST_P(FramingDamageTest, RefusesWithMessage) {
   const DamageCase& c = GetParam();
   ToyKey none{0, c.block};
-  const BlockMode mode{c.block, c.block == 8, Identity, &none};
+  const BlockMode mode{c.block, c.block == 8, Identity, &none, nullptr};
   try {
     (void)Decipher(c.cipher, mode);
     FAIL() << "no failure";
@@ -186,8 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FramingTest, TrailingPartialBlockIsIgnored) {
   ToyKey k{9, 16};
-  const BlockMode enc{16, false, ToyEncipher, &k};
-  const BlockMode dec{16, false, ToyDecipher, &k};
+  const BlockMode enc{16, false, ToyEncipher, &k, nullptr};
+  const BlockMode dec{16, false, ToyDecipher, &k, nullptr};
   const std::string cipher = Encipher("hello", enc);
   EXPECT_EQ(Decipher(cipher + "junk", dec), "hello");
 }

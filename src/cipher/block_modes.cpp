@@ -69,7 +69,9 @@ void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8
     const std::size_t blocks = ChunkBlocks(left, b);
     std::uint8_t* data = buffer.get();
     ReadOrFail(in, data, blocks * b);
-    if (mode.chained) {
+    if (mode.chained && mode.chain_encipher != nullptr) {
+      mode.chain_encipher(mode.context, data, blocks, chain);
+    } else if (mode.chained) {
       for (std::size_t i = 0; i < blocks; ++i) {
         std::uint8_t* block = data + i * b;
         XorBytes(block, chain, b);
@@ -164,6 +166,11 @@ void BlowfishDecipher(const void* context, std::uint8_t* blocks, std::size_t cou
   for (std::size_t i = 0; i < count; ++i) BlowfishBlock(c, blocks + 8 * i, false);
 }
 
+void BlowfishChainEncipher(const void* context, std::uint8_t* blocks, std::size_t count,
+                           std::uint8_t* chain) {
+  BlowfishChainEncipher(*static_cast<const BlowfishContext*>(context), blocks, count, chain);
+}
+
 void TripleDesTransform(const void* context, std::uint8_t* blocks, std::size_t count) {
   const auto& c = *static_cast<const TripleDesContext*>(context);
   for (std::size_t i = 0; i < count; ++i) TripleDesBlock(c, blocks + 8 * i);
@@ -207,7 +214,8 @@ void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool enc
   BlowfishInit(key, context);
   std::uint8_t iv[8] = {};
   if (encrypt) BlowfishIv(clock, iv);
-  const BlockMode mode{8, true, encrypt ? BlowfishEncipher : BlowfishDecipher, &context};
+  const BlockMode mode{8, true, encrypt ? BlowfishEncipher : BlowfishDecipher, &context,
+                       BlowfishChainEncipher};
   RunStream(in, out, mode, encrypt, iv);
 }
 
@@ -221,7 +229,7 @@ void TripleDesStreamCBC(File& in, File& out, const std::uint8_t key[16], bool en
     // The header block is enciphered with the plain block operation.
     TripleDesIv(clock, iv);
   }
-  const BlockMode mode{8, true, TripleDesTransform, &context};
+  const BlockMode mode{8, true, TripleDesTransform, &context, nullptr};
   RunStream(in, out, mode, encrypt, iv);
 }
 
@@ -230,7 +238,7 @@ void RijndaelStreamECB(File& in, File& out, const std::uint8_t* key, std::int32_
   RijndaelContext context;
   const WipeOnScopeExit wipe(context);
   RijndaelInit(key, key_size, context, encrypt);
-  const BlockMode mode{16, false, RijndaelTransform, &context};
+  const BlockMode mode{16, false, RijndaelTransform, &context, nullptr};
   RunStream(in, out, mode, encrypt, nullptr);
 }
 

@@ -38,6 +38,11 @@ struct BlockMode {
   // Transforms `count` consecutive blocks in place, each on its own.
   void (*transform)(const void* context, std::uint8_t* blocks, std::size_t count);
   const void* context;
+  // Optional, for chained modes: enciphers `count` consecutive blocks in
+  // place as the chained loop does (XOR the chain in, transform, the result
+  // is the next chain), updating `chain`, without a call per block.
+  void (*chain_encipher)(const void* context, std::uint8_t* blocks, std::size_t count,
+                         std::uint8_t* chain);
 };
 
 // Enciphers the rest of `in` (from its position to its end) into `out`.

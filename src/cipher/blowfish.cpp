@@ -77,18 +77,46 @@ void BlowfishInit(const std::uint8_t key[16], BlowfishContext& context) noexcept
       box[j + 1] = r;
     }
   }
+  context.left_mask = 0;
+  context.right_mask = 0;
+  for (int i = 0; i < 18; i += 2) {
+    context.left_mask ^= context.P[i];
+    context.right_mask ^= context.P[i + 1];
+  }
 }
 
-void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8], bool encrypt) noexcept {
-  std::uint32_t l = LoadLittleEndian(block);
-  std::uint32_t r = LoadLittleEndian(block + 4);
+void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8],
+                   bool /*encrypt*/) noexcept {
+  // The rounds of Encipher and Decipher, as they come out (see left_mask).
+  StoreLittleEndian(LoadLittleEndian(block) ^ context.left_mask, block);
+  StoreLittleEndian(LoadLittleEndian(block + 4) ^ context.right_mask, block + 4);
+}
+
+void BlowfishChainEncipher(const BlowfishContext& context, std::uint8_t* blocks, std::size_t count,
+                           std::uint8_t chain[8]) noexcept {
+  std::uint32_t l = LoadLittleEndian(chain);
+  std::uint32_t r = LoadLittleEndian(chain + 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint8_t* block = blocks + 8 * i;
+    l ^= LoadLittleEndian(block) ^ context.left_mask;
+    r ^= LoadLittleEndian(block + 4) ^ context.right_mask;
+    StoreLittleEndian(l, block);
+    StoreLittleEndian(r, block + 4);
+  }
+  StoreLittleEndian(l, chain);
+  StoreLittleEndian(r, chain + 4);
+}
+
+bool BlowfishRoundsAgree(const BlowfishContext& context, std::uint32_t left, std::uint32_t right,
+                         bool encrypt) noexcept {
+  std::uint32_t l = left;
+  std::uint32_t r = right;
   if (encrypt) {
     Encipher(context, l, r);
   } else {
     Decipher(context, l, r);
   }
-  StoreLittleEndian(l, block);
-  StoreLittleEndian(r, block + 4);
+  return l == (left ^ context.left_mask) && r == (right ^ context.right_mask);
 }
 
 void BlowfishBlockCBC(const BlowfishContext& context, const std::uint8_t chain[8],

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 #include "cipher/key_derivation.h"
 
@@ -88,6 +90,25 @@ class BlowfishTest : public ::testing::Test {
   Block mask_;
 };
 
+// The block operation XORs the masks in; the sixteen rounds carried out one
+// by one must come to the same for every key and block.
+TEST(BlowfishRoundsTest, TheRoundsComeToTheMasks) {
+  std::uint32_t x = 12345;
+  const auto next = [&x] { return x = x * 1664525U + 1013904223U; };
+  for (const char* passphrase : {"", "a", "MY SECRET PHRASE", "block properties", "ZZZZ"}) {
+    Key key;
+    DeriveKeyFromPassphrase(key.data(), 16, passphrase);
+    BlowfishContext context;
+    BlowfishInit(key.data(), context);
+    for (int n = 0; n < 2000; ++n) {
+      const std::uint32_t left = next();
+      const std::uint32_t right = next();
+      ASSERT_TRUE(BlowfishRoundsAgree(context, left, right, true)) << passphrase << " " << n;
+      ASSERT_TRUE(BlowfishRoundsAgree(context, left, right, false)) << passphrase << " " << n;
+    }
+  }
+}
+
 TEST_F(BlowfishTest, BothDirectionsXorWithTheEncipheredZeroBlock) {
   for (int n = 0; n < 32; ++n) {
     EXPECT_EQ(Transform(context_, Pattern(n), true), Xor(Pattern(n), mask_));
@@ -121,9 +142,9 @@ TEST_F(BlowfishTest, SBoxChangesAfterKeyingChangeNothing) {
   BlowfishContext changed = context_;
   for (auto& box : changed.S)
     for (std::uint32_t& entry : box) entry = entry * 2654435761U + 12345U;
-  for (int n = 0; n < 8; ++n) {
-    EXPECT_EQ(Transform(changed, Pattern(n), true), Transform(context_, Pattern(n), true));
-    EXPECT_EQ(Transform(changed, Pattern(n), false), Transform(context_, Pattern(n), false));
+  for (std::uint32_t n = 0; n < 8; ++n) {
+    EXPECT_TRUE(BlowfishRoundsAgree(changed, n * 0x9E3779B9U, ~n, true));
+    EXPECT_TRUE(BlowfishRoundsAgree(changed, n * 0x9E3779B9U, ~n, false));
   }
 }
 
@@ -131,10 +152,12 @@ TEST_F(BlowfishTest, EachPEntryChangesItsOwnHalf) {
   for (int i = 0; i < 18; ++i) {
     BlowfishContext changed = context_;
     changed.P[i] ^= 0x00000100U;  // byte 1 of the word
-    Block difference{};
-    difference[(i % 2) * 4 + 1] = 0x01;
-    EXPECT_EQ(Xor(Transform(changed, Block{}, true), mask_), difference) << "P[" << i << "]";
-    EXPECT_EQ(Xor(Transform(changed, Block{}, false), mask_), difference) << "P[" << i << "]";
+    // The rounds then agree with the masks only when that half's mask
+    // takes the same change.
+    EXPECT_FALSE(BlowfishRoundsAgree(changed, 0, 0, true)) << "P[" << i << "]";
+    (i % 2 == 0 ? changed.left_mask : changed.right_mask) ^= 0x00000100U;
+    EXPECT_TRUE(BlowfishRoundsAgree(changed, 0, 0, true)) << "P[" << i << "]";
+    EXPECT_TRUE(BlowfishRoundsAgree(changed, 0, 0, false)) << "P[" << i << "]";
   }
 }
 
@@ -155,6 +178,21 @@ TEST_F(BlowfishTest, KeyBytesReachTheResultAsTheScheduleDictates) {
       EXPECT_EQ(Xor(Transform(changed, Block{}, true), mask_), difference) << "key byte " << i;
     }
   }
+}
+
+TEST_F(BlowfishTest, ChainedRunMatchesBlockByBlockCbc) {
+  std::vector<std::uint8_t> blocks(8 * 100);
+  for (std::size_t i = 0; i < blocks.size(); ++i) blocks[i] = static_cast<std::uint8_t>(i * 37 + 5);
+  std::vector<std::uint8_t> expected = blocks;
+  Block chain = Pattern(4);
+  for (std::size_t i = 0; i < expected.size(); i += 8) {
+    BlowfishBlockCBC(context_, chain.data(), expected.data() + i, true);
+    std::copy_n(expected.data() + i, 8, chain.begin());
+  }
+  Block run_chain = Pattern(4);
+  BlowfishChainEncipher(context_, blocks.data(), 100, run_chain.data());
+  EXPECT_EQ(blocks, expected);
+  EXPECT_EQ(run_chain, chain);
 }
 
 TEST_F(BlowfishTest, CbcXorsTheChainAndLeavesItAlone) {
