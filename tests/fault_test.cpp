@@ -1,9 +1,11 @@
-// Faults around the commands of the talvor program: a full disk, read-only
-// files and folders, a folder reached through a symbolic link, names that
-// are no valid UTF-8 and names of the longest length, and a process killed
-// in the middle of its work. Each command either does its work or ends with
-// a message and exit status 1; no other file is touched, no partial result
-// appears under a final name and no intermediate file is left behind.
+// Faults around the commands of the talvor program and of the main window:
+// a full disk, read-only files and folders, a folder reached through a
+// symbolic link, names that are no valid UTF-8 and names of the longest
+// length, an input that another program removes, cuts, extends or replaces
+// in mid-command, and a process killed in the middle of its work. Each
+// command either does its work or ends with a message (exit status 1); no
+// other file is touched, no partial result appears under a final name and
+// no intermediate file is left behind.
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
