@@ -156,14 +156,9 @@ void TripleDesIv(Clock& clock, std::uint8_t iv[8]) {
   for (int k = 0; k < 8; ++k) iv[k] = static_cast<std::uint8_t>(clock.PerformanceCounter());
 }
 
-void BlowfishEncipher(const void* context, std::uint8_t* blocks, std::size_t count) {
-  const auto& c = *static_cast<const BlowfishContext*>(context);
-  for (std::size_t i = 0; i < count; ++i) BlowfishBlock(c, blocks + 8 * i, true);
-}
-
-void BlowfishDecipher(const void* context, std::uint8_t* blocks, std::size_t count) {
-  const auto& c = *static_cast<const BlowfishContext*>(context);
-  for (std::size_t i = 0; i < count; ++i) BlowfishBlock(c, blocks + 8 * i, false);
+// Enciphering and deciphering a block come to the same (see BlowfishContext).
+void BlowfishTransform(const void* context, std::uint8_t* blocks, std::size_t count) {
+  BlowfishBlocks(*static_cast<const BlowfishContext*>(context), blocks, count);
 }
 
 void BlowfishChainEncipher(const void* context, std::uint8_t* blocks, std::size_t count,
@@ -214,8 +209,7 @@ void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool enc
   BlowfishInit(key, context);
   std::uint8_t iv[8] = {};
   if (encrypt) BlowfishIv(clock, iv);
-  const BlockMode mode{8, true, encrypt ? BlowfishEncipher : BlowfishDecipher, &context,
-                       BlowfishChainEncipher};
+  const BlockMode mode{8, true, BlowfishTransform, &context, BlowfishChainEncipher};
   RunStream(in, out, mode, encrypt, iv);
 }
 

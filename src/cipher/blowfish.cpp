@@ -92,6 +92,20 @@ void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8],
   StoreLittleEndian(LoadLittleEndian(block + 4) ^ context.right_mask, block + 4);
 }
 
+void BlowfishBlocks(const BlowfishContext& context, std::uint8_t* blocks,
+                    std::size_t count) noexcept {
+  const std::uint64_t mask = context.left_mask | std::uint64_t{context.right_mask} << 32;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint8_t* block = blocks + 8 * i;
+    // Two little-endian halves: one little-endian 64-bit word.
+    std::uint64_t word =
+        std::uint64_t{LoadLittleEndian(block)} | std::uint64_t{LoadLittleEndian(block + 4)} << 32;
+    word ^= mask;
+    StoreLittleEndian(static_cast<std::uint32_t>(word), block);
+    StoreLittleEndian(static_cast<std::uint32_t>(word >> 32), block + 4);
+  }
+}
+
 void BlowfishChainEncipher(const BlowfishContext& context, std::uint8_t* blocks, std::size_t count,
                            std::uint8_t chain[8]) noexcept {
   std::uint32_t l = LoadLittleEndian(chain);

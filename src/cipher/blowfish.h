@@ -31,6 +31,10 @@ void BlowfishInit(const std::uint8_t key[16], BlowfishContext& context) noexcept
                                        std::uint32_t right, bool encrypt) noexcept;
 // Transforms one 8-byte block in place.
 void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8], bool encrypt) noexcept;
+// Transforms `count` consecutive blocks in place, each on its own (either
+// direction: they come to the same).
+void BlowfishBlocks(const BlowfishContext& context, std::uint8_t* blocks,
+                    std::size_t count) noexcept;
 // CBC encipherment of `count` consecutive blocks in place: each block gets
 // the chain XORed in and is enciphered, and becomes the chain.
 void BlowfishChainEncipher(const BlowfishContext& context, std::uint8_t* blocks, std::size_t count,

@@ -190,9 +190,15 @@ TEST_F(BlowfishTest, ChainedRunMatchesBlockByBlockCbc) {
     std::copy_n(expected.data() + i, 8, chain.begin());
   }
   Block run_chain = Pattern(4);
+  std::vector<std::uint8_t> each = blocks;
   BlowfishChainEncipher(context_, blocks.data(), 100, run_chain.data());
   EXPECT_EQ(blocks, expected);
   EXPECT_EQ(run_chain, chain);
+  // And the blocks each on their own.
+  std::vector<std::uint8_t> run = each;
+  BlowfishBlocks(context_, run.data(), 100);
+  for (std::size_t i = 0; i < each.size(); i += 8) BlowfishBlock(context_, each.data() + i, false);
+  EXPECT_EQ(run, each);
 }
 
 TEST_F(BlowfishTest, CbcXorsTheChainAndLeavesItAlone) {
