@@ -29,12 +29,14 @@
 
 #include "cli/cli.h"
 #include "main_window_fixture.h"
+#include "memory_console.h"
 #include "test_support.h"
 
 namespace talvor {
 namespace {
 
 using testing::ListNames;
+using testing::MemoryConsole;
 using testing::ReadFile;
 using testing::SomeBytes;
 using testing::TempDir;
@@ -497,18 +499,6 @@ class SabotagedFileSystem final : public FileSystem {
   bool struck_ = false;
 };
 
-class MemoryConsole final : public Console {
- public:
-  std::istream& in() override { return in_; }
-  std::ostream& out() override { return out_; }
-  std::ostream& err() override { return err_; }
-  std::optional<std::string> ReadHidden(const std::string&) override { return std::nullopt; }
-  std::optional<bool> AskYesNo(const std::string&) override { return std::nullopt; }
-
-  std::istringstream in_{kPass};
-  std::ostringstream out_, err_;
-};
-
 struct SabotageCase {
   const char* name;
   Sabotage sabotage;
@@ -530,7 +520,7 @@ TEST_P(SabotageTest, TheCommandEndsCleanly) {
   WriteFile(folder + "/" + in_name, library.File(c.in));
   SabotagedFileSystem fs(std::get<1>(GetParam()).sabotage, folder + "/" + in_name);
   fs.SetCurrentDirectory(root_.path());
-  MemoryConsole console;
+  MemoryConsole console(kPass);
   const int status = RunTalvor(With(c.args, (folder + "/" + in_name).c_str()), console, fs);
   const std::string err = console.err_.str();
 

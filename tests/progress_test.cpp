@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "memory_console.h"
 #include "platform/progress.h"
 #include "test_support.h"
 
@@ -15,6 +16,7 @@ namespace talvor {
 namespace {
 
 using testing::CurrentDirGuard;
+using testing::MemoryConsole;
 using testing::ReadFile;
 using testing::SomeBytes;
 using testing::TempDir;
@@ -67,18 +69,6 @@ TEST(ProgressScopeTest, WithoutAScopeNothingHappens) {
   AdvanceWork(10);
   work.Finish();
 }
-
-class MemoryConsole final : public Console {
- public:
-  explicit MemoryConsole(const std::string& input) : in_(input) {}
-  std::istream& in() override { return in_; }
-  std::ostream& out() override { return out_; }
-  std::ostream& err() override { return err_; }
-  std::optional<std::string> ReadHidden(const std::string&) override { return std::nullopt; }
-  std::optional<bool> AskYesNo(const std::string&) override { return std::nullopt; }
-  std::istringstream in_;
-  std::ostringstream out_, err_;
-};
 
 struct CommandCase {
   const char* name;
