@@ -230,13 +230,18 @@ std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& besi
 void PosixFileSystem::RemoveAbandonedTemporaries(const std::string& beside) {
   std::string folder = ExtractFileDir(beside);
   if (folder.empty()) folder.push_back('.');
+  // One pass over the names; only those of the right shape are looked at,
+  // so that a large folder costs no more than reading it.
   std::vector<std::string> names;
   std::vector<std::string> files;
-  try {
-    names = ListDirectories(folder);
-    files = ListFiles(folder);
-  } catch (const IoError&) {
-    return;
+  {
+    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir.get())) {
+      const std::string name = entry->d_name;
+      if (TemporaryFileOwner(name) != 0) files.push_back(name);
+      if (WorkFolderOwner(name) != 0) names.push_back(name);
+    }
   }
   for (const std::string& name : files) {
     if (!HasEnded(TemporaryFileOwner(name))) continue;
