@@ -42,6 +42,31 @@ void ToyDecipher(const void* context, std::uint8_t* blocks, std::size_t count) {
   }
 }
 
+// The chained routines a mode may bring, written block by block.
+void ToyChainEncipher(const void* context, std::uint8_t* blocks, std::size_t count,
+                      std::uint8_t* chain) {
+  const auto& k = *static_cast<const ToyKey*>(context);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint8_t* b = blocks + i * k.block;
+    XorBytes(b, chain, k.block);
+    ToyEncipher(context, b, 1);
+    std::memcpy(chain, b, k.block);
+  }
+}
+
+void ToyChainDecipher(const void* context, std::uint8_t* blocks, std::size_t count,
+                      std::uint8_t* chain) {
+  const auto& k = *static_cast<const ToyKey*>(context);
+  std::uint8_t cipher[16];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::uint8_t* b = blocks + i * k.block;
+    std::memcpy(cipher, b, k.block);
+    ToyDecipher(context, b, 1);
+    XorBytes(b, chain, k.block);
+    std::memcpy(chain, cipher, k.block);
+  }
+}
+
 void Identity(const void*, std::uint8_t*, std::size_t) {}
 
 class FramingTest : public ::testing::Test {
@@ -83,13 +108,18 @@ TEST_P(FramingSizeTest, SizesAndRoundTrips) {
   const std::string plain = SomeBytes(c.plain, static_cast<unsigned>(c.plain));
   ToyKey k8{77, 8};
   ToyKey k16{201, 16};
-  const BlockMode cbc_enc{8, true, ToyEncipher, &k8, nullptr};
+  const BlockMode cbc_enc{8, true, ToyEncipher, &k8, nullptr, nullptr};
   const BlockMode cbc_dec{8, true, ToyDecipher, &k8, nullptr};
   const BlockMode ecb_enc{16, false, ToyEncipher, &k16, nullptr};
   const BlockMode ecb_dec{16, false, ToyDecipher, &k16, nullptr};
   const std::string cbc = Encipher(plain, cbc_enc);
   EXPECT_EQ(cbc.size(), c.cbc);
   EXPECT_EQ(Decipher(cbc, cbc_dec), plain);
+  // The same bytes when the mode chains by itself, across buffer bounds.
+  const BlockMode cbc_enc_run{8, true, ToyEncipher, &k8, ToyChainEncipher, nullptr};
+  const BlockMode cbc_dec_run{8, true, ToyDecipher, &k8, nullptr, ToyChainDecipher};
+  EXPECT_EQ(Encipher(plain, cbc_enc_run), cbc);
+  EXPECT_EQ(Decipher(cbc, cbc_dec_run), plain);
   const std::string ecb = Encipher(plain, ecb_enc);
   EXPECT_EQ(ecb.size(), c.ecb);
   EXPECT_EQ(Decipher(ecb, ecb_dec), plain);
@@ -102,6 +132,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{17, 32, 32},
                       // Across the framing's internal buffer.
                       SizeCase{65536, 65552, 65552}, SizeCase{65536 + 11, 65560, 65552},
+                      SizeCase{(1 << 20) - 8, (1 << 20) + 8, 1 << 20},
+                      SizeCase{1 << 20, (1 << 20) + 16, (1 << 20) + 16},
+                      SizeCase{(1 << 20) + 8, (1 << 20) + 24, (1 << 20) + 16},
                       SizeCase{(3 << 20) + 5, (3 << 20) + 16, (3 << 20) + 16}));
 
 TEST_F(FramingTest, FinalBlockCarriesTailZerosAndCount) {

@@ -18,8 +18,10 @@ namespace {
 
 constexpr std::size_t kMaxBlock = 16;
 // Blocks move through a buffer of this many bytes; the bytes written are
-// exactly those of a block-at-a-time loop.
-constexpr std::size_t kChunk = 64 * 1024;
+// exactly those of a block-at-a-time loop. At least a File buffer, so that
+// reads and writes go straight between the file and this buffer.
+constexpr std::size_t kChunk = 1024 * 1024;
+static_assert(kChunk >= File::kBufferSize && kChunk % 16 == 0);
 
 void ReadOrFail(File& in, std::uint8_t* data, std::size_t n) {
   if (in.Read(data, n) != n) throw ECipherException(kInvalidFileFormat);
@@ -64,7 +66,7 @@ void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8
     mode.transform(mode.context, chain, 1);
     out.Write(chain, b);
   }
-  const auto buffer = std::make_unique<std::uint8_t[]>(kChunk);
+  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk);
   for (std::int64_t left = n; left > 0;) {
     const std::size_t blocks = ChunkBlocks(left, b);
     std::uint8_t* data = buffer.get();
@@ -105,18 +107,26 @@ void DecipherStream(File& in, File& out, const BlockMode& mode) {
     (void)in.Read(chain, b);
     n -= 1;
   }
-  const auto buffer = std::make_unique<std::uint8_t[]>(2 * kChunk);
+  // A copy of the enciphered blocks, for chaining, unless the mode chains
+  // by itself.
+  const bool keep = mode.chained && mode.chain_decipher == nullptr;
+  const std::size_t buffer_size = keep ? 2 * kChunk : kChunk;
+  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(buffer_size);
   std::uint8_t* data = buffer.get();
-  std::uint8_t* kept = buffer.get() + kChunk;  // the enciphered blocks, for chaining
+  std::uint8_t* kept = buffer.get() + kChunk;
   for (std::int64_t left = n - 1; left > 0;) {
     const std::size_t blocks = ChunkBlocks(left, b);
     ReadOrFail(in, data, blocks * b);
-    if (mode.chained) std::memcpy(kept, data, blocks * b);
-    mode.transform(mode.context, data, blocks);
-    if (mode.chained) {
+    if (mode.chained && !keep) {
+      mode.chain_decipher(mode.context, data, blocks, chain);
+    } else if (keep) {
+      std::memcpy(kept, data, blocks * b);
+      mode.transform(mode.context, data, blocks);
       XorBytes(data, chain, b);
       if (blocks > 1) XorBytes(data + b, kept, (blocks - 1) * b);
       std::memcpy(chain, kept + (blocks - 1) * b, b);
+    } else {
+      mode.transform(mode.context, data, blocks);
     }
     out.Write(data, blocks * b);
     AdvanceWork(blocks * b);
@@ -130,14 +140,14 @@ void DecipherStream(File& in, File& out, const BlockMode& mode) {
   const bool padding_clear =
       r < b && std::all_of(last + r, last + b - 1, [](std::uint8_t v) { return v == 0; });
   if (!padding_clear) {
-    SecureWipe(buffer.get(), 2 * kChunk);
+    SecureWipe(buffer.get(), buffer_size);
     SecureWipe(last);
     throw ECipherException(kWrongPasswordOrDamaged);
   }
   out.Write(last, r);
   // The header block, the final block and what follows it.
   AdvanceWork(static_cast<std::uint64_t>(size - (n - 1) * static_cast<std::int64_t>(b)));
-  SecureWipe(buffer.get(), 2 * kChunk);
+  SecureWipe(buffer.get(), buffer_size);
   SecureWipe(last);
 }
 
@@ -164,6 +174,11 @@ void BlowfishTransform(const void* context, std::uint8_t* blocks, std::size_t co
 void BlowfishChainEncipher(const void* context, std::uint8_t* blocks, std::size_t count,
                            std::uint8_t* chain) {
   BlowfishChainEncipher(*static_cast<const BlowfishContext*>(context), blocks, count, chain);
+}
+
+void BlowfishChainDecipher(const void* context, std::uint8_t* blocks, std::size_t count,
+                           std::uint8_t* chain) {
+  BlowfishChainDecipher(*static_cast<const BlowfishContext*>(context), blocks, count, chain);
 }
 
 void TripleDesTransform(const void* context, std::uint8_t* blocks, std::size_t count) {
@@ -209,7 +224,8 @@ void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool enc
   BlowfishInit(key, context);
   std::uint8_t iv[8] = {};
   if (encrypt) BlowfishIv(clock, iv);
-  const BlockMode mode{8, true, BlowfishTransform, &context, BlowfishChainEncipher};
+  const BlockMode mode{
+      8, true, BlowfishTransform, &context, BlowfishChainEncipher, BlowfishChainDecipher};
   RunStream(in, out, mode, encrypt, iv);
 }
 
@@ -223,7 +239,7 @@ void TripleDesStreamCBC(File& in, File& out, const std::uint8_t key[16], bool en
     // The header block is enciphered with the plain block operation.
     TripleDesIv(clock, iv);
   }
-  const BlockMode mode{8, true, TripleDesTransform, &context, nullptr};
+  const BlockMode mode{8, true, TripleDesTransform, &context, nullptr, nullptr};
   RunStream(in, out, mode, encrypt, iv);
 }
 
@@ -232,7 +248,7 @@ void RijndaelStreamECB(File& in, File& out, const std::uint8_t* key, std::int32_
   RijndaelContext context;
   const WipeOnScopeExit wipe(context);
   RijndaelInit(key, key_size, context, encrypt);
-  const BlockMode mode{16, false, RijndaelTransform, &context, nullptr};
+  const BlockMode mode{16, false, RijndaelTransform, &context, nullptr, nullptr};
   RunStream(in, out, mode, encrypt, nullptr);
 }
 

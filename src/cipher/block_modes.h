@@ -43,6 +43,11 @@ struct BlockMode {
   // is the next chain), updating `chain`, without a call per block.
   void (*chain_encipher)(const void* context, std::uint8_t* blocks, std::size_t count,
                          std::uint8_t* chain);
+  // Optional, for chained modes: deciphers `count` consecutive blocks in
+  // place (transform, XOR the previous enciphered block in), updating
+  // `chain` to the last enciphered block.
+  void (*chain_decipher)(const void* context, std::uint8_t* blocks, std::size_t count,
+                         std::uint8_t* chain) = nullptr;
 };
 
 // Enciphers the rest of `in` (from its position to its end) into `out`.

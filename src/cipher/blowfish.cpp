@@ -92,33 +92,61 @@ void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8],
   StoreLittleEndian(LoadLittleEndian(block + 4) ^ context.right_mask, block + 4);
 }
 
+namespace {
+
+// A block is two little-endian halves, and the block operation XORs each
+// with its mask. XOR works byte by byte, so the masks laid out as bytes act
+// on a block loaded as one native 64-bit word whatever the machine's order.
+std::uint64_t MaskWord(const BlowfishContext& context) noexcept {
+  std::uint8_t bytes[8];
+  StoreLittleEndian(context.left_mask, bytes);
+  StoreLittleEndian(context.right_mask, bytes + 4);
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, 8);
+  return word;
+}
+
+std::uint64_t LoadWord(const std::uint8_t* bytes) noexcept {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, 8);
+  return word;
+}
+
+void StoreWord(std::uint64_t word, std::uint8_t* bytes) noexcept {
+  std::memcpy(bytes, &word, 8);
+}
+
+}  // namespace
+
 void BlowfishBlocks(const BlowfishContext& context, std::uint8_t* blocks,
                     std::size_t count) noexcept {
-  const std::uint64_t mask = context.left_mask | std::uint64_t{context.right_mask} << 32;
+  const std::uint64_t mask = MaskWord(context);
   for (std::size_t i = 0; i < count; ++i) {
-    std::uint8_t* block = blocks + 8 * i;
-    // Two little-endian halves: one little-endian 64-bit word.
-    std::uint64_t word =
-        std::uint64_t{LoadLittleEndian(block)} | std::uint64_t{LoadLittleEndian(block + 4)} << 32;
-    word ^= mask;
-    StoreLittleEndian(static_cast<std::uint32_t>(word), block);
-    StoreLittleEndian(static_cast<std::uint32_t>(word >> 32), block + 4);
+    StoreWord(LoadWord(blocks + 8 * i) ^ mask, blocks + 8 * i);
   }
 }
 
 void BlowfishChainEncipher(const BlowfishContext& context, std::uint8_t* blocks, std::size_t count,
                            std::uint8_t chain[8]) noexcept {
-  std::uint32_t l = LoadLittleEndian(chain);
-  std::uint32_t r = LoadLittleEndian(chain + 4);
+  const std::uint64_t mask = MaskWord(context);
+  std::uint64_t word = LoadWord(chain);
   for (std::size_t i = 0; i < count; ++i) {
-    std::uint8_t* block = blocks + 8 * i;
-    l ^= LoadLittleEndian(block) ^ context.left_mask;
-    r ^= LoadLittleEndian(block + 4) ^ context.right_mask;
-    StoreLittleEndian(l, block);
-    StoreLittleEndian(r, block + 4);
+    word ^= LoadWord(blocks + 8 * i) ^ mask;
+    StoreWord(word, blocks + 8 * i);
   }
-  StoreLittleEndian(l, chain);
-  StoreLittleEndian(r, chain + 4);
+  StoreWord(word, chain);
+}
+
+void BlowfishChainDecipher(const BlowfishContext& context, std::uint8_t* blocks, std::size_t count,
+                           std::uint8_t chain[8]) noexcept {
+  const std::uint64_t mask = MaskWord(context);
+  std::uint64_t previous = LoadWord(chain);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t word = LoadWord(blocks + 8 * i);
+    StoreWord(word ^ mask ^ previous, blocks + 8 * i);
+    previous = word;
+  }
+  StoreWord(previous, chain);
 }
 
 bool BlowfishRoundsAgree(const BlowfishContext& context, std::uint32_t left, std::uint32_t right,

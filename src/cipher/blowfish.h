@@ -39,6 +39,11 @@ void BlowfishBlocks(const BlowfishContext& context, std::uint8_t* blocks,
 // the chain XORed in and is enciphered, and becomes the chain.
 void BlowfishChainEncipher(const BlowfishContext& context, std::uint8_t* blocks, std::size_t count,
                            std::uint8_t chain[8]) noexcept;
+// CBC decipherment of `count` consecutive blocks in place: each block is
+// deciphered and gets the enciphered block before it (first: `chain`) XORed
+// in; `chain` becomes the last enciphered block.
+void BlowfishChainDecipher(const BlowfishContext& context, std::uint8_t* blocks, std::size_t count,
+                           std::uint8_t chain[8]) noexcept;
 // Enciphering XORs `chain` into the block and then enciphers; deciphering
 // deciphers and then XORs `chain` in. `chain` is only read.
 void BlowfishBlockCBC(const BlowfishContext& context, const std::uint8_t chain[8],

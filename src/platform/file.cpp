@@ -87,7 +87,8 @@ void File::RequireOpen() const {
 }
 
 void File::EnsureBuffer() {
-  if (!buffer_) buffer_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+  // valid_ says which bytes hold data: no need to clear them first.
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
 }
 
 std::int64_t File::Size() const noexcept {
@@ -153,7 +154,9 @@ void File::Write(const void* data, std::size_t n) {
   const auto* in = static_cast<const std::uint8_t*>(data);
   std::size_t done = 0;
   while (done < n) {
-    if (buffer_ && cur_ < kBufferSize) {
+    // Bytes continue those already in the buffer; a large write at its
+    // start bypasses it.
+    if (buffer_ && cur_ < kBufferSize && (cur_ > 0 || n - done < kBufferSize)) {
       const std::size_t k = std::min(n - done, kBufferSize - cur_);
       std::memcpy(buffer_.get() + cur_, in + done, k);
       dirty_lo_ = std::min(dirty_lo_, cur_);

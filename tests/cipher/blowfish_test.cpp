@@ -194,6 +194,21 @@ TEST_F(BlowfishTest, ChainedRunMatchesBlockByBlockCbc) {
   BlowfishChainEncipher(context_, blocks.data(), 100, run_chain.data());
   EXPECT_EQ(blocks, expected);
   EXPECT_EQ(run_chain, chain);
+  // Deciphering the run gives the plain blocks back, the chain ends on the
+  // last enciphered block as the block-by-block loop leaves it.
+  std::vector<std::uint8_t> plain = expected;
+  Block back_chain = Pattern(4);
+  for (std::size_t i = 0; i < plain.size(); i += 8) {
+    Block cipher;
+    std::copy_n(plain.data() + i, 8, cipher.begin());
+    BlowfishBlockCBC(context_, back_chain.data(), plain.data() + i, false);
+    back_chain = cipher;
+  }
+  Block run_back = Pattern(4);
+  BlowfishChainDecipher(context_, blocks.data(), 100, run_back.data());
+  EXPECT_EQ(blocks, plain);
+  EXPECT_EQ(run_back, back_chain);
+  EXPECT_EQ(run_back, chain);
   // And the blocks each on their own.
   std::vector<std::uint8_t> run = each;
   BlowfishBlocks(context_, run.data(), 100);
