@@ -85,13 +85,6 @@ void BlowfishInit(const std::uint8_t key[16], BlowfishContext& context) noexcept
   }
 }
 
-void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8],
-                   bool /*encrypt*/) noexcept {
-  // The rounds of Encipher and Decipher, as they come out (see left_mask).
-  StoreLittleEndian(LoadLittleEndian(block) ^ context.left_mask, block);
-  StoreLittleEndian(LoadLittleEndian(block + 4) ^ context.right_mask, block + 4);
-}
-
 namespace {
 
 // A block is two little-endian halves, and the block operation XORs each
@@ -147,6 +140,12 @@ void BlowfishChainDecipher(const BlowfishContext& context, std::uint8_t* blocks,
     previous = word;
   }
   StoreWord(previous, chain);
+}
+
+void BlowfishBlock(const BlowfishContext& context, std::uint8_t block[8],
+                   bool /*encrypt*/) noexcept {
+  // The rounds of Encipher and Decipher, as they come out (see left_mask).
+  BlowfishBlocks(context, block, 1);
 }
 
 bool BlowfishRoundsAgree(const BlowfishContext& context, std::uint32_t left, std::uint32_t right,

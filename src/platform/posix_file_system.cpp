@@ -230,30 +230,28 @@ std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& besi
 void PosixFileSystem::RemoveAbandonedTemporaries(const std::string& beside) {
   std::string folder = ExtractFileDir(beside);
   if (folder.empty()) folder.push_back('.');
-  // One pass over the names; only those of the right shape are looked at,
-  // so that a large folder costs no more than reading it.
-  std::vector<std::string> names;
+  // One pass over the names; only those of the right shape whose process
+  // has ended (a running one, or one not ours to judge, is left alone) are
+  // looked at, so that a large folder costs no more than reading it.
+  std::vector<std::string> folders;
   std::vector<std::string> files;
   {
     std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
     if (!dir) return;
     while (const dirent* entry = ::readdir(dir.get())) {
       const std::string name = entry->d_name;
-      if (TemporaryFileOwner(name) != 0) files.push_back(name);
-      if (WorkFolderOwner(name) != 0) names.push_back(name);
+      if (HasEnded(TemporaryFileOwner(name))) files.push_back(name);
+      if (HasEnded(WorkFolderOwner(name))) folders.push_back(name);
     }
   }
   for (const std::string& name : files) {
-    if (!HasEnded(TemporaryFileOwner(name))) continue;
     const std::string path = IncludeTrailingSeparator(folder) + name;
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
       ::unlink(path.c_str());
     }
   }
-  for (const std::string& name : names) {
-    // Still running, or not ours to judge.
-    if (!HasEnded(WorkFolderOwner(name))) continue;
+  for (const std::string& name : folders) {
     const std::string path = IncludeTrailingSeparator(folder) + name;
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) continue;
