@@ -51,6 +51,13 @@ std::string EncodeLossy(const CodePage& page, const std::string& utf8) {
 
 }  // namespace
 
+std::string ArchiveErrorLine(const ArchiveError& error) {
+  std::string line = ArchiveErrorText(error.code);
+  if (!error.file.empty()) line += ": " + error.file;
+  if (!error.extra.empty()) line += " (" + error.extra + ")";
+  return line;
+}
+
 std::string ArchiveErrorText(int code) {
   switch (code) {
     case archive_error::kBadFileHeader:

@@ -92,6 +92,10 @@ struct ArchiveError {
   std::string extra;  // more detail
 };
 
+// An error as one line for the user: "TEXT: FILE (EXTRA)", empty parts left
+// out.
+[[nodiscard]] std::string ArchiveErrorLine(const ArchiveError& error);
+
 // An entry of an archive, as a reader sees it.
 struct ArchiveEntry {
   std::string name;    // stored path, "/" between folders, as a name on this system
