@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "password/trap.h"
+#include "protect/trap.h"
 #include "platform/file_system.h"
 #include "platform/progress.h"
 

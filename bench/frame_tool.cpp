@@ -9,7 +9,7 @@
 
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
-#include "password/shred_file.h"
+#include "protect/shred_file.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/random_generator.h"

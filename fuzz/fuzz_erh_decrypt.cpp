@@ -2,7 +2,7 @@
 // digit, the extension header and the Rijndael stream, with the work folder
 // beside the file.
 #include "decrypt_fuzz.h"
-#include "password/random_protection.h"
+#include "protect/random_protection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   talvor::PosixFileSystem fs;

@@ -1,7 +1,7 @@
 // Fuzzes .orm decryption: the masked extension header, the cipher stream
 // and the check of its final block.
 #include "decrypt_fuzz.h"
-#include "password/library_ciphers.h"
+#include "protect/library_ciphers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   talvor::PosixFileSystem fs;
@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   talvor::SystemClock clock;
   talvor::RoutineServices services{fs, random, clock};
   talvor::fuzz::FuzzDecrypt(data, size, "sample.orm", [&](const std::string& source) {
-    return talvor::DecryptOrm(services, source, talvor::fuzz::kFuzzPassphrase);
+    return talvor::DecryptWithLibrary(services, talvor::kOrmCipher, source,
+                                      talvor::fuzz::kFuzzPassphrase);
   });
   return 0;
 }

@@ -1,6 +1,6 @@
 // Fuzzes .trp decryption: the extension header and the masked body.
 #include "decrypt_fuzz.h"
-#include "password/trap.h"
+#include "protect/trap.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   talvor::PosixFileSystem fs;

@@ -131,8 +131,8 @@ TEST_P(ArchiveCommandTest, ArchiveOfItsOwnKindIsNotPackedOverItself) {
 }
 
 TEST_P(ArchiveCommandTest, EngineFailuresAreShownInOneMessage) {
-  // A BH file that is no archive at all simply holds no entries; one whose
-  // entry uses an unknown method is a failure.
+  // A file that is no archive is refused as such; a BH archive whose entry
+  // uses an unknown method is a failure of the engine.
   std::string bad = "no archive of any kind, just text";
   if (GetParam().kind == ArchiveKind::kBh) {
     bad = std::string("BH\x05\x07\x26\x00\x25\x06\x08\x00\x09", 11) + std::string(22, '\0') +
@@ -142,8 +142,9 @@ TEST_P(ArchiveCommandTest, EngineFailuresAreShownInOneMessage) {
   Select("bad" + std::string(GetParam().extension));
   Run(GetParam().extract_menu);
   ASSERT_EQ(dialogs_.errors.size(), 1U);
-  // The code's text and the file concerned (the archive, or its entry).
-  EXPECT_TRUE(dialogs_.errors[0].rfind("Bad file header: " + Archive("bad"), 0) == 0 ||
+  // What is wrong and the file concerned (the archive, or its entry).
+  EXPECT_TRUE(dialogs_.errors[0] ==
+                  "The file " + Archive("bad") + " is not a CAB, LHA, ZIP or BH archive." ||
               dialogs_.errors[0].rfind("Unsupported compression method: x", 0) == 0)
       << dialogs_.errors[0];
   EXPECT_EQ(ListNames(dir_.path()), "bad" + std::string(GetParam().extension) + " report.txt");

@@ -11,7 +11,7 @@
 
 #include "cli/cli.h"
 #include "cli/progress_line.h"
-#include "password/trap.h"
+#include "protect/trap.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -30,10 +30,10 @@ class FakeConsole : public Console {
   std::istream& in() override { return in_; }
   std::ostream& out() override { return out_; }
   std::ostream& err() override { return err_; }
-  std::optional<std::string> ReadHidden(const std::string& prompt) override {
+  std::optional<Secret> ReadHidden(const std::string& prompt) override {
     prompts.push_back(prompt);
     if (typed.empty()) return std::nullopt;
-    std::string line = typed.front();
+    Secret line(typed.front());
     typed.pop_front();
     return line;
   }
@@ -310,7 +310,8 @@ TEST_F(CliTest, ArchiveErrorsAreReportedWithCodes) {
   EXPECT_EQ(Run({"unpack", dir_ / "bad.lzh"}), 1);
   EXPECT_EQ(Run({"unpack", dir_ / "bad.rar"}), 1);  // missing: "File not found"
   WriteFile(dir_ / "x.rar", "x");
-  EXPECT_EQ(Run({"unpack", dir_ / "x.rar"}), 2);
+  EXPECT_EQ(Run({"unpack", dir_ / "x.rar"}), 1);  // no archive at all
+  EXPECT_EQ(Err(), "The file " + (dir_ / "x.rar") + " is not a CAB, LHA, ZIP or BH archive.\n");
 }
 
 TEST_F(CliTest, HelpAndVersion) {

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "fakes.h"
-#include "password/library_ciphers.h"
-#include "password/random_protection.h"
-#include "password/trap.h"
+#include "protect/library_ciphers.h"
+#include "protect/random_protection.h"
+#include "protect/trap.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -62,19 +62,7 @@ class DamagedFileTest : public ::testing::TestWithParam<MethodCase> {
   }
 
   std::string Decrypt(const std::string& path) {
-    switch (GetParam().method) {
-      case Method::kTrap:
-        return DecryptTrp(fs_, path, kPass);
-      case Method::kOrm:
-        return DecryptOrm(services_, path, kPass);
-      case Method::kBlowfish:
-        return DecryptBlf(services_, path, kPass);
-      case Method::kRijndael:
-        return DecryptRnl(services_, path, kPass);
-      case Method::kRandom:
-        return RandomProtection(services_).DecryptErh(path, kPass);
-    }
-    return {};
+    return MethodByExtension(GetParam().extension)->decrypt(services_, path, kPass);
   }
 
   // Decrypts `bytes` as "<base><ext>" and checks what is left in the folder.

@@ -12,13 +12,13 @@
 #include "main_window/info_windows.h"
 #include "main_window/main_window.h"
 #include "main_window/name_prompt.h"
-#include "password/passphrase.h"
 #include "password/password_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/progress_window.h"
 #include "platform/shell.h"
 #include "platform/system_info.h"
+#include "protect/passphrase.h"
 
 namespace talvor::testing {
 
@@ -55,8 +55,8 @@ class FakePasswordView : public PasswordView {
   void SetCaption(const std::string& text) override { caption = text; }
   void SetActionButton(const std::string& text) override { button = text; }
   void SetFileLine(const std::string& text) override { file_line = text; }
-  std::string FieldText(Field field) const override {
-    return field == kMaskEdit1 ? field1 : field2;
+  Secret FieldText(Field field) const override {
+    return Secret(field == kMaskEdit1 ? field1 : field2);
   }
   void SetFieldText(Field field, const std::string& text) override {
     (field == kMaskEdit1 ? field1 : field2) = text;
@@ -85,7 +85,7 @@ class FakePasswordView : public PasswordView {
 
   // The user's part.
   void Type(Field field, const std::string& text) {
-    SetFieldText(field, PasswordFieldText(FieldText(field) + text));
+    SetFieldText(field, PasswordFieldText((field == kMaskEdit1 ? field1 : field2) + text));
   }
   void TypeBoth(const std::string& text) {
     Type(kMaskEdit1, text);

@@ -7,8 +7,8 @@
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
 #include "fakes.h"
-#include "password/library_ciphers.h"
 #include "platform/failure.h"
+#include "protect/library_ciphers.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -26,7 +26,7 @@ const std::string kPass = "MY SECRET PHRASE";
 
 struct MethodCase {
   const char* name;
-  LibraryMethod method;
+  const LibraryCipher* cipher;
   const char* extension;
 };
 
@@ -35,10 +35,10 @@ class LibraryCipherTest : public ::testing::TestWithParam<MethodCase> {
   LibraryCipherTest() { fs_.SetCurrentDirectory(dir_.path()); }
 
   std::string Encrypt(const std::string& path, const std::string& pass = kPass) {
-    return EncryptWithLibrary(services_, GetParam().method, path, pass);
+    return EncryptWithLibrary(services_, *GetParam().cipher, path, pass);
   }
   std::string Decrypt(const std::string& path, const std::string& pass = kPass) {
-    return DecryptWithLibrary(services_, GetParam().method, path, pass);
+    return DecryptWithLibrary(services_, *GetParam().cipher, path, pass);
   }
   std::string Result(const std::string& base) const { return dir_ / (base + GetParam().extension); }
 
@@ -56,7 +56,7 @@ TEST_P(LibraryCipherTest, RoundTripsOverEdgeSizes) {
     WriteFile(dir_ / "data.txt", content);
     EXPECT_EQ(Encrypt(dir_ / "data.txt"), Result("data"));
     const std::size_t body =
-        GetParam().method == LibraryMethod::kRijndael ? 16 * (size / 16 + 1) : 8 * (size / 8 + 2);
+        GetParam().cipher == &kRijndaelCipher ? 16 * (size / 16 + 1) : 8 * (size / 8 + 2);
     EXPECT_EQ(ReadFile(Result("data")).size(), 5 + body) << size;
     ::unlink((dir_ / "data.txt").c_str());
     EXPECT_EQ(Decrypt(Result("data")), dir_ / "data.txt");
@@ -156,10 +156,9 @@ TEST_P(LibraryCipherTest, SourceFailures) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, LibraryCipherTest,
-                         ::testing::Values(MethodCase{"Orm", LibraryMethod::kOrm, ".orm"},
-                                           MethodCase{"Blowfish", LibraryMethod::kBlowfish, ".blf"},
-                                           MethodCase{"Rijndael", LibraryMethod::kRijndael,
-                                                      ".rnl"}),
+                         ::testing::Values(MethodCase{"Orm", &kOrmCipher, ".orm"},
+                                           MethodCase{"Blowfish", &kBlowfishCipher, ".blf"},
+                                           MethodCase{"Rijndael", &kRijndaelCipher, ".rnl"}),
                          testing::ByName());
 
 class OrmLayoutTest : public LibraryCipherTest {};
@@ -169,8 +168,8 @@ class OrmLayoutTest : public LibraryCipherTest {};
 // gives the source back.
 TEST_F(OrmLayoutTest, BodiesAreTheLibraryStreams) {
   WriteFile(dir_ / "a.txt", "payload bytes");
-  EncryptWithLibrary(services_, LibraryMethod::kOrm, dir_ / "a.txt", kPass);
-  EncryptWithLibrary(services_, LibraryMethod::kRijndael, dir_ / "a.txt", kPass);
+  EncryptWithLibrary(services_, kOrmCipher, dir_ / "a.txt", kPass);
+  EncryptWithLibrary(services_, kRijndaelCipher, dir_ / "a.txt", kPass);
   std::string orm = ReadFile(dir_ / "a.orm").substr(5);
   for (char& c : orm) c = static_cast<char>(c ^ 5);
   WriteFile(dir_ / "orm.body", orm);
@@ -185,9 +184,9 @@ TEST_F(OrmLayoutTest, BodiesAreTheLibraryStreams) {
 
 TEST_F(OrmLayoutTest, RenamedBlowfishFileIsTakenAsAWrongKeyByRijndael) {
   WriteFile(dir_ / "a.txt", "payload bytes");
-  EncryptWithLibrary(services_, LibraryMethod::kBlowfish, dir_ / "a.txt", kPass);
+  EncryptWithLibrary(services_, kBlowfishCipher, dir_ / "a.txt", kPass);
   ::rename((dir_ / "a.blf").c_str(), (dir_ / "b.rnl").c_str());
-  EXPECT_THROW(DecryptWithLibrary(services_, LibraryMethod::kRijndael, dir_ / "b.rnl", kPass),
+  EXPECT_THROW(DecryptWithLibrary(services_, kRijndaelCipher, dir_ / "b.rnl", kPass),
                ECipherException);
   EXPECT_EQ(ListNames(dir_.path()), "a.txt b.rnl");
 }

@@ -49,8 +49,7 @@ class MainWindowFixture {
   FakeClock clock_;
   FakeShell shell_;
   TForm1 form1_{dialogs_, fs_, system_, random_, clock_, shell_};
-  FileRoutines routines_{fs_, random_, clock_};
-  TForm2 form2_{form1_.hand_over(), dialogs_, routines_};
+  TForm2 form2_{form1_.hand_over(), dialogs_, fs_, random_, clock_};
   FakeMainWindowView view_;
   FakePasswordView password_view_{form2_};
   TForm3 form3_{form1_.hand_over(), fs_};

@@ -16,7 +16,7 @@ class MemoryConsole final : public Console {
   std::istream& in() override { return in_; }
   std::ostream& out() override { return out_; }
   std::ostream& err() override { return err_; }
-  std::optional<std::string> ReadHidden(const std::string&) override { return std::nullopt; }
+  std::optional<Secret> ReadHidden(const std::string&) override { return std::nullopt; }
   std::optional<bool> AskYesNo(const std::string&) override { return std::nullopt; }
   std::istringstream in_;
   std::ostringstream out_, err_;

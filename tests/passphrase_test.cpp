@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "password/passphrase.h"
+#include "protect/passphrase.h"
 
 namespace talvor {
 namespace {
@@ -21,7 +21,7 @@ TEST_P(PassphraseCheckTest, ChecksInTheWindowsOrder) {
   const PassphraseCheck check = CheckPassphrase(c.first, c.second);
   EXPECT_EQ(check.verdict, c.verdict);
   if (c.verdict == Verdict::kAccepted) {
-    EXPECT_EQ(check.passphrase, c.message_or_passphrase);
+    EXPECT_EQ(check.passphrase.view(), c.message_or_passphrase);
   } else {
     EXPECT_EQ(check.message, c.message_or_passphrase);
   }
@@ -73,10 +73,15 @@ TEST(PasswordFieldTest, EitherCaseGivesTheSamePassphrase) {
   EXPECT_EQ(CheckPassphrase(lower, lower).passphrase, CheckPassphrase(upper, upper).passphrase);
 }
 
-TEST(WipeTest, ClearsTheText) {
-  std::string secret = "VERY SECRET PASSPHRASE";
-  Wipe(secret);
-  EXPECT_TRUE(secret.empty());
+TEST(SecretTest, KeepsItsBytesThroughGrowthAndMoves) {
+  Secret secret("VERY SECRET");
+  secret.Append(std::string(100, 'P'));  // grows into a larger buffer
+  Secret moved = std::move(secret);
+  EXPECT_EQ(moved.view(), "VERY SECRET" + std::string(100, 'P'));
+  EXPECT_TRUE(secret.empty());  // NOLINT(bugprone-use-after-move): moved-from is empty
+  std::string typed = "TYPED PHRASE";
+  EXPECT_EQ(Secret::TakeFrom(typed).view(), "TYPED PHRASE");
+  EXPECT_TRUE(typed.empty());
 }
 
 }  // namespace

@@ -33,8 +33,7 @@ class PasswordWindowTest : public ::testing::Test {
   PosixFileSystem fs_;
   RandomGenerator random_;
   SystemClock clock_;
-  FileRoutines routines_{fs_, random_, clock_};
-  TForm2 form_{hand_over_, dialogs_, routines_};
+  TForm2 form_{hand_over_, dialogs_, fs_, random_, clock_};
   FakePasswordView view_{form_};
 };
 

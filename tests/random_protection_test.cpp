@@ -7,7 +7,7 @@
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
 #include "fakes.h"
-#include "password/random_protection.h"
+#include "protect/random_protection.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -54,13 +54,13 @@ TEST(PickProtectionChoiceTest, AClockThatStandsStillDoesNotHang) {
 }
 
 TEST(EffectivePassphraseTest, Combinations) {
-  EXPECT_EQ(EffectivePassphrase(1, "P"), "bqty81mP");
-  EXPECT_EQ(EffectivePassphrase(2, "P"), "lumkddd3316P");
-  EXPECT_EQ(EffectivePassphrase(3, "P"), "P82hjotnc5yyfre");
-  EXPECT_EQ(EffectivePassphrase(4, "P"), "77712gjkPPWWPhhh29");
-  EXPECT_EQ(EffectivePassphrase(5, "P"), "t442P");
-  EXPECT_EQ(EffectivePassphrase(0, "P"), "P");
-  EXPECT_EQ(EffectivePassphrase(9, "P"), "P");
+  EXPECT_EQ(EffectivePassphrase(1, "P").view(), "bqty81mP");
+  EXPECT_EQ(EffectivePassphrase(2, "P").view(), "lumkddd3316P");
+  EXPECT_EQ(EffectivePassphrase(3, "P").view(), "P82hjotnc5yyfre");
+  EXPECT_EQ(EffectivePassphrase(4, "P").view(), "77712gjkPPWWPhhh29");
+  EXPECT_EQ(EffectivePassphrase(5, "P").view(), "t442P");
+  EXPECT_EQ(EffectivePassphrase(0, "P").view(), "P");
+  EXPECT_EQ(EffectivePassphrase(9, "P").view(), "P");
 }
 
 class RandomProtectionTest : public ::testing::Test {
@@ -112,7 +112,7 @@ TEST_F(RandomProtectionTest, TheErhIsAMaskedLhaArchiveOfTheXxrLayer) {
 TEST_F(RandomProtectionTest, EveryCombinationDecrypts) {
   WriteFile(dir_ / "a.doc", "content of a document");
   for (int choice = 1; choice <= 5; ++choice) {
-    protection_.BuildErh(dir_ / "a.doc", EffectivePassphrase(choice, kPass), choice);
+    protection_.BuildErh(dir_ / "a.doc", EffectivePassphrase(choice, kPass).view(), choice);
     EXPECT_EQ(Unmasked(ReadFile(dir_ / "a.erh"))[29], '0' + choice);  // after a 29-byte header
     ::unlink((dir_ / "a.doc").c_str());
     protection_.DecryptErh(dir_ / "a.erh", kPass);
@@ -127,7 +127,7 @@ TEST_F(RandomProtectionTest, HandMadeErhFilesDecrypt) {
   WriteFile(dir_ / "plain.bin", plain);
   for (int choice = 1; choice <= 5; ++choice) {
     std::uint8_t key[16];
-    DeriveKeyFromPassphrase(key, 16, EffectivePassphrase(choice, kPass));
+    DeriveKeyFromPassphrase(key, 16, EffectivePassphrase(choice, kPass).view());
     RijndaelFileECB(fs_, dir_ / "plain.bin", dir_ / "stream", key, 16, true);
     std::string xxr = std::string(1, static_cast<char>('0' + choice)) + "4" + char('.' ^ 7) +
                       char('b' ^ 7) + char('i' ^ 7) + char('n' ^ 7) + ReadFile(dir_ / "stream");

@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "fakes.h"
-#include "password/shred_file.h"
 #include "platform/failure.h"
+#include "protect/shred_file.h"
 #include "test_support.h"
 
 namespace talvor {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "password/trap.h"
 #include "platform/failure.h"
+#include "protect/trap.h"
 #include "test_support.h"
 
 namespace talvor {

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "platform/qt_dialogs.h"
+#include "app/qt_dialogs.h"
 
 namespace talvor {
 
@@ -16,8 +16,7 @@ TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialo
       dialogs_(dialogs != nullptr ? *dialogs : *own_dialogs_),
       form1_(dialogs_, fs_, system_, random_, clock_, shell_),
       main_window_(std::make_unique<MainWindowWidget>(form1_, dialogs_)),
-      routines_(fs_, random_, clock_),
-      form2_(form1_.hand_over(), dialogs_, routines_),
+      form2_(form1_.hand_over(), dialogs_, fs_, random_, clock_),
       password_dialog_(std::make_unique<PasswordDialog>(form2_, dialogs_, main_window_.get())),
       form5_(form1_.hand_over()),
       about_dialog_(std::make_unique<AboutDialog>(form5_, dialogs_, main_window_.get())),

@@ -9,15 +9,14 @@
 #include "app/name_prompt_dialog.h"
 #include "app/password_dialog.h"
 #include "app/progress_dialog.h"
+#include "app/qt_shell.h"
 #include "main_window/info_windows.h"
 #include "main_window/main_window.h"
 #include "main_window/name_prompt.h"
-#include "password/file_routines.h"
 #include "password/password_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
-#include "platform/qt_shell.h"
 #include "platform/random_generator.h"
 #include "platform/system_info.h"
 
@@ -57,7 +56,6 @@ class TalvorApplication {
   TForm1 form1_;
   std::unique_ptr<MainWindowWidget> main_window_;
   // Password window.
-  FileRoutines routines_;
   TForm2 form2_;
   std::unique_ptr<PasswordDialog> password_dialog_;
   // About window.

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "password/passphrase.h"
+#include "protect/passphrase.h"
 
 namespace talvor {
 
@@ -141,8 +141,11 @@ void PasswordDialog::SetFileLine(const std::string& text) {
   file_line_->setText(QString::fromStdString(text));
 }
 
-std::string PasswordDialog::FieldText(Field field) const {
-  return Edit(field)->text().toStdString();
+Secret PasswordDialog::FieldText(Field field) const {
+  QByteArray text = Edit(field)->text().toUtf8();
+  Secret secret(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+  SecureWipe(text.data(), static_cast<std::size_t>(text.size()));
+  return secret;
 }
 
 void PasswordDialog::SetFieldText(Field field, const std::string& text) {

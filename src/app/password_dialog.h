@@ -23,7 +23,7 @@ class PasswordDialog final : public QDialog, public PasswordView {
   void SetCaption(const std::string& text) override;
   void SetActionButton(const std::string& text) override;
   void SetFileLine(const std::string& text) override;
-  [[nodiscard]] std::string FieldText(Field field) const override;
+  [[nodiscard]] Secret FieldText(Field field) const override;
   void SetFieldText(Field field, const std::string& text) override;
   void SetEcho(Field field, const std::string& text) override;
   void SetPasswordChar(char c) override;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstring>
 
 #include "archive/bh_archive.h"
 #include "archive/cab_archive.h"
@@ -27,6 +28,13 @@ std::string Lower(std::string text) {
 
 }  // namespace
 
+ArchiveKindInfo ArchiveKindInfoOf(ArchiveKind kind) {
+  for (const ArchiveKindInfo& k : kKinds) {
+    if (k.kind == kind) return k;
+  }
+  return kKinds[0];
+}
+
 std::optional<ArchiveKindInfo> ArchiveKindByName(const std::string& name) {
   for (const ArchiveKindInfo& k : kKinds) {
     if (name == k.name) return k;
@@ -40,6 +48,17 @@ std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path) {
   for (const ArchiveKindInfo& k : kKinds) {
     if (ext == k.extension) return k;
   }
+  return std::nullopt;
+}
+
+std::optional<ArchiveKindInfo> ArchiveKindOfContent(FileSystem& fs, const std::string& path) {
+  std::uint8_t head[8] = {};
+  File file = fs.OpenForReading(path);
+  const std::size_t n = file.Read(head, sizeof head);
+  if (n >= 4 && std::memcmp(head, "PK\x03\x04", 4) == 0) return ArchiveKindInfoOf(ArchiveKind::kZip);
+  if (n >= 4 && std::memcmp(head, "MSCF", 4) == 0) return ArchiveKindInfoOf(ArchiveKind::kCab);
+  if (n >= 4 && std::memcmp(head, "BH\x05\x07", 4) == 0) return ArchiveKindInfoOf(ArchiveKind::kBh);
+  if (n >= 7 && head[2] == '-' && head[6] == '-') return ArchiveKindInfoOf(ArchiveKind::kLha);
   return std::nullopt;
 }
 

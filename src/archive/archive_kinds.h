@@ -19,10 +19,17 @@ struct ArchiveKindInfo {
   const char* extension;  // ".lha"
 };
 
+// The entry of a kind.
+[[nodiscard]] ArchiveKindInfo ArchiveKindInfoOf(ArchiveKind kind);
 // "cab", "lha", "zip", "bh".
 [[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindByName(const std::string& name);
 // By a file's extension, letter case ignored (".LZH" is LHA too).
 [[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path);
+// The kind of archive the file at `path` holds, judged by its content; its
+// extension only decides where the content fits more than one kind equally.
+// nullopt when the file is no archive the engine reads.
+[[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindOfContent(FileSystem& fs,
+                                                                  const std::string& path);
 // The cabinet library of this process.
 [[nodiscard]] CabinetLibrary& DefaultCabinetLibrary();
 

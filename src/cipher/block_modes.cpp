@@ -9,7 +9,7 @@
 #include "cipher/blowfish.h"
 #include "cipher/des.h"
 #include "cipher/rijndael.h"
-#include "cipher/secure_wipe.h"
+#include "platform/secret.h"
 #include "platform/progress.h"
 
 namespace talvor {
@@ -220,7 +220,6 @@ void RunFiles(FileSystem& fs, const std::string& input, const std::string& outpu
 void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt,
                        Clock& clock) {
   BlowfishContext context;
-  const WipeOnScopeExit wipe(context);
   BlowfishInit(key, context);
   std::uint8_t iv[8] = {};
   if (encrypt) BlowfishIv(clock, iv);
@@ -232,7 +231,6 @@ void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool enc
 void TripleDesStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt,
                         Clock& clock) {
   TripleDesContext context;
-  const WipeOnScopeExit wipe(context);
   TripleDesInit(key, context, encrypt);
   std::uint8_t iv[8] = {};
   if (encrypt) {
@@ -246,7 +244,6 @@ void TripleDesStreamCBC(File& in, File& out, const std::uint8_t key[16], bool en
 void RijndaelStreamECB(File& in, File& out, const std::uint8_t* key, std::int32_t key_size,
                        bool encrypt) {
   RijndaelContext context;
-  const WipeOnScopeExit wipe(context);
   RijndaelInit(key, key_size, context, encrypt);
   const BlockMode mode{16, false, RijndaelTransform, &context, nullptr, nullptr};
   RunStream(in, out, mode, encrypt, nullptr);

@@ -7,9 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/secret.h"
+
 namespace talvor {
 
 struct BlowfishContext {
+  // The key schedule is overwritten when the context goes.
+  ~BlowfishContext() { SecureWipe(this, sizeof *this); }
   std::uint32_t P[18];
   std::uint32_t S[4][256];
   // What the sixteen rounds come to: each round-function value enters its

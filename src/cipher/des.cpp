@@ -15,7 +15,7 @@
 //    significant byte first), lined up with the bytes of the expanded half.
 #include "cipher/des.h"
 
-#include "cipher/secure_wipe.h"
+#include "platform/secret.h"
 
 namespace talvor {
 namespace {

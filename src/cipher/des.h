@@ -4,9 +4,13 @@
 
 #include <cstdint>
 
+#include "platform/secret.h"
+
 namespace talvor {
 
 struct DesContext {
+  // The subkeys are overwritten when the context goes.
+  ~DesContext() { SecureWipe(this, sizeof *this); }
   std::uint32_t Subkeys[32];  // sixteen 48-bit subkeys, ordered for the direction
   bool Encrypt;
 };

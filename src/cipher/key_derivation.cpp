@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "cipher/secure_wipe.h"
+#include "platform/secret.h"
 
 namespace talvor {
 namespace {

@@ -5,9 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/secret.h"
+
 namespace talvor {
 
 struct RijndaelContext {
+  // The round keys are overwritten when the context goes.
+  ~RijndaelContext() { SecureWipe(this, sizeof *this); }
   bool Encrypt;
   std::int32_t Rounds;          // 10, 12 or 14 (11 and 13 for 20- and 28-byte keys)
   std::uint32_t RoundKeys[60];  // word i holds expanded-key bytes 4i..4i+3 in order

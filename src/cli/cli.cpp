@@ -1,27 +1,22 @@
 #include "cli/cli.h"
 
-#include <array>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <map>
 #include <optional>
-#include <set>
-#include <sstream>
 
 #include "archive/archive_kinds.h"
 #include "cli/progress_line.h"
-#include "password/file_routines.h"
-#include "password/hand_over.h"
-#include "password/passphrase.h"
-#include "password/shred_file.h"
+#include "commands/commands.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/failure.h"
 #include "platform/path.h"
-#include "platform/progress.h"
 #include "platform/random_generator.h"
+#include "platform/secret.h"
 #include "platform/text.h"
+#include "protect/methods.h"
+#include "protect/passphrase.h"
 
 namespace talvor {
 
@@ -58,35 +53,6 @@ constexpr char kHelp[] =
     "answered yes with --yes.\n"
     "\n"
     "Exit status: 0 done, 1 the operation failed, 2 wrong usage or refused input.\n";
-
-struct Method {
-  const char* name;
-  std::uint8_t encrypt_code;
-  std::uint8_t decrypt_code;
-  const char* extension;
-};
-
-constexpr std::array<Method, 5> kMethods = {{
-    {"trap", operation::kEncryptTrap, operation::kDecryptTrap, ".trp"},
-    {"orm", operation::kEncryptOrm, operation::kDecryptOrm, ".orm"},
-    {"blowfish", operation::kEncryptBlowfish, operation::kDecryptBlowfish, ".blf"},
-    {"rijndael", operation::kEncryptRijndael, operation::kDecryptRijndael, ".rnl"},
-    {"random", operation::kEncryptRandom, operation::kDecryptRandom, ".erh"},
-}};
-
-const Method* MethodByName(const std::string& name) {
-  for (const Method& m : kMethods) {
-    if (name == m.name) return &m;
-  }
-  return nullptr;
-}
-
-const Method* MethodByExtension(const std::string& ext) {
-  for (const Method& m : kMethods) {
-    if (ext == m.extension) return &m;
-  }
-  return nullptr;
-}
 
 // Wrong usage: reported with the usage text.
 struct UsageError {
@@ -167,54 +133,131 @@ Invocation Parse(const std::vector<std::string>& args) {
   return inv;
 }
 
-std::string StripLineEnd(std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+// Where the commands ask, refuse and report: the terminal.
+class ConsoleHost final : public CommandHost {
+ public:
+  ConsoleHost(Console& console, FileSystem& fs, bool yes)
+      : console_(console), progress_(console.err(), fs), yes_(yes) {}
+
+  // Answered yes by --yes; otherwise asked on the terminal, without which
+  // the command refuses.
+  bool Confirm(const std::string& question) override {
+    if (yes_) return true;
+    std::string text = question;
+    for (char& c : text) {
+      if (c == '\r') c = '\n';
+    }
+    const std::optional<bool> answer = console_.AskYesNo(text);
+    if (!answer) {
+      console_.err()
+          << "This command asks a question first: answer it on a terminal, or give --yes\n";
+      return false;
+    }
+    return *answer;
+  }
+  // Shown as the windows show a plain message.
+  void Refuse(const std::string& message) override { console_.err() << message << '\n'; }
+  void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override {
+    for (const ArchiveError& e : errors) {
+      console_.err() << "Error " << e.code << ": " << ArchiveErrorLine(e) << '\n';
+    }
+  }
+  ProgressWindow* progress() override { return console_.ErrorIsTerminal() ? &progress_ : nullptr; }
+
+ private:
+  Console& console_;
+  TerminalProgress progress_;
+  bool yes_;
+};
+
+// What one run of talvor works with.
+struct Session {
+  Session(const Invocation& request, Console& terminal, FileSystem& file_system)
+      : inv(request),
+        console(terminal),
+        fs(file_system),
+        host(terminal, file_system, request.options.count("--yes") != 0),
+        commands(file_system, random, clock, host) {}
+
+  const Invocation& inv;
+  Console& console;
+  FileSystem& fs;
+  SystemClock clock;
+  RandomGenerator random;
+  ConsoleHost host;
+  Commands commands;
+};
+
+int ExitStatus(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kDone:
+      return exit_status::kSuccess;
+    case Outcome::kFailed:
+      return exit_status::kFailed;
+    case Outcome::kDeclined:
+    case Outcome::kRefused:
+      break;
+  }
+  return exit_status::kRefused;
 }
 
-// The first line of a pass-phrase file ("-" for standard input).
-std::string FirstLineOf(const std::string& source, Console& console) {
-  std::string line;
-  if (source == "-") {
-    std::getline(console.in(), line);
-    return StripLineEnd(line);
+// "a, b, c or d"
+std::string Alternatives(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " or " : ", ";
+    text += items[i];
   }
-  std::ifstream file(source, std::ios::binary);
-  if (!file) throw Failure("Cannot read the pass phrase file \"" + source + "\"");
-  std::getline(file, line);
-  return StripLineEnd(line);
+  return text;
+}
+
+// The first line of a pass-phrase file ("-" for standard input), without
+// its line end.
+Secret FirstLineOf(const std::string& source, Console& console) {
+  std::ifstream file;
+  std::istream* in = &console.in();
+  if (source != "-") {
+    file.open(source, std::ios::binary);
+    if (!file) throw Failure("Cannot read the pass phrase file \"" + source + "\"");
+    in = &file;
+  }
+  Secret line;
+  for (int c = in->get(); c != std::char_traits<char>::eof() && c != '\n'; c = in->get()) {
+    line.push_back(static_cast<char>(c));
+  }
+  if (!line.empty() && line.view().back() == '\r') {
+    Secret shorter(line.view().substr(0, line.size() - 1));
+    line = std::move(shorter);
+  }
+  return line;
 }
 
 // The pass phrase as the password window would hand it on: from the file, or
 // typed twice on the terminal; checked in the window's order.
-std::string ObtainPassphrase(const Invocation& inv, Console& console) {
-  std::string first;
-  std::string second;
+Secret ObtainPassphrase(const Invocation& inv, Console& console) {
+  Secret first;
+  Secret second;
   if (const auto it = inv.options.find("--passphrase-file"); it != inv.options.end()) {
     first = FirstLineOf(it->second, console);
-    second = first;
+    second = first.Copy();
   } else {
-    auto typed = console.ReadHidden("Password: ");
+    std::optional<Secret> typed = console.ReadHidden("Password: ");
     if (!typed) {
       throw Refusal{
           "No terminal to ask for the password on: give it with --passphrase-file FILE (- for "
           "standard input)"};
     }
     first = std::move(*typed);
-    auto again = console.ReadHidden("Re-enter password: ");
+    std::optional<Secret> again = console.ReadHidden("Re-enter password: ");
     if (!again) throw Refusal{"The password was not entered a second time"};
     second = std::move(*again);
   }
-  if (CharacterCount(first) > kPasswordFieldLimit || CharacterCount(second) > kPasswordFieldLimit) {
-    Wipe(first);
-    Wipe(second);
+  if (CharacterCount(first.view()) > kPasswordFieldLimit ||
+      CharacterCount(second.view()) > kPasswordFieldLimit) {
     throw Refusal{"The password may be at most 401 characters long!"};
   }
-  first = AnsiUpperCase(first);
-  second = AnsiUpperCase(second);
-  PassphraseCheck check = CheckPassphrase(first, second);
-  Wipe(first);
-  Wipe(second);
+  PassphraseCheck check = CheckPassphrase(AnsiUpperCaseSecret(first.view()).view(),
+                                          AnsiUpperCaseSecret(second.view()).view());
   if (check.verdict != PassphraseCheck::Verdict::kAccepted) throw Refusal{check.message};
   return std::move(check.passphrase);
 }
@@ -231,164 +274,69 @@ std::string EnterFolderOf(const std::string& operand, FileSystem& fs) {
   return JoinPath(folder, ExtractFileName(full));
 }
 
-int RunCipher(const Invocation& inv, Console& console, FileSystem& fs) {
-  const bool encrypt = inv.command == "encrypt";
-  const Method* method = nullptr;
-  if (const auto it = inv.options.find("--method"); it != inv.options.end()) {
+int RunCipher(Session& s) {
+  const bool encrypt = s.inv.command == "encrypt";
+  const Direction direction = encrypt ? Direction::kEncrypt : Direction::kDecrypt;
+  std::vector<std::string> names;
+  std::vector<std::string> extensions;
+  for (const ProtectionMethod& m : ProtectionMethods()) {
+    names.emplace_back(m.name);
+    extensions.push_back(std::string("*") + m.extension);
+  }
+  const ProtectionMethod* method = nullptr;
+  if (const auto it = s.inv.options.find("--method"); it != s.inv.options.end()) {
     method = MethodByName(it->second);
     if (method == nullptr) {
-      throw UsageError{"unknown method \"" + it->second +
-                       "\" (trap, orm, blowfish, rijndael or random)"};
+      throw UsageError{"unknown method \"" + it->second + "\" (" + Alternatives(names) + ")"};
     }
   } else if (encrypt) {
-    throw UsageError{"encrypt needs --method trap|orm|blowfish|rijndael|random"};
+    std::string list;
+    for (const std::string& name : names) list += (list.empty() ? "" : "|") + name;
+    throw UsageError{"encrypt needs --method " + list};
   }
-  const std::string& operand = inv.operands.front();
-  const std::string ext = ExtractFileExt(operand);
-  if (!encrypt) {
-    if (method != nullptr && ext != method->extension) {
-      throw Refusal{std::string("File extension must be *") + method->extension};
-    }
-    if (method == nullptr) method = MethodByExtension(ext);
-    if (method == nullptr) {
-      throw Refusal{"File extension must be *.trp, *.orm, *.blf, *.rnl or *.erh"};
-    }
+  const std::string& operand = s.inv.operands.front();
+  if (method == nullptr) method = MethodByExtension(ExtractFileExt(operand));
+  if (method == nullptr) {
+    throw Refusal{"File extension must be " + Alternatives(extensions)};
   }
-  const std::uint8_t code = encrypt ? method->encrypt_code : method->decrypt_code;
-  if (!FileRoutines::IsAvailable(code)) {
-    throw Refusal{std::string("The method ") + method->name + " is not available in this version"};
+  if (std::string refusal = Commands::CipherRefusal(*method, direction, operand);
+      !refusal.empty()) {
+    throw Refusal{refusal};
   }
-  const std::string path = EnterFolderOf(operand, fs);
-  std::string passphrase = ObtainPassphrase(inv, console);
-  SystemClock clock;
-  RandomGenerator random;
-  FileRoutines routines(fs, random, clock);
-  std::string result;
-  try {
-    result = routines.Run(code, path, passphrase);
-  } catch (...) {
-    Wipe(passphrase);
-    throw;
-  }
-  Wipe(passphrase);
-  console.out() << result << '\n';
+  const std::string path = EnterFolderOf(operand, s.fs);
+  const Secret passphrase = ObtainPassphrase(s.inv, s.console);
+  s.console.out() << s.commands.Cipher(*method, direction, path, passphrase.view()) << '\n';
   return exit_status::kSuccess;
 }
 
-// Asks the windows' question on the terminal, unless --yes answered it.
-bool Confirmed(const Invocation& inv, Console& console, std::string question) {
-  if (inv.options.count("--yes") != 0) return true;
-  for (char& c : question) {
-    if (c == '\r') c = '\n';
-  }
-  const std::optional<bool> answer = console.AskYesNo(question);
-  if (!answer) {
-    throw Refusal{"This command asks a question first: answer it on a terminal, or give --yes"};
-  }
-  return *answer;
+int RunDestroy(Session& s) {
+  const std::string path = EnterFolderOf(s.inv.operands.front(), s.fs);
+  return ExitStatus(s.commands.Destroy(path, kDestroyQuestionMenu));
 }
 
-int RunDestroy(const Invocation& inv, Console& console, FileSystem& fs) {
-  const std::string path = EnterFolderOf(inv.operands.front(), fs);
-  if (!Confirmed(inv, console, kDestroyQuestionMenu + path + "?")) return exit_status::kRefused;
-  SystemClock clock;
-  RandomGenerator random;
-  ShredFile(fs, random, clock, path);
-  return exit_status::kSuccess;
-}
-
-// Prints the engine's error events; remembers that there were some.
-class ErrorPrinter {
- public:
-  explicit ErrorPrinter(Console& console) : console_(console) {}
-  void Attach(TZipCommon& component) {
-    component.OnError = [this](const ArchiveError& e) {
-      ++count_;
-      console_.err() << "Error " << e.code << ": " << ArchiveErrorText(e.code);
-      if (!e.file.empty()) console_.err() << ": " << e.file;
-      if (!e.extra.empty()) console_.err() << " (" << e.extra << ")";
-      console_.err() << '\n';
-    };
-  }
-  [[nodiscard]] int count() const { return count_; }
-
- private:
-  Console& console_;
-  int count_ = 0;
-};
-
-int RunPack(const Invocation& inv, Console& console, FileSystem& fs) {
-  const auto it = inv.options.find("--format");
-  if (it == inv.options.end()) throw UsageError{"pack needs --format cab|lha|zip|bh"};
+int RunPack(Session& s) {
+  const auto it = s.inv.options.find("--format");
+  if (it == s.inv.options.end()) throw UsageError{"pack needs --format cab|lha|zip|bh"};
   const std::optional<ArchiveKindInfo> kind = ArchiveKindByName(it->second);
   if (!kind) throw UsageError{"unknown format \"" + it->second + "\" (cab, lha, zip or bh)"};
-  if (!CanWrite(kind->kind)) {
-    throw Refusal{std::string("Packing into the format ") + kind->name +
-                  " is not available in this version"};
-  }
-  const std::string source = EnterFolderOf(inv.operands.front(), fs);
-  const std::string target = ChangeFileExt(source, kind->extension);
-  if (target == source) {
-    throw Refusal{"The archive would take the place of the file itself: \"" + source +
-                  "\" already has the extension " + kind->extension};
-  }
-  if (fs.Stat(target).exists &&
-      !Confirmed(inv, console,
-                 "File : " + target + " already exists. Do you want to overwrite this file?")) {
-    return exit_status::kRefused;
-  }
-  std::unique_ptr<TCustomCClass> writer = MakeWriter(kind->kind, fs);
-  ErrorPrinter errors(console);
-  errors.Attach(*writer);
-  const int packed = PackNewArchive(*writer, source, target);
-  if (packed > 0) console.out() << target << '\n';
-  return packed > 0 && errors.count() == 0 ? exit_status::kSuccess : exit_status::kFailed;
+  const std::string source = EnterFolderOf(s.inv.operands.front(), s.fs);
+  std::string archive;
+  const Outcome outcome = s.commands.Pack(kind->kind, source, &archive);
+  if (!archive.empty()) s.console.out() << archive << '\n';
+  return ExitStatus(outcome);
 }
 
-// The reader for an archive: by its extension, else by its content.
-std::unique_ptr<TCustomDClass> ReaderFor(const std::string& path, FileSystem& fs) {
-  const std::optional<ArchiveKindInfo> kind = ArchiveKindOfFile(path);
-  if (!kind) {
-    throw Refusal{"File extension must be *.cab, *.lha, *.lzh, *.zip or *.bh"};
-  }
-  if (!CanRead(kind->kind)) {
-    throw Refusal{std::string("Reading the format ") + kind->name +
-                  " is not available in this version"};
-  }
-  return MakeReader(kind->kind, fs);
+std::string ArchivePath(Session& s) {
+  return AbsolutePath(s.inv.operands.front(), s.fs.CurrentDirectory());
 }
 
-std::string ArchivePath(const std::string& operand, FileSystem& fs) {
-  const std::string full = AbsolutePath(operand, fs.CurrentDirectory());
-  const FileInfo info = fs.Stat(full);
-  if (!info.exists) RaiseIoError(io_code::kFileNotFound);
-  if (info.is_directory) throw Refusal{"\"" + operand + "\" is a folder, not an archive"};
-  return full;
-}
-
-int RunUnpack(const Invocation& inv, Console& console, FileSystem& fs) {
-  const std::string archive = ArchivePath(inv.operands.front(), fs);
-  std::unique_ptr<TCustomDClass> reader = ReaderFor(archive, fs);
+int RunUnpack(Session& s) {
+  const std::string archive = ArchivePath(s);
   std::string folder = ExtractFileDir(archive);
-  if (const auto it = inv.options.find("--to"); it != inv.options.end()) {
-    folder = AbsolutePath(it->second, fs.CurrentDirectory());
-    // The folder chain is made as needed.
-    std::string step;
-    for (std::size_t at = 1; at != std::string::npos;) {
-      at = folder.find('/', at + 1);
-      step = folder.substr(0, at);
-      if (!fs.Stat(step).exists) fs.CreateDirectory(step);
-    }
-    if (!fs.Stat(folder).is_directory) throw Refusal{"\"" + it->second + "\" is not a folder"};
+  if (const auto it = s.inv.options.find("--to"); it != s.inv.options.end()) {
+    folder = AbsolutePath(it->second, s.fs.CurrentDirectory());
   }
-  ErrorPrinter errors(console);
-  errors.Attach(*reader);
-  reader->SetArchiveFile(archive);
-  reader->FileSpec = {"*.*"};
-  reader->SetExtractDir(folder);
-  const int count = reader->Extract();
-  (void)count;
-  return errors.count() == 0 ? exit_status::kSuccess : exit_status::kFailed;
+  return ExitStatus(s.commands.Unpack(archive, folder));
 }
 
 std::string FormatDosTime(std::uint32_t stamp) {
@@ -408,29 +356,24 @@ std::string Printable(std::string name) {
   return name;
 }
 
-int RunList(const Invocation& inv, Console& console, FileSystem& fs) {
-  const std::string archive = ArchivePath(inv.operands.front(), fs);
-  std::unique_ptr<TCustomDClass> reader = ReaderFor(archive, fs);
-  ErrorPrinter errors(console);
-  errors.Attach(*reader);
-  reader->SetArchiveFile(archive);
-  reader->List([&](const ArchiveEntry& e) {
+int RunList(Session& s) {
+  return ExitStatus(s.commands.List(ArchivePath(s), [&](const ArchiveEntry& e) {
     char line[160];
     std::snprintf(line, sizeof line, "%-7s %12llu %12llu  %s  %0*X  ", e.method.c_str(),
                   static_cast<unsigned long long>(e.original_size),
                   static_cast<unsigned long long>(e.packed_size), FormatDosTime(e.dos_time).c_str(),
                   e.crc_bits / 4, static_cast<unsigned>(e.crc));
-    console.out() << line << Printable(e.name) << (e.is_folder ? "/" : "") << '\n';
-  });
-  return errors.count() == 0 ? exit_status::kSuccess : exit_status::kFailed;
+    s.console.out() << line << Printable(e.name) << (e.is_folder ? "/" : "") << '\n';
+  }));
 }
 
 int Dispatch(const Invocation& inv, Console& console, FileSystem& fs) {
-  if (inv.command == "encrypt" || inv.command == "decrypt") return RunCipher(inv, console, fs);
-  if (inv.command == "destroy") return RunDestroy(inv, console, fs);
-  if (inv.command == "pack") return RunPack(inv, console, fs);
-  if (inv.command == "unpack") return RunUnpack(inv, console, fs);
-  return RunList(inv, console, fs);
+  Session session(inv, console, fs);
+  if (inv.command == "encrypt" || inv.command == "decrypt") return RunCipher(session);
+  if (inv.command == "destroy") return RunDestroy(session);
+  if (inv.command == "pack") return RunPack(session);
+  if (inv.command == "unpack") return RunUnpack(session);
+  return RunList(session);
 }
 
 }  // namespace
@@ -449,16 +392,7 @@ int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem
     return exit_status::kSuccess;
   }
   try {
-    const Invocation request = Parse(args);
-    std::optional<ProgressLine> line;
-    std::optional<ProgressScope> progress;
-    if (console.ErrorIsTerminal()) {
-      const FileInfo file = fs.Stat(args.back());
-      line.emplace(console.err(), ExtractFileName(args.back()),
-                   file.exists ? static_cast<std::uint64_t>(file.size) : 0);
-      progress.emplace([&](std::uint64_t done, std::uint64_t total) { line->Report(done, total); });
-    }
-    return Dispatch(request, console, fs);
+    return Dispatch(Parse(args), console, fs);
   } catch (const UsageError& e) {
     console.err() << "talvor: " << e.message << "\n" << kUsage;
     return exit_status::kRefused;

@@ -32,14 +32,16 @@ class Terminal {
     }
   }
 
-  // One line without its line end; nullopt at the end of input.
-  [[nodiscard]] std::optional<std::string> ReadLine() const {
-    std::string line;
+  // One line without its line end, into a std::string or a Secret; nullopt
+  // at the end of input.
+  template <typename Line = std::string>
+  [[nodiscard]] std::optional<Line> ReadLine() const {
+    Line line;
     for (;;) {
       char c = 0;
       const ssize_t n = ::read(fd_, &c, 1);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return line.empty() ? std::nullopt : std::optional<std::string>(line);
+      if (n <= 0) return line.empty() ? std::nullopt : std::optional<Line>(std::move(line));
       if (c == '\n') return line;
       if (c != '\r') line.push_back(c);
     }
@@ -90,12 +92,12 @@ std::ostream& ProcessConsole::err() {
   return std::cerr;
 }
 
-std::optional<std::string> ProcessConsole::ReadHidden(const std::string& prompt) {
+std::optional<Secret> ProcessConsole::ReadHidden(const std::string& prompt) {
   const Terminal tty;
   if (!tty.ok()) return std::nullopt;
   const EchoOff quiet(tty.fd());
   tty.Write(prompt);
-  return tty.ReadLine();
+  return tty.ReadLine<Secret>();
 }
 
 std::optional<bool> ProcessConsole::AskYesNo(const std::string& question) {

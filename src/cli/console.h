@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/secret.h"
+
 namespace talvor {
 
 class Console {
@@ -13,9 +15,9 @@ class Console {
   [[nodiscard]] virtual std::istream& in() = 0;
   [[nodiscard]] virtual std::ostream& out() = 0;
   [[nodiscard]] virtual std::ostream& err() = 0;
-  // Asks on the terminal for a line without echoing it; nullopt when there is
-  // no terminal (or it was closed).
-  [[nodiscard]] virtual std::optional<std::string> ReadHidden(const std::string& prompt) = 0;
+  // Asks on the terminal for a line (a pass phrase) without echoing it;
+  // nullopt when there is no terminal (or it was closed).
+  [[nodiscard]] virtual std::optional<Secret> ReadHidden(const std::string& prompt) = 0;
   // Asks a yes/no question on the terminal; nullopt when there is none.
   [[nodiscard]] virtual std::optional<bool> AskYesNo(const std::string& question) = 0;
   // Whether err() goes to a terminal (a progress line can then be shown).
@@ -28,7 +30,7 @@ class ProcessConsole final : public Console {
   std::istream& in() override;
   std::ostream& out() override;
   std::ostream& err() override;
-  std::optional<std::string> ReadHidden(const std::string& prompt) override;
+  std::optional<Secret> ReadHidden(const std::string& prompt) override;
   std::optional<bool> AskYesNo(const std::string& question) override;
   bool ErrorIsTerminal() const override;
 };

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/path.h"
 #include "platform/progress.h"
 
 namespace talvor {
@@ -39,6 +40,17 @@ void ProgressLine::Report(std::uint64_t done, std::uint64_t total) {
   out_ << kClearLine << "talvor: " << name_ << ": " << ProgressSummary(done, total, size_, seconds)
        << std::flush;
   shown_ = true;
+}
+
+void TerminalProgress::Open(const std::string& file) {
+  const FileInfo info = fs_.Stat(file);
+  line_.reset();
+  line_.emplace(out_, ExtractFileName(file),
+                info.exists ? static_cast<std::uint64_t>(info.size) : 0);
+}
+
+void TerminalProgress::Update(std::uint64_t done, std::uint64_t total) {
+  if (line_) line_->Report(done, total);
 }
 
 }  // namespace talvor

@@ -10,8 +10,12 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
+
+#include "platform/file_system.h"
+#include "platform/progress_window.h"
 
 namespace talvor {
 
@@ -37,6 +41,21 @@ class ProgressLine {
   bool started_ = false;
   bool shown_ = false;
   int last_percent_ = -1;
+};
+
+// The progress window of talvor: a progress line for each command's work.
+class TerminalProgress final : public ProgressWindow {
+ public:
+  TerminalProgress(std::ostream& out, FileSystem& fs) : out_(out), fs_(fs) {}
+
+  void Open(const std::string& file) override;
+  void Update(std::uint64_t done, std::uint64_t total) override;
+  void Close() override { line_.reset(); }
+
+ private:
+  std::ostream& out_;
+  FileSystem& fs_;
+  std::optional<ProgressLine> line_;
 };
 
 }  // namespace talvor

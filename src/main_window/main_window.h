@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/bh_archive.h"
-#include "archive/cab_archive.h"
-#include "archive/lha_archive.h"
-#include "archive/zip_archive.h"
+#include "archive/archive_kinds.h"
+#include "commands/commands.h"
+#include "commands/dialog_host.h"
 #include "main_window/file_panel.h"
 #include "main_window/info_windows.h"
 #include "main_window/name_prompt.h"
@@ -29,7 +28,6 @@ inline constexpr char kMainWindowCaption[] = "ZEM Talvor v. 2.0";
 inline constexpr char kNoSelectionText[] = "No files selected!";
 inline constexpr char kWebSiteHost[] = "talvor.example.org";
 inline constexpr char kWebSiteAddress[] = "https://talvor.example.org/";
-inline constexpr std::size_t kCopyBufferSize = 10240;
 inline constexpr char kCopyTitleToolbar[] = "Copy file :  ";
 inline constexpr char kCopyTitleMenu[] = "Copy file: ";
 inline constexpr char kRenameTitleToolbar[] = "Rename file : ";
@@ -144,7 +142,7 @@ class TForm1 {
   void AttachView(MainWindowView& view) { view_ = &view; }
   void AttachPasswordWindow(TForm2& form2) { form2_ = &form2; }
   // The window that shows the progress of Destroy and the archive commands.
-  void AttachProgressWindow(ProgressWindow& window) { progress_ = &window; }
+  void AttachProgressWindow(ProgressWindow& window) { host_.AttachProgressWindow(window); }
   void AttachNamePrompt(TForm3& form3) { form3_ = &form3; }
   void AttachAboutWindow(TForm5& form5) { form5_ = &form5; }
   void AttachHelpWindow(TForm6& form6) { form6_ = &form6; }
@@ -155,7 +153,9 @@ class TForm1 {
   [[nodiscard]] HandOver& hand_over() noexcept { return hand_over_; }
   // Lets the windows process pending messages while an archive component
   // works.
-  void SetProcessMessages(const std::function<void()>& process);
+  void SetProcessMessages(std::function<void()> process) {
+    host_.SetProcessMessages(std::move(process));
+  }
   [[nodiscard]] const std::string& shown_folder() const noexcept { return folder_; }
 
   // The full path of the selected file; empty when nothing is selected.
@@ -242,18 +242,15 @@ class TForm1 {
  private:
   // Shows "No files selected!" and returns nullopt when nothing is selected.
   [[nodiscard]] std::optional<std::string> SelectionCheck();
-  // Hands a cipher command to the password window. `extension` is the one a
-  // decrypt command requires (nullptr for encrypt commands).
-  void CipherHandOver(std::uint8_t code, const char* extension);
+  // Hands a cipher command (an operation code) to the password window.
+  void CipherHandOver(std::uint8_t code);
   void ShowFolder(const std::string& folder);
   // The archive commands: pack the selected file into a new archive beside
-  // it, or unpack the selected archive into the shown folder.
-  void CreateArchive(TCustomCClass& writer, const char* extension, bool configure);
-  void ExtractArchive(TCustomDClass& reader, const char* upper_extension, const char* message);
-  // Runs one archive operation with the other commands disabled, then shows
-  // what the engine reported, in one message.
-  void RunArchiveOperation(TZipCommon& component, const std::string& file,
-                           const std::function<void()>& operation);
+  // it, or unpack the selected archive into the shown folder. No other
+  // command starts meanwhile.
+  void PackSelected(ArchiveKind kind);
+  void UnpackSelected(ArchiveKind kind);
+  void RunArchiveCommand(const std::function<void()>& command);
   // Destroy: the question, then ShredFile on the selected file.
   void DestroySelected(const char* question);
   // The file commands.
@@ -269,30 +266,16 @@ class TForm1 {
   Dialogs& dialogs_;
   FileSystem& fs_;
   SystemInfo& system_;
-  RandomGenerator& random_;
-  Clock& clock_;
   Shell& shell_;
+  DialogCommandHost host_;
+  Commands commands_;
   MainWindowView* view_ = nullptr;
   TForm2* form2_ = nullptr;
-  ProgressWindow* progress_ = nullptr;
   TForm3* form3_ = nullptr;
   TForm5* form5_ = nullptr;
   TForm6* form6_ = nullptr;
   HandOver hand_over_;
   bool archive_busy_ = false;
-
- public:
-  // The archive components, configured as the window designs them.
-  TMakeCab MakeCab1;
-  TLha Lha1;
-  TZip Zip1;
-  TBlakHole BlakHole1;
-  TUnCab UnCab1;
-  TUnLha UnLha1;
-  TUnZip UnZip1;
-  TUnBh UnBh1;
-
- private:
   std::vector<Volume> volumes_;
   std::string folder_;
 };

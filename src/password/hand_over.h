@@ -4,23 +4,16 @@
 #include <cstdint>
 #include <string>
 
+#include "protect/methods.h"
+
 namespace talvor {
 
-// Operation codes; the same byte serves several windows.
+// Operation codes: 1 to 10 for the cipher commands (protect/methods.h); the
+// same byte serves the other windows too.
 namespace operation {
 inline constexpr std::uint8_t kNone = 0;
-inline constexpr std::uint8_t kEncryptTrap = 1;
-inline constexpr std::uint8_t kDecryptTrap = 2;
-inline constexpr std::uint8_t kEncryptOrm = 3;
-inline constexpr std::uint8_t kDecryptOrm = 4;
 inline constexpr std::uint8_t kNewFolder = 4;  // for the name prompt
-inline constexpr std::uint8_t kEncryptBlowfish = 5;
-inline constexpr std::uint8_t kDecryptBlowfish = 6;
-inline constexpr std::uint8_t kEncryptRijndael = 7;
-inline constexpr std::uint8_t kDecryptRijndael = 8;
-inline constexpr std::uint8_t kEncryptRandom = 9;
-inline constexpr std::uint8_t kDecryptRandom = 10;
-inline constexpr std::uint8_t kAbout = 10;  // for the about window
+inline constexpr std::uint8_t kAbout = 10;     // for the about window
 }  // namespace operation
 
 struct HandOver {

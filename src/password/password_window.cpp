@@ -1,7 +1,7 @@
 #include "password/password_window.h"
 
-#include "password/passphrase.h"
 #include "platform/text.h"
+#include "protect/passphrase.h"
 
 namespace talvor {
 
@@ -20,18 +20,6 @@ constexpr OperationTexts kOperationTexts[] = {
     {"ZEM TALVOR :decrypt file - random algorithm", "Decrypt", "File  :"},
 };
 
-// Wipes a pass phrase when the dispatch ends, however it ends.
-class WipeOnExit {
- public:
-  explicit WipeOnExit(std::string& secret) : secret_(secret) {}
-  WipeOnExit(const WipeOnExit&) = delete;
-  WipeOnExit& operator=(const WipeOnExit&) = delete;
-  ~WipeOnExit() { Wipe(secret_); }
-
- private:
-  std::string& secret_;
-};
-
 }  // namespace
 
 const OperationTexts* TextsForOperation(std::uint8_t code) noexcept {
@@ -40,8 +28,8 @@ const OperationTexts* TextsForOperation(std::uint8_t code) noexcept {
 }
 
 void TForm2::RefreshEcho(PasswordView::Field field) {
-  const std::string text = view_->FieldText(field);
-  view_->SetEcho(field, std::to_string(CharacterCount(TrimControl(text))));
+  const Secret text = view_->FieldText(field);
+  view_->SetEcho(field, std::to_string(CharacterCount(TrimControl(text.view()))));
 }
 
 void TForm2::FormCreate() {
@@ -80,12 +68,8 @@ void TForm2::zmian2() {
 
 void TForm2::SpeedButton1Click() {
   using Verdict = PassphraseCheck::Verdict;
-  std::string first = view_->FieldText(PasswordView::kMaskEdit1);
-  std::string second = view_->FieldText(PasswordView::kMaskEdit2);
-  WipeOnExit wipe_first(first);
-  WipeOnExit wipe_second(second);
-  PassphraseCheck check = CheckPassphrase(first, second);
-  WipeOnExit wipe_passphrase(check.passphrase);
+  const PassphraseCheck check = CheckPassphrase(view_->FieldText(PasswordView::kMaskEdit1).view(),
+                                                view_->FieldText(PasswordView::kMaskEdit2).view());
   switch (check.verdict) {
     case Verdict::kEmpty:
     case Verdict::kTooShort:
@@ -100,14 +84,13 @@ void TForm2::SpeedButton1Click() {
     case Verdict::kAccepted:
       break;
   }
-  const std::uint8_t code = hand_over_.OperationCode;
-  if (TextsForOperation(code) == nullptr) return;
+  Direction direction = Direction::kEncrypt;
+  const ProtectionMethod* method = MethodByCode(hand_over_.OperationCode, &direction);
+  if (method == nullptr) return;
   view_->SetFieldText(PasswordView::kMaskEdit1, "");
   view_->SetFieldText(PasswordView::kMaskEdit2, "");
-  {
-    const ProgressDisplay progress(progress_, hand_over_.SelectedPath);
-    last_result_ = routines_.Run(code, hand_over_.SelectedPath, check.passphrase);
-  }
+  last_result_ =
+      commands_.Cipher(*method, direction, hand_over_.SelectedPath, check.passphrase.view());
   hand_over_.OperationPending = false;
   view_->Close();
 }

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <string>
 
-#include "password/file_routines.h"
+#include "commands/commands.h"
+#include "commands/dialog_host.h"
 #include "password/hand_over.h"
 #include "platform/dialogs.h"
 #include "platform/progress_window.h"
+#include "platform/secret.h"
 
 namespace talvor {
 
@@ -41,7 +43,7 @@ class PasswordView {
   virtual void SetCaption(const std::string& text) = 0;
   virtual void SetActionButton(const std::string& text) = 0;  // SpeedButton1
   virtual void SetFileLine(const std::string& text) = 0;      // Label1
-  [[nodiscard]] virtual std::string FieldText(Field field) const = 0;
+  [[nodiscard]] virtual Secret FieldText(Field field) const = 0;
   // When the text changes, runs the field's change handler, as any change does.
   virtual void SetFieldText(Field field, const std::string& text) = 0;
   virtual void SetEcho(Field field, const std::string& text) = 0;  // Label4, Label5
@@ -57,14 +59,18 @@ class PasswordView {
 
 class TForm2 {
  public:
-  TForm2(HandOver& hand_over, Dialogs& dialogs, FileRoutines& routines)
-      : hand_over_(hand_over), dialogs_(dialogs), routines_(routines) {}
+  TForm2(HandOver& hand_over, Dialogs& dialogs, FileSystem& fs, RandomGenerator& random,
+         Clock& clock)
+      : hand_over_(hand_over),
+        dialogs_(dialogs),
+        host_(dialogs),
+        commands_(fs, random, clock, host_) {}
   TForm2(const TForm2&) = delete;
   TForm2& operator=(const TForm2&) = delete;
 
   void AttachView(PasswordView& view) { view_ = &view; }
   // The window that shows the progress of the routines (none: not shown).
-  void AttachProgressWindow(ProgressWindow& window) { progress_ = &window; }
+  void AttachProgressWindow(ProgressWindow& window) { host_.AttachProgressWindow(window); }
 
   // Event handlers.
   void FormCreate();
@@ -86,9 +92,9 @@ class TForm2 {
 
   HandOver& hand_over_;
   Dialogs& dialogs_;
-  FileRoutines& routines_;
+  DialogCommandHost host_;
+  Commands commands_;
   PasswordView* view_ = nullptr;
-  ProgressWindow* progress_ = nullptr;
   std::string last_result_;
 };
 

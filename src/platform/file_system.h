@@ -116,6 +116,11 @@ class PosixFileSystem final : public FileSystem {
   void MoveAcrossDevices(const std::string& from, const std::string& to);
 };
 
+// Creates the folders of the chain that leads to `folder` (an absolute
+// path) that do not exist yet, the folder itself included; the first `keep`
+// characters name a folder that is taken to exist.
+void CreateFolderChain(FileSystem& fs, const std::string& folder, std::size_t keep = 1);
+
 // The file mode new files get: 0666 less the process's umask.
 [[nodiscard]] unsigned DefaultFileMode();
 

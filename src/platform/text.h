@@ -10,6 +10,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/secret.h"
+
 namespace talvor {
 
 // Decodes UTF-8; nullopt for malformed text.
@@ -31,6 +33,8 @@ class CodePage {
   // UTF-8 to the code page; nullopt when a character has no place in it (or
   // the text is not valid UTF-8).
   [[nodiscard]] std::optional<std::string> Encode(std::string_view utf8) const;
+  // The same for a pass phrase: no copy of it is left behind.
+  [[nodiscard]] std::optional<Secret> EncodeSecret(std::string_view utf8) const;
   // The code page to UTF-8. Bytes the code page leaves undefined become the
   // control characters of the same number, as the platform converts them.
   [[nodiscard]] std::string Decode(std::string_view bytes) const;
@@ -55,6 +59,8 @@ class CodePage {
 // does it: every letter of Windows-1250 that has a capital in that code page
 // becomes the capital; every other character stays as it is.
 [[nodiscard]] std::string AnsiUpperCase(std::string_view utf8);
+// The same for a pass phrase: no copy of it is left behind.
+[[nodiscard]] Secret AnsiUpperCaseSecret(std::string_view utf8);
 [[nodiscard]] unsigned char AnsiUpperCaseByte(unsigned char b);
 
 }  // namespace talvor

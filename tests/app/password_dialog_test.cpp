@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "password/passphrase.h"
 #include "platform/file_system.h"
+#include "protect/passphrase.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -18,7 +18,8 @@ using testing::Type;
 
 class AppPasswordDialog : public ::testing::Test {
  protected:
-  AppPasswordDialog() : form_(hand_over_, dialogs_, routines_), dialog_(form_, dialogs_) {
+  AppPasswordDialog()
+      : form_(hand_over_, dialogs_, fs_, random_, clock_), dialog_(form_, dialogs_) {
     form_.AttachView(dialog_);
     form_.FormCreate();
   }
@@ -34,7 +35,6 @@ class AppPasswordDialog : public ::testing::Test {
   PosixFileSystem fs_;
   RandomGenerator random_;
   SystemClock clock_;
-  FileRoutines routines_{fs_, random_, clock_};
   HandOver hand_over_{operation::kDecryptTrap, "/data/report.trp", true};
   TForm2 form_;
   PasswordDialog dialog_;

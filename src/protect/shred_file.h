@@ -11,12 +11,6 @@
 
 namespace talvor {
 
-// The Destroy command's question, from the toolbar and from the menu ("\r"
-// breaks the line); the path and "?" follow.
-inline constexpr char kDestroyQuestionToolbar[] =
-    "Do you really want to destroy the selected file \r";
-inline constexpr char kDestroyQuestionMenu[] = "Do you really want to destroy the selected file\r";
-
 struct ShredHooks {
   // The file is open and the generator started from the clock.
   std::function<void()> opened;

@@ -1,4 +1,4 @@
-#include "password/extension.h"
+#include "protect/extension.h"
 
 #include "platform/failure.h"
 #include "platform/path.h"

@@ -1,12 +1,12 @@
-#include "password/working_file.h"
+#include "protect/working_file.h"
 
 #include <memory>
 
 #include "cipher/block_modes.h"
-#include "password/extension.h"
-#include "password/shred_file.h"
 #include "platform/failure.h"
 #include "platform/progress.h"
+#include "protect/extension.h"
+#include "protect/shred_file.h"
 
 namespace talvor {
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/secret.h"
+
 namespace talvor {
 
 inline constexpr std::size_t kPasswordFieldLimit = 401;
@@ -26,15 +28,12 @@ struct PassphraseCheck {
   std::string message;
   // When accepted: the pass phrase, trimmed, as bytes of the Central European
   // ANSI code page.
-  std::string passphrase;
+  Secret passphrase;
 };
 
 // Checks the two field texts in the window's order: the first field empty,
 // shorter than 14 characters (counted before trimming), the two differing;
 // then that every character has a place in the code page.
 [[nodiscard]] PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second);
-
-// Overwrites a string's characters before it is released.
-void Wipe(std::string& secret) noexcept;
 
 }  // namespace talvor

@@ -1,18 +1,17 @@
-#include "password/random_protection.h"
+#include "protect/random_protection.h"
 
 #include <vector>
 
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
-#include "cipher/secure_wipe.h"
-#include "password/extension.h"
-#include "password/passphrase.h"
-#include "password/shred_file.h"
-#include "password/working_file.h"
 #include "platform/failure.h"
 #include "platform/path.h"
 #include "platform/progress.h"
 #include "platform/replacing_file.h"
+#include "platform/secret.h"
+#include "protect/extension.h"
+#include "protect/shred_file.h"
+#include "protect/working_file.h"
 
 namespace talvor {
 
@@ -57,7 +56,9 @@ class FirstError {
  public:
   explicit FirstError(TZipCommon& component) : component_(component) {
     component_.OnError = [this](const ArchiveError& e) {
-      if (text_.empty()) text_ = ArchiveErrorText(e.code) + (e.extra.empty() ? "" : ": " + e.extra);
+      // The file it names is an intermediate of ours, which means nothing
+      // to the user.
+      if (text_.empty()) text_ = ArchiveErrorLine({e.code, {}, e.extra});
     };
   }
   FirstError(const FirstError&) = delete;
@@ -93,22 +94,33 @@ int PickProtectionChoice(RandomGenerator& random, Clock& clock) {
   }
 }
 
-std::string EffectivePassphrase(int choice, std::string_view p) {
-  const std::string pass(p);
+Secret EffectivePassphrase(int choice, std::string_view passphrase) {
+  std::string_view before;
+  std::string_view after;
   switch (choice) {
     case 1:
-      return "bqty81m" + pass;
+      before = "bqty81m";
+      break;
     case 2:
-      return "lumkddd3316" + pass;
+      before = "lumkddd3316";
+      break;
     case 3:
-      return pass + "82hjotnc5yyfre";
+      after = "82hjotnc5yyfre";
+      break;
     case 4:
-      return "77712gjkPPWW" + pass + "hhh29";
+      before = "77712gjkPPWW";
+      after = "hhh29";
+      break;
     case 5:
-      return "t442" + pass;
+      before = "t442";
+      break;
     default:
-      return pass;
+      break;
   }
+  Secret effective(before);
+  effective.Append(passphrase);
+  effective.Append(after);
+  return effective;
 }
 
 RandomProtection::RandomProtection(RoutineServices& services)
@@ -119,15 +131,8 @@ RandomProtection::RandomProtection(RoutineServices& services)
 
 std::string RandomProtection::EncryptErh(const std::string& source, std::string_view passphrase) {
   const int choice = PickProtectionChoice(services_.random, services_.clock);
-  std::string effective = EffectivePassphrase(choice, passphrase);
-  try {
-    std::string result = BuildErh(source, effective, choice);
-    Wipe(effective);
-    return result;
-  } catch (...) {
-    Wipe(effective);
-    throw;
-  }
+  const Secret effective = EffectivePassphrase(choice, passphrase);
+  return BuildErh(source, effective.view(), choice);
 }
 
 std::string RandomProtection::BuildErh(const std::string& source, std::string_view effective,
@@ -151,11 +156,11 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
   ExpectedWork expected(plain + cipher + ShredWork(cipher) + layer + archive + ShredWork(layer) +
                         ShredWork(archive));
 
-  std::uint8_t cipher_key[kKeySize];
-  const WipeOnScopeExit wipe_key(cipher_key);
-  DeriveKeyFromPassphrase(cipher_key, kKeySize, effective);
-  RijndaelFileECB(fs, source, stream, cipher_key, kKeySize, true);
-  SecureWipe(cipher_key);
+  {
+    Secret cipher_key(kKeySize);
+    DeriveKeyFromPassphrase(cipher_key.bytes(), kKeySize, effective);
+    RijndaelFileECB(fs, source, stream, cipher_key.bytes(), kKeySize, true);
+  }
   {
     File out = fs.Create(xxr);
     out.WriteByte(static_cast<std::uint8_t>('0' + choice));
@@ -173,7 +178,7 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
       throw Failure(error.text().empty() ? IoErrorText(io_code::kFileNotFound) : error.text());
     }
   }
-  ReplacingFile erh(fs, ChangeFileExt(source, ".erh"));
+  ReplacingFile erh(fs, ChangeFileExt(source, kErhExtension));
   CopyMaskedFile(fs, lha, erh.file(), kBodyMask);
   erh.Commit();
   ShredFile(fs, services_.random, services_.clock, xxr);
@@ -245,22 +250,29 @@ std::string RandomProtection::DecryptErh(const std::string& source, std::string_
   ShredFile(fs, services_.random, services_.clock, lha);
 
   ReplacingFile result(fs, ChangeFileExt(source, extension));
-  std::string effective = EffectivePassphrase(static_cast<int>(choice), passphrase);
-  std::uint8_t cipher_key[kKeySize];
-  const WipeOnScopeExit wipe_key(cipher_key);
-  DeriveKeyFromPassphrase(cipher_key, kKeySize, effective);
-  Wipe(effective);
   {
+    Secret cipher_key(kKeySize);
+    DeriveKeyFromPassphrase(cipher_key.bytes(), kKeySize,
+                            EffectivePassphrase(static_cast<int>(choice), passphrase).view());
     File cipher = OpenCipherInput(fs, stream);
-    RijndaelStreamECB(cipher, result.file(), cipher_key, kKeySize, false);
+    RijndaelStreamECB(cipher, result.file(), cipher_key.bytes(), kKeySize, false);
     cipher.Close();
   }
-  SecureWipe(cipher_key);
   result.Commit();
   ShredFile(fs, services_.random, services_.clock, xxr);
   ShredFile(fs, services_.random, services_.clock, stream);
   expected.Finish();
   return result.target();
+}
+
+std::string EncryptErh(RoutineServices& services, const std::string& source,
+                       std::string_view passphrase) {
+  return RandomProtection(services).EncryptErh(source, passphrase);
+}
+
+std::string DecryptErh(RoutineServices& services, const std::string& source,
+                       std::string_view passphrase) {
+  return RandomProtection(services).DecryptErh(source, passphrase);
 }
 
 }  // namespace talvor

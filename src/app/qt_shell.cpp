@@ -1,4 +1,4 @@
-#include "platform/qt_shell.h"
+#include "app/qt_shell.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "password/shred_file.h"
+#include "protect/shred_file.h"
 
 #include <algorithm>
 #include <cstring>

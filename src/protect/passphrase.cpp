@@ -1,4 +1,4 @@
-#include "password/passphrase.h"
+#include "protect/passphrase.h"
 
 #include "platform/text.h"
 
@@ -22,7 +22,7 @@ PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second)
     check.message = kPasswordMismatchText;
   } else {
     const std::string_view trimmed = TrimControl(first);
-    auto bytes = AnsiCodePage().Encode(trimmed);
+    auto bytes = AnsiCodePage().EncodeSecret(trimmed);
     if (!bytes) {
       check.verdict = Verdict::kUnusableCharacter;
       check.message = "The password contains the character \"" +
@@ -34,12 +34,6 @@ PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second)
     }
   }
   return check;
-}
-
-void Wipe(std::string& secret) noexcept {
-  volatile char* p = secret.data();
-  for (std::size_t i = 0; i < secret.size(); ++i) p[i] = 0;
-  secret.clear();
 }
 
 }  // namespace talvor

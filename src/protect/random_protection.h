@@ -13,9 +13,12 @@
 #include <string_view>
 
 #include "archive/lha_archive.h"
-#include "password/library_ciphers.h"
+#include "platform/secret.h"
+#include "protect/methods.h"
 
 namespace talvor {
+
+inline constexpr char kErhExtension[] = ".erh";
 
 // The choice 1..5: the generator is started from the clock, m = Random(37),
 // r = Random(m + 3); r is taken when it lies in 1..5, else it starts again.
@@ -23,7 +26,7 @@ namespace talvor {
 
 // The effective pass phrase for a choice (the pass phrase itself for a
 // choice outside 1..5).
-[[nodiscard]] std::string EffectivePassphrase(int choice, std::string_view passphrase);
+[[nodiscard]] Secret EffectivePassphrase(int choice, std::string_view passphrase);
 
 // The password window's own archive components and the two routines.
 class RandomProtection {
@@ -43,5 +46,11 @@ class RandomProtection {
  private:
   RoutineServices& services_;
 };
+
+// The two routines, each with archive components of its own.
+std::string EncryptErh(RoutineServices& services, const std::string& source,
+                       std::string_view passphrase);
+std::string DecryptErh(RoutineServices& services, const std::string& source,
+                       std::string_view passphrase);
 
 }  // namespace talvor

@@ -1,10 +1,10 @@
-#include "password/trap.h"
+#include "protect/trap.h"
 
-#include "password/extension.h"
-#include "password/working_file.h"
 #include "platform/path.h"
 #include "platform/progress.h"
 #include "platform/replacing_file.h"
+#include "protect/extension.h"
+#include "protect/working_file.h"
 
 namespace talvor {
 

@@ -1,0 +1,93 @@
+// The archive commands: pack, unpack and list.
+#include "commands/commands.h"
+
+#include "platform/failure.h"
+#include "platform/path.h"
+
+namespace talvor {
+
+Outcome Commands::RunArchiveOperation(TZipCommon& component, const std::string& file,
+                                      const std::function<void()>& operation) {
+  std::vector<ArchiveError> errors;
+  component.OnError = [&errors](const ArchiveError& e) { errors.push_back(e); };
+  component.OnProcessMessages = [this] { host_.ProcessMessages(); };
+  {
+    const ProgressDisplay progress(host_.progress(), file);
+    operation();
+  }
+  component.OnError = nullptr;
+  component.OnProcessMessages = nullptr;
+  if (errors.empty()) return Outcome::kDone;
+  host_.ReportArchiveErrors(errors);
+  return Outcome::kFailed;
+}
+
+Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string* archive) {
+  FileSystem& fs = services_.fs;
+  const ArchiveKindInfo info = ArchiveKindInfoOf(kind);
+  if (!CanWrite(kind)) {
+    host_.Refuse(std::string("Packing into the format ") + info.name +
+                 " is not available in this version");
+    return Outcome::kRefused;
+  }
+  const std::string target = ChangeFileExt(source, info.extension);
+  if (target == source) {
+    host_.Refuse("The file " + source + " is itself a *" + info.extension +
+                 " file: the archive would take its place. Nothing was done.");
+    return Outcome::kRefused;
+  }
+  if (fs.Stat(target).exists &&
+      !host_.Confirm("File : " + target + " already exists. Do you want to overwrite this file?")) {
+    return Outcome::kDeclined;
+  }
+  const std::unique_ptr<TCustomCClass> writer = MakeWriter(kind, fs);
+  int packed = 0;
+  // An archive already there is replaced only when the new one is complete.
+  const Outcome outcome = RunArchiveOperation(
+      *writer, source, [&] { packed = PackNewArchive(*writer, source, target); });
+  if (packed > 0 && archive != nullptr) *archive = target;
+  return packed > 0 ? outcome : Outcome::kFailed;
+}
+
+std::unique_ptr<TCustomDClass> Commands::ReaderFor(const std::string& archive) {
+  FileSystem& fs = services_.fs;
+  const FileInfo info = fs.Stat(archive);
+  if (!info.exists) RaiseIoError(io_code::kFileNotFound);
+  if (info.is_directory) {
+    host_.Refuse("\"" + archive + "\" is a folder, not an archive");
+    return nullptr;
+  }
+  const std::optional<ArchiveKindInfo> kind = ArchiveKindOfContent(fs, archive);
+  if (!kind) throw Failure("The file " + archive + " is not a CAB, LHA, ZIP or BH archive");
+  if (!CanRead(kind->kind)) {
+    host_.Refuse(std::string("Reading the format ") + kind->name +
+                 " is not available in this version");
+    return nullptr;
+  }
+  std::unique_ptr<TCustomDClass> reader = MakeReader(kind->kind, fs);
+  reader->SetArchiveFile(archive);
+  return reader;
+}
+
+Outcome Commands::Unpack(const std::string& archive, const std::string& folder) {
+  const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
+  if (!reader) return Outcome::kRefused;
+  FileSystem& fs = services_.fs;
+  CreateFolderChain(fs, folder);
+  if (!fs.Stat(folder).is_directory) {
+    host_.Refuse("\"" + folder + "\" is not a folder");
+    return Outcome::kRefused;
+  }
+  reader->FileSpec = {"*.*"};
+  reader->SetExtractDir(folder);
+  return RunArchiveOperation(*reader, archive, [&] { (void)reader->Extract(); });
+}
+
+Outcome Commands::List(const std::string& archive,
+                       const std::function<void(const ArchiveEntry&)>& visit) {
+  const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
+  if (!reader) return Outcome::kRefused;
+  return RunArchiveOperation(*reader, archive, [&] { reader->List(visit); });
+}
+
+}  // namespace talvor

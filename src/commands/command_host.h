@@ -1,0 +1,31 @@
+// What a command needs from the front end that runs it: answers to its
+// questions, a place for its refusals and for the archive engine's reports,
+// and a window for the progress of its work.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "archive/archive_component.h"
+#include "platform/progress_window.h"
+
+namespace talvor {
+
+class CommandHost {
+ public:
+  virtual ~CommandHost() = default;
+  // A yes/no question ("\r" breaks its lines); true for yes.
+  [[nodiscard]] virtual bool Confirm(const std::string& question) = 0;
+  // Input refused before anything was changed, in the program's own words.
+  virtual void Refuse(const std::string& message) = 0;
+  // The failures the archive engine reported during one command, once its
+  // work is done (never empty).
+  virtual void ReportArchiveErrors(const std::vector<ArchiveError>& errors) = 0;
+  // Where the progress of the work is shown; nullptr for nowhere.
+  [[nodiscard]] virtual ProgressWindow* progress() = 0;
+  // Lets the front end handle what is pending (repaints) while the archive
+  // engine works.
+  virtual void ProcessMessages() {}
+};
+
+}  // namespace talvor

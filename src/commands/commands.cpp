@@ -1,0 +1,58 @@
+#include "commands/commands.h"
+
+#include <vector>
+
+#include "platform/path.h"
+#include "platform/progress.h"
+#include "platform/replacing_file.h"
+
+namespace talvor {
+
+namespace {
+// Copy moves the file through a buffer of this size.
+constexpr std::size_t kCopyBufferSize = 10240;
+}  // namespace
+
+std::string Commands::CipherRefusal(const ProtectionMethod& method, Direction direction,
+                                    const std::string& path) {
+  if (direction == Direction::kDecrypt && ExtractFileExt(path) != method.extension) {
+    return std::string("File extension must be *") + method.extension;
+  }
+  return {};
+}
+
+std::string Commands::Cipher(const ProtectionMethod& method, Direction direction,
+                             const std::string& path, std::string_view passphrase) {
+  const ProgressDisplay progress(host_.progress(), path);
+  return method.routine(direction)(services_, path, passphrase);
+}
+
+Outcome Commands::Destroy(const std::string& path, const std::string& question,
+                          const ShredHooks& hooks) {
+  if (!host_.Confirm(question + path + "?")) return Outcome::kDeclined;
+  const ProgressDisplay progress(host_.progress(), path);
+  ShredFile(services_.fs, services_.random, services_.clock, path, hooks);
+  return Outcome::kDone;
+}
+
+Outcome Commands::Copy(const std::string& source, const std::string& target) {
+  FileSystem& fs = services_.fs;
+  if (fs.SameFile(source, target)) {
+    host_.Refuse("The copy would be the file itself: " + source +
+                 " was left as it is. Please choose another name!");
+    return Outcome::kRefused;
+  }
+  File in = fs.OpenExisting(source);
+  ReplacingFile out(fs, target);
+  std::vector<std::uint8_t> buffer(kCopyBufferSize);
+  for (;;) {
+    const std::size_t n = in.Read(buffer.data(), buffer.size());
+    if (n == 0) break;
+    out.file().Write(buffer.data(), n);
+  }
+  in.Close();
+  out.Commit();
+  return Outcome::kDone;
+}
+
+}  // namespace talvor

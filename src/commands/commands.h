@@ -1,0 +1,82 @@
+// The user's commands, each written once for both front ends: the windows
+// run them from their event handlers, talvor from its sub-commands. A
+// command asks its questions, tells its refusals, shows its progress and
+// hands on the archive engine's reports through the front end's
+// CommandHost; failures of its work are raised.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "archive/archive_kinds.h"
+#include "commands/command_host.h"
+#include "protect/methods.h"
+#include "protect/shred_file.h"
+
+namespace talvor {
+
+// The Destroy command's question, from the toolbar and from the menu ("\r"
+// breaks the line); the path and "?" follow.
+inline constexpr char kDestroyQuestionToolbar[] =
+    "Do you really want to destroy the selected file \r";
+inline constexpr char kDestroyQuestionMenu[] = "Do you really want to destroy the selected file\r";
+
+enum class Outcome {
+  kDone,
+  kDeclined,  // the user answered No; nothing changed
+  kRefused,   // the input was refused (the host was told why); nothing changed
+  kFailed,    // the archive engine reported failures (the host was given them)
+};
+
+class Commands {
+ public:
+  Commands(FileSystem& fs, RandomGenerator& random, Clock& clock, CommandHost& host)
+      : services_{fs, random, clock}, host_(host) {}
+  Commands(const Commands&) = delete;
+  Commands& operator=(const Commands&) = delete;
+
+  [[nodiscard]] RoutineServices& services() noexcept { return services_; }
+
+  // Why `path` cannot be given to a cipher command, in the program's words
+  // (a file to decrypt carries the method's extension); empty when it can.
+  [[nodiscard]] static std::string CipherRefusal(const ProtectionMethod& method,
+                                                 Direction direction, const std::string& path);
+  // Encrypts or decrypts `path` with the trimmed pass phrase (code-page
+  // bytes); returns the path of the file written.
+  std::string Cipher(const ProtectionMethod& method, Direction direction, const std::string& path,
+                     std::string_view passphrase);
+
+  // Asks `question` + path + "?", then overwrites the file and deletes it.
+  Outcome Destroy(const std::string& path, const std::string& question,
+                  const ShredHooks& hooks = {});
+
+  // Copies `source` to `target`; the copy takes its name only when complete.
+  Outcome Copy(const std::string& source, const std::string& target);
+
+  // Packs `source` alone into a new archive of `kind` beside it, after
+  // asking before an existing archive is replaced. *archive gets the
+  // archive's path when a file was packed.
+  Outcome Pack(ArchiveKind kind, const std::string& source, std::string* archive);
+  // Unpacks every entry of `archive` into `folder`, which is made when
+  // missing.
+  Outcome Unpack(const std::string& archive, const std::string& folder);
+  // Visits every entry of `archive`.
+  Outcome List(const std::string& archive, const std::function<void(const ArchiveEntry&)>& visit);
+
+ private:
+  // The reader for the kind of archive `archive` holds, judged by its
+  // content; nullptr when the input was refused. A file that is no archive
+  // the engine reads is a failure.
+  [[nodiscard]] std::unique_ptr<TCustomDClass> ReaderFor(const std::string& archive);
+  // Runs one operation of an archive component, with its progress shown on
+  // `file`, and hands on what the engine reported.
+  [[nodiscard]] Outcome RunArchiveOperation(TZipCommon& component, const std::string& file,
+                                            const std::function<void()>& operation);
+
+  RoutineServices services_;
+  CommandHost& host_;
+};
+
+}  // namespace talvor

@@ -1,0 +1,23 @@
+#include "commands/dialog_host.h"
+
+namespace talvor {
+
+bool DialogCommandHost::Confirm(const std::string& question) {
+  return dialogs_.AskYesNo(question) == Answer::kYes;
+}
+
+void DialogCommandHost::Refuse(const std::string& message) {
+  dialogs_.ShowMessage(message);
+}
+
+void DialogCommandHost::ReportArchiveErrors(const std::vector<ArchiveError>& errors) {
+  std::string text;
+  for (const ArchiveError& e : errors) text += (text.empty() ? "" : "\n") + ArchiveErrorLine(e);
+  dialogs_.ShowError(ErrorDisplayText(text));
+}
+
+void DialogCommandHost::ProcessMessages() {
+  if (process_) process_();
+}
+
+}  // namespace talvor
