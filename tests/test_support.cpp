@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -31,6 +33,24 @@ TempDir::~TempDir() {
                                  std::filesystem::perm_options::add, ec);
   }
   std::filesystem::remove_all(path_, ec);
+}
+
+ScopedEnvironment::ScopedEnvironment(const char* name, const char* value) : name_(name) {
+  if (const char* old = std::getenv(name)) saved_ = old;
+  Set(value);
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  Set(saved_ ? saved_->c_str() : nullptr);
+}
+
+void ScopedEnvironment::Set(const char* value) {
+  if (value != nullptr) {
+    ::setenv(name_, value, 1);
+  } else {
+    ::unsetenv(name_);
+  }
+  ::tzset();
 }
 
 CurrentDirGuard::CurrentDirGuard() : saved_(std::filesystem::current_path().string()) {}

@@ -1,6 +1,7 @@
 // Helpers shared by the tests: temporary folders and whole-file access.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace talvor::testing {
@@ -20,6 +21,21 @@ class TempDir {
 
  private:
   std::string path_;
+};
+
+// Sets an environment variable (nullptr: removes it) until it goes; a
+// change of TZ takes effect at once.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value);
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  ~ScopedEnvironment();
+
+ private:
+  void Set(const char* value);
+  const char* name_;
+  std::optional<std::string> saved_;
 };
 
 // Restores the current folder when it goes.
