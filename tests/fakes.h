@@ -233,14 +233,9 @@ class FakeShell : public Shell {
     opened.push_back(path + "|" + folder);
   }
   void OpenAddress(const std::string& address) override { addresses.push_back(address); }
-  bool MoveToTrash(const std::string& path) override {
-    trashed.push_back(path);
-    return trash_works;
-  }
   void ShowProperties(const std::string& path) override { properties.push_back(path); }
 
-  std::vector<std::string> opened, addresses, trashed, properties;
-  bool trash_works = true;
+  std::vector<std::string> opened, addresses, properties;
 };
 
 // A clock that reads what the test says; every reading advances it by one.
@@ -259,18 +254,27 @@ class FakeClock : public Clock {
 // Records what the progress window was shown.
 class FakeProgressWindow : public ProgressWindow {
  public:
-  void Open(const std::string& file) override {
+  void Open(const std::string& title, const std::string& file, bool can_cancel) override {
+    titles.push_back(title);
     opened.push_back(file);
+    cancellable.push_back(can_cancel);
     updates.clear();
   }
   void Update(std::uint64_t done, std::uint64_t total) override {
     updates.emplace_back(done, total);
+    if (cancel_after_updates > 0 && updates.size() >= cancel_after_updates) cancel = true;
   }
+  bool CancelRequested() override { return cancel; }
   void Close() override { ++closings; }
 
+  std::vector<std::string> titles;
   std::vector<std::string> opened;
+  std::vector<bool> cancellable;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> updates;
   int closings = 0;
+  // The user's part: Cancel once this many reports have come (0: never).
+  std::size_t cancel_after_updates = 0;
+  bool cancel = false;
 };
 
 }  // namespace talvor::testing

@@ -453,7 +453,7 @@ class SabotagedFileSystem final : public FileSystem {
   void RemoveDirectory(const std::string& p) override { fs_.RemoveDirectory(p); }
   void Delete(const std::string& p) override { fs_.Delete(p); }
   void Move(const std::string& f, const std::string& t) override { fs_.Move(f, t); }
-  void Replace(const std::string& f, const std::string& t) override { fs_.Replace(f, t); }
+  void MoveToTrash(const std::string& p) override { fs_.MoveToTrash(p); }
   void CreateDirectory(const std::string& p) override { fs_.CreateDirectory(p); }
   std::string CurrentDirectory() override { return fs_.CurrentDirectory(); }
   void SetCurrentDirectory(const std::string& p) override { fs_.SetCurrentDirectory(p); }

@@ -147,7 +147,7 @@ TEST_F(MainWindowTest, CommandsNeedingASelectionRefuseAnEmptyOne) {
       EXPECT_EQ(view_.file_list_rebuilds, rebuilds) << name;
       EXPECT_EQ(form1_.hand_over().OperationCode, code) << name;
       EXPECT_TRUE(dialogs_.questions.empty()) << name;
-      EXPECT_TRUE(shell_.trashed.empty() && shell_.properties.empty()) << name;
+      EXPECT_TRUE(shell_.properties.empty()) << name;
     }
   }
   EXPECT_EQ(checked, 2 * 24);  // 24 commands with a selection check, two routes each
@@ -398,16 +398,22 @@ TEST_F(MainWindowTest, CopyRefusesTheSourceItselfAndStopsWhenCancelled) {
   EXPECT_FALSE(testing::Exists(dir_ / "copy.txt"));
 }
 
-TEST_F(MainWindowTest, RenameOffersTheLastNameAndRefusesAnExistingOne) {
+TEST_F(MainWindowTest, RenameOffersTheLastNameAndKeepsAReplacedFileInTheTrash) {
+  const testing::ScopedEnvironment data_home("XDG_DATA_HOME", (dir_ / "data").c_str());
+  testing::WriteFile(dir_ / "copy.txt", "an older copy");
   Select("report.txt");
   dialogs_.save_answer = dir_ / "copy.txt";
   Run(&TForm1::Kopiowaniezbioru1Click);
-  // Rename right after Copy offers the copy's name; it exists, so it fails.
-  Select("report.txt");
+  EXPECT_EQ(testing::ReadFile(dir_ / "data/Trash/files/copy.txt"), "an older copy");
+  // Rename right after Copy offers the copy's name; the copy goes to the
+  // trash in its turn.
+  Select("notes");
   dialogs_.save_answer = form1_.SaveDialog1.file_name;
   Run(&TForm1::SpeedButton10Click);
-  EXPECT_EQ(dialogs_.save_titles.back(), "Rename file : " + (dir_ / "report.txt"));
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"I/O error 183."});
+  EXPECT_EQ(dialogs_.save_titles.back(), "Rename file : " + (dir_ / "notes"));
+  EXPECT_TRUE(dialogs_.errors.empty());
+  EXPECT_EQ(testing::ReadFile(dir_ / "copy.txt"), "notes");
+  EXPECT_EQ(testing::ReadFile(dir_ / "data/Trash/files/copy.2.txt"), "report");
   Select("report.txt");
   dialogs_.save_answer = dir_ / "sub/renamed.txt";
   Run(&TForm1::Zmiananazwyzbioru1Click);
@@ -473,22 +479,27 @@ INSTANTIATE_TEST_SUITE_P(
     testing::ByName());
 
 TEST_F(MainWindowTest, TrashAsksAndReportsAFailureAsErrorMarks) {
+  const testing::ScopedEnvironment data_home("XDG_DATA_HOME", (dir_ / "data").c_str());
   Select("report.txt");
   dialogs_.answers = {Answer::kNo};
   Run(&TForm1::SpeedButton12Click);
-  EXPECT_TRUE(shell_.trashed.empty());
+  EXPECT_TRUE(testing::Exists(dir_ / "report.txt"));
   Select("report.txt");
   dialogs_.answers = {Answer::kYes};
   Run(&TForm1::Przeniesieniezbiorudokosza1Click);
   EXPECT_EQ(dialogs_.questions.back(),
             "Do you really want to delete the selected file \r" + (dir_ / "report.txt") + "?");
-  EXPECT_EQ(shell_.trashed, std::vector<std::string>{dir_ / "report.txt"});
-  shell_.trash_works = false;
-  Select("report.txt");
+  EXPECT_EQ(testing::ReadFile(dir_ / "data/Trash/files/report.txt"), "report");
+  // A trash that cannot be made: the file stays, the error says why.
+  testing::WriteFile(dir_ / "notes", "notes");
+  const testing::ScopedEnvironment no_trash("XDG_DATA_HOME", (dir_ / "notes/data").c_str());
+  Select("notes");
   const int rebuilds = view_.file_list_rebuilds;
   dialogs_.answers = {Answer::kYes};
   Run(&TForm1::SpeedButton12Click);
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"Error!!!"});
+  ASSERT_EQ(dialogs_.errors.size(), 1U);
+  EXPECT_EQ(dialogs_.errors[0].rfind("Error!!!\n", 0), 0U) << dialogs_.errors[0];
+  EXPECT_EQ(testing::ReadFile(dir_ / "notes"), "notes");
   EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
 }
 

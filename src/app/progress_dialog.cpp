@@ -1,6 +1,13 @@
 #include "app/progress_dialog.h"
 
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <functional>
 
 #include "platform/progress.h"
 
@@ -8,43 +15,106 @@ namespace talvor {
 
 namespace {
 constexpr int kSteps = 1000;
+constexpr qint64 kQuietMilliseconds = 500;
 }  // namespace
 
-void ProgressDialog::Open(const std::string& file) {
+// The window itself. Escape and the window's close button cancel, as the
+// Cancel button does, where the work may be cancelled; otherwise they do
+// nothing (the window closes when the work is done).
+class ProgressDialog::Box final : public QDialog {
+ public:
+  Box(QWidget* parent, bool cancellable, std::function<void()> cancel)
+      : QDialog(parent), cancel_(std::move(cancel)) {
+    setWindowTitle(QStringLiteral("ZEM Talvor"));
+    setWindowModality(Qt::ApplicationModal);
+    auto* layout = new QVBoxLayout(this);
+    text_ = new QLabel(this);
+    text_->setObjectName(QStringLiteral("ProgressText"));
+    text_->setMinimumWidth(360);
+    layout->addWidget(text_);
+    bar_ = new QProgressBar(this);
+    bar_->setObjectName(QStringLiteral("ProgressBar"));
+    bar_->setRange(0, kSteps);
+    bar_->setAccessibleName(QStringLiteral("Progress"));
+    layout->addWidget(bar_);
+    if (cancellable) {
+      button_ = new QPushButton(QStringLiteral("Cancel"), this);
+      button_->setObjectName(QStringLiteral("CancelButton"));
+      layout->addWidget(button_, 0, Qt::AlignRight);
+      connect(button_, &QPushButton::clicked, this, [this] { cancel_(); });
+    }
+  }
+
+  void Show(const QString& text, int step) {
+    text_->setText(text);
+    bar_->setValue(step);
+  }
+  void ShowCancelled() {
+    text_->setText(QStringLiteral("Cancelled."));
+    if (button_ != nullptr) button_->setEnabled(false);
+  }
+
+  void reject() override {
+    if (button_ != nullptr) cancel_();
+  }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    event->ignore();
+    reject();
+  }
+
+ private:
+  std::function<void()> cancel_;
+  QLabel* text_ = nullptr;
+  QProgressBar* bar_ = nullptr;
+  QPushButton* button_ = nullptr;
+};
+
+ProgressDialog::ProgressDialog(QWidget* parent) : parent_(parent) {}
+
+ProgressDialog::~ProgressDialog() {
   Close();
-  const QFileInfo info(QString::fromStdString(file));
-  name_ = info.fileName().toStdString();
-  size_ = static_cast<std::uint64_t>(info.size());
-  // Owned by its parent window, which outlives the command; Close() ends it.
-  dialog_ = new QProgressDialog(parent_);
-  dialog_->setWindowTitle(QStringLiteral("ZEM Talvor"));
-  dialog_->setWindowModality(Qt::ApplicationModal);
-  dialog_->setCancelButton(nullptr);
-  dialog_->setAutoClose(false);
-  dialog_->setAutoReset(false);
-  dialog_->setMinimumDuration(500);
-  dialog_->setRange(0, kSteps);
-  dialog_->setLabelText(QString::fromStdString(name_));
-  dialog_->setValue(0);
+}
+
+QDialog* ProgressDialog::dialog() const {
+  return box_.get();
+}
+
+void ProgressDialog::Open(const std::string& title, const std::string& file, bool cancellable) {
+  Close();
+  title_ = title;
+  size_ = static_cast<std::uint64_t>(QFileInfo(QString::fromStdString(file)).size());
+  cancel_requested_ = false;
+  box_ = std::make_unique<Box>(parent_, cancellable, [this] { RequestCancel(); });
+  box_->Show(QString::fromStdString(title_), 0);
   timer_.start();
 }
 
 void ProgressDialog::Update(std::uint64_t done, std::uint64_t total) {
-  if (dialog_ == nullptr || total == 0) return;
+  if (!box_ || total == 0) return;
   const double seconds = static_cast<double>(timer_.elapsed()) / 1000;
-  dialog_->setLabelText(
-      QString::fromStdString(name_ + "\n" + ProgressSummary(done, total, size_, seconds)));
-  const auto step = static_cast<int>(std::min<std::uint64_t>(done, total) * kSteps / total);
-  // Once shown, the modal dialog lets the program repaint as it changes
-  // (before, the program's windows take no input a command could meet).
-  dialog_->setValue(step);
+  if (!cancel_requested_) {
+    box_->Show(QString::fromStdString(title_ + "\n" + ProgressSummary(done, total, size_, seconds)),
+               static_cast<int>(std::min<std::uint64_t>(done, total) * kSteps / total));
+  }
+  // Quiet for the first moment: most commands are done by then. The window
+  // shows only while work runs, so it can never stand before a message.
+  if (!box_->isVisible() && timer_.elapsed() >= kQuietMilliseconds) box_->show();
+  // Once it shows, the program repaints and the Cancel button is heard (the
+  // modal window keeps every other command from starting).
+  if (box_->isVisible()) QCoreApplication::processEvents();
+}
+
+void ProgressDialog::RequestCancel() {
+  cancel_requested_ = true;
+  if (box_) box_->ShowCancelled();
 }
 
 void ProgressDialog::Close() {
-  if (dialog_ == nullptr) return;
-  dialog_->hide();
-  dialog_->deleteLater();
-  dialog_ = nullptr;
+  if (!box_) return;
+  box_->hide();
+  box_.reset();
 }
 
 }  // namespace talvor

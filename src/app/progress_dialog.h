@@ -1,13 +1,15 @@
 // The progress window: modal, shown once a command has run for half a
-// second, with the file's name, the share done and an estimate of the time
-// left. The program repaints while it is open and no other command starts.
+// second, with what the command does, the share done and an estimate of the
+// time left, and a Cancel button (Escape does the same) for work that may
+// be cancelled. The program repaints while it is open and no other command
+// starts; it is gone as soon as the command ends, before any message.
 #pragma once
 
+#include <QDialog>
 #include <QElapsedTimer>
-#include <QPointer>
-#include <QProgressDialog>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/progress_window.h"
@@ -16,24 +18,30 @@ namespace talvor {
 
 class ProgressDialog final : public ProgressWindow {
  public:
-  explicit ProgressDialog(QWidget* parent) : parent_(parent) {}
+  explicit ProgressDialog(QWidget* parent);
   ProgressDialog(const ProgressDialog&) = delete;
   ProgressDialog& operator=(const ProgressDialog&) = delete;
-  ~ProgressDialog() override { Close(); }
+  ~ProgressDialog() override;
 
-  void Open(const std::string& file) override;
+  void Open(const std::string& title, const std::string& file, bool cancellable) override;
   void Update(std::uint64_t done, std::uint64_t total) override;
+  bool CancelRequested() override { return cancel_requested_; }
   void Close() override;
 
   // The window while a command runs (for tests); null otherwise.
-  [[nodiscard]] QProgressDialog* dialog() const { return dialog_; }
+  [[nodiscard]] QDialog* dialog() const;
 
  private:
+  class Box;
+
+  void RequestCancel();
+
   QWidget* parent_;
-  QPointer<QProgressDialog> dialog_;
+  std::unique_ptr<Box> box_;
   QElapsedTimer timer_;
-  std::string name_;
+  std::string title_;
   std::uint64_t size_ = 0;
+  bool cancel_requested_ = false;
 };
 
 }  // namespace talvor

@@ -105,14 +105,6 @@ void QtShell::OpenAddress(const std::string& address) {
   (void)QDesktopServices::openUrl(QUrl(ToQt(address)));
 }
 
-bool QtShell::MoveToTrash(const std::string& path) {
-  // The home trash lies in $XDG_DATA_HOME. Should that folder be missing, Qt
-  // would put the file into "files" in the current folder and report success.
-  const QString data_home = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-  if (data_home.isEmpty() || !QDir().mkpath(data_home)) return false;
-  return QFile::moveToTrash(ToQt(path));
-}
-
 void QtShell::ShowProperties(const std::string& path) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   const QDBusConnectionInterface* registry = bus.isConnected() ? bus.interface() : nullptr;

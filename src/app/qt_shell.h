@@ -25,8 +25,6 @@ class QtShell final : public Shell {
 
   void Open(const std::string& path, const std::string& working_folder) override;
   void OpenAddress(const std::string& address) override;
-  // The freedesktop.org trash of the file's volume.
-  [[nodiscard]] bool MoveToTrash(const std::string& path) override;
   // The file manager's sheet when one is on the session bus, otherwise our
   // own window.
   void ShowProperties(const std::string& path) override;

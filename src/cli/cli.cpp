@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -11,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/failure.h"
+#include "platform/interrupt.h"
 #include "platform/path.h"
 #include "platform/random_generator.h"
 #include "platform/secret.h"
@@ -52,7 +54,12 @@ constexpr char kHelp[] =
     "Questions (destroy, overwrite an archive) are asked on the terminal or\n"
     "answered yes with --yes.\n"
     "\n"
-    "Exit status: 0 done, 1 the operation failed, 2 wrong usage or refused input.\n";
+    "A result that replaces a file of its name sends that file to the desktop's\n"
+    "trash (one line on standard error says so). Ctrl+C cancels a command:\n"
+    "nothing it started is left behind, and its source stays as it was.\n"
+    "\n"
+    "Exit status: 0 done, 1 the operation failed, 2 wrong usage or refused input,\n"
+    "130 or 143 cancelled by Ctrl+C (SIGINT) or SIGTERM.\n";
 
 // Wrong usage: reported with the usage text.
 struct UsageError {
@@ -162,6 +169,10 @@ class ConsoleHost final : public CommandHost {
       console_.err() << "Error " << e.code << ": " << ArchiveErrorLine(e) << '\n';
     }
   }
+  void Replaced(const std::string& path) noexcept override {
+    console_.err() << path << " replaced; the previous file is in the trash\n";
+  }
+  // A progress line on a terminal.
   ProgressWindow* progress() override { return console_.ErrorIsTerminal() ? &progress_ : nullptr; }
 
  private:
@@ -392,7 +403,12 @@ int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem
     return exit_status::kSuccess;
   }
   try {
+    // Ctrl+C and SIGTERM cancel the work where it is counted.
+    const CancellationScope interrupts([] { return InterruptSignal() != 0; });
     return Dispatch(Parse(args), console, fs);
+  } catch (const Cancelled& e) {
+    console.err() << e.what() << '\n';
+    return 128 + (InterruptSignal() != 0 ? InterruptSignal() : SIGINT);
   } catch (const UsageError& e) {
     console.err() << "talvor: " << e.message << "\n" << kUsage;
     return exit_status::kRefused;

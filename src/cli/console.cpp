@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <iostream>
 
+#include "platform/interrupt.h"
+#include "platform/progress.h"
+
 namespace talvor {
 
 namespace {
@@ -40,7 +43,10 @@ class Terminal {
     for (;;) {
       char c = 0;
       const ssize_t n = ::read(fd_, &c, 1);
-      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno == EINTR) {
+        if (InterruptSignal() != 0) throw Cancelled();
+        continue;
+      }
       if (n <= 0) return line.empty() ? std::nullopt : std::optional<Line>(std::move(line));
       if (c == '\n') return line;
       if (c != '\r') line.push_back(c);

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/path.h"
+#include "platform/interrupt.h"
 #include "platform/progress.h"
 
 namespace talvor {
@@ -42,11 +42,14 @@ void ProgressLine::Report(std::uint64_t done, std::uint64_t total) {
   shown_ = true;
 }
 
-void TerminalProgress::Open(const std::string& file) {
-  const FileInfo info = fs_.Stat(file);
+void TerminalProgress::Open(const std::string& title, const std::string& file, bool) {
   line_.reset();
-  line_.emplace(out_, ExtractFileName(file),
-                info.exists ? static_cast<std::uint64_t>(info.size) : 0);
+  const FileInfo info = fs_.Stat(file);
+  line_.emplace(out_, title, info.exists ? static_cast<std::uint64_t>(info.size) : 0);
+}
+
+bool TerminalProgress::CancelRequested() {
+  return InterruptSignal() != 0;
 }
 
 void TerminalProgress::Update(std::uint64_t done, std::uint64_t total) {

@@ -1,6 +1,6 @@
 // The progress line talvor writes on standard error while a long command
 // runs, when standard error is a terminal:
-//   talvor: report.txt: 42 % (13.1 of 31.2 MiB), about 3 s left
+//   talvor: Encrypting report.txt (BLOWFISH): 42 % (13.1 of 31.2 MiB), about 3 s left
 // (the share of the whole work, applied to the file's size).
 // It appears only once the work has taken half a second (counted from the
 // first report, after any question on the terminal), is rewritten in place,
@@ -23,7 +23,7 @@ class ProgressLine {
  public:
   using Now = std::function<std::chrono::steady_clock::time_point()>;
 
-  ProgressLine(std::ostream& out, std::string name, std::uint64_t size,
+  ProgressLine(std::ostream& out, std::string title, std::uint64_t size,
                Now now = std::chrono::steady_clock::now);
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -43,13 +43,15 @@ class ProgressLine {
   int last_percent_ = -1;
 };
 
-// The progress window of talvor: a progress line for each command's work.
+// The progress window of talvor on a terminal: a progress line for each
+// command's work; Ctrl+C or SIGTERM cancel.
 class TerminalProgress final : public ProgressWindow {
  public:
   TerminalProgress(std::ostream& out, FileSystem& fs) : out_(out), fs_(fs) {}
 
-  void Open(const std::string& file) override;
+  void Open(const std::string& title, const std::string& file, bool cancellable) override;
   void Update(std::uint64_t done, std::uint64_t total) override;
+  bool CancelRequested() override;
   void Close() override { line_.reset(); }
 
  private:

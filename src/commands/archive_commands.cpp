@@ -6,13 +6,15 @@
 
 namespace talvor {
 
-Outcome Commands::RunArchiveOperation(TZipCommon& component, const std::string& file,
+Outcome Commands::RunArchiveOperation(TZipCommon& component, const std::string& title,
+                                      const std::string& file,
                                       const std::function<void()>& operation) {
+  const ReplacementReport replaced(host_);
   std::vector<ArchiveError> errors;
   component.OnError = [&errors](const ArchiveError& e) { errors.push_back(e); };
   component.OnProcessMessages = [this] { host_.ProcessMessages(); };
   {
-    const ProgressDisplay progress(host_.progress(), file);
+    const ProgressDisplay progress(host_.progress(), title, file);
     operation();
   }
   component.OnError = nullptr;
@@ -44,7 +46,8 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
   int packed = 0;
   // An archive already there is replaced only when the new one is complete.
   const Outcome outcome = RunArchiveOperation(
-      *writer, source, [&] { packed = PackNewArchive(*writer, source, target); });
+      *writer, "Packing " + ExtractFileName(source) + " into " + ExtractFileName(target), source,
+      [&] { packed = PackNewArchive(*writer, source, target); });
   if (packed > 0 && archive != nullptr) *archive = target;
   return packed > 0 ? outcome : Outcome::kFailed;
 }
@@ -80,14 +83,16 @@ Outcome Commands::Unpack(const std::string& archive, const std::string& folder) 
   }
   reader->FileSpec = {"*.*"};
   reader->SetExtractDir(folder);
-  return RunArchiveOperation(*reader, archive, [&] { (void)reader->Extract(); });
+  return RunArchiveOperation(*reader, "Unpacking " + ExtractFileName(archive), archive,
+                             [&] { (void)reader->Extract(); });
 }
 
 Outcome Commands::List(const std::string& archive,
                        const std::function<void(const ArchiveEntry&)>& visit) {
   const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
-  return RunArchiveOperation(*reader, archive, [&] { reader->List(visit); });
+  return RunArchiveOperation(*reader, "Reading " + ExtractFileName(archive), archive,
+                             [&] { reader->List(visit); });
 }
 
 }  // namespace talvor

@@ -23,14 +23,21 @@ std::string Commands::CipherRefusal(const ProtectionMethod& method, Direction di
 
 std::string Commands::Cipher(const ProtectionMethod& method, Direction direction,
                              const std::string& path, std::string_view passphrase) {
-  const ProgressDisplay progress(host_.progress(), path);
+  const ReplacementReport replaced(host_);
+  const ProgressDisplay progress(
+      host_.progress(),
+      std::string(direction == Direction::kEncrypt ? "Encrypting " : "Decrypting ") +
+          ExtractFileName(path) + " (" + method.title + ")",
+      path);
   return method.routine(direction)(services_, path, passphrase);
 }
 
 Outcome Commands::Destroy(const std::string& path, const std::string& question,
                           const ShredHooks& hooks) {
   if (!host_.Confirm(question + path + "?")) return Outcome::kDeclined;
-  const ProgressDisplay progress(host_.progress(), path);
+  // Once overwriting has begun, there is nothing to go back to.
+  const ProgressDisplay progress(host_.progress(), "Destroying " + ExtractFileName(path), path,
+                                 false);
   ShredFile(services_.fs, services_.random, services_.clock, path, hooks);
   return Outcome::kDone;
 }
@@ -42,6 +49,7 @@ Outcome Commands::Copy(const std::string& source, const std::string& target) {
                  " was left as it is. Please choose another name!");
     return Outcome::kRefused;
   }
+  const ReplacementReport replaced(host_);
   File in = fs.OpenExisting(source);
   ReplacingFile out(fs, target);
   std::vector<std::uint8_t> buffer(kCopyBufferSize);
@@ -52,6 +60,15 @@ Outcome Commands::Copy(const std::string& source, const std::string& target) {
   }
   in.Close();
   out.Commit();
+  return Outcome::kDone;
+}
+
+Outcome Commands::Rename(const std::string& source, const std::string& target) {
+  FileSystem& fs = services_.fs;
+  if (fs.SameFile(source, target)) return Outcome::kDone;
+  const ReplacementReport replaced(host_);
+  if (fs.Stat(target).exists) MoveReplacedToTrash(fs, target);
+  fs.Move(source, target);
   return Outcome::kDone;
 }
 

@@ -1,8 +1,10 @@
 // The user's commands, each written once for both front ends: the windows
 // run them from their event handlers, talvor from its sub-commands. A
 // command asks its questions, tells its refusals, shows its progress and
-// hands on the archive engine's reports through the front end's
-// CommandHost; failures of its work are raised.
+// hands on the archive engine's reports and the files it replaced through
+// the front end's CommandHost; failures of its work are raised, and so is
+// Cancelled when the user cancels it. A file that a result replaces goes to
+// the desktop's trash.
 #pragma once
 
 #include <functional>
@@ -54,6 +56,8 @@ class Commands {
 
   // Copies `source` to `target`; the copy takes its name only when complete.
   Outcome Copy(const std::string& source, const std::string& target);
+  // Renames `source` to `target`.
+  Outcome Rename(const std::string& source, const std::string& target);
 
   // Packs `source` alone into a new archive of `kind` beside it, after
   // asking before an existing archive is replaced. *archive gets the
@@ -70,9 +74,10 @@ class Commands {
   // content; nullptr when the input was refused. A file that is no archive
   // the engine reads is a failure.
   [[nodiscard]] std::unique_ptr<TCustomDClass> ReaderFor(const std::string& archive);
-  // Runs one operation of an archive component, with its progress shown on
-  // `file`, and hands on what the engine reported.
-  [[nodiscard]] Outcome RunArchiveOperation(TZipCommon& component, const std::string& file,
+  // Runs one operation of an archive component, its progress shown under
+  // `title` on `file`, and hands on what the engine reported.
+  [[nodiscard]] Outcome RunArchiveOperation(TZipCommon& component, const std::string& title,
+                                            const std::string& file,
                                             const std::function<void()>& operation);
 
   RoutineServices services_;

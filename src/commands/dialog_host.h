@@ -23,6 +23,9 @@ class DialogCommandHost final : public CommandHost {
   bool Confirm(const std::string& question) override;
   void Refuse(const std::string& message) override;
   void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override;
+  // The windows replace as they always have; the old file waits in the
+  // trash without a word.
+  void Replaced(const std::string&) noexcept override {}
   ProgressWindow* progress() override { return progress_; }
   void ProcessMessages() override;
 

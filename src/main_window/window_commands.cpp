@@ -105,8 +105,9 @@ void TForm1::RenameSelected(const char* title) {
   if (!source) return;
   SaveDialog1.title = title + *source;
   if (!dialogs_.ExecuteSaveDialog(SaveDialog1)) return;
-  fs_.Move(*source, AbsolutePath(SaveDialog1.file_name, folder_));
-  RefreshFileList();
+  if (commands_.Rename(*source, AbsolutePath(SaveDialog1.file_name, folder_)) == Outcome::kDone) {
+    RefreshFileList();
+  }
 }
 
 void TForm1::EraseSelected(const char* question) {
@@ -130,7 +131,11 @@ void TForm1::TrashSelected() {
   const std::optional<std::string> path = SelectionCheck();
   if (!path) return;
   if (dialogs_.AskYesNo(kTrashQuestion + *path + "?") != Answer::kYes) return;
-  if (!shell_.MoveToTrash(*path)) throw Failure("Error!!!");
+  try {
+    fs_.MoveToTrash(*path);
+  } catch (const Failure& e) {
+    throw Failure(std::string("Error!!!\n") + e.what());
+  }
   RefreshFileList();
 }
 

@@ -3,6 +3,8 @@
 #include <exception>
 #include <new>
 
+#include "platform/progress.h"
+
 namespace talvor {
 
 std::string ErrorDisplayText(std::string_view message) {
@@ -16,6 +18,8 @@ void RunGuarded(Dialogs& dialogs, const std::function<void()>& handler) {
   try {
     handler();
     return;
+  } catch (const Cancelled&) {
+    return;  // the user's own choice: the progress window has said so
   } catch (const std::bad_alloc&) {
     message = "Out of memory";
   } catch (const std::exception& e) {

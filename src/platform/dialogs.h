@@ -37,7 +37,8 @@ class Dialogs {
 [[nodiscard]] std::string ErrorDisplayText(std::string_view message);
 
 // Runs one event handler. A failure raised inside it ends the handler and is
-// shown by the error display; the program carries on.
+// shown by the error display; the program carries on. Work the user
+// cancelled ends the handler without a message.
 void RunGuarded(Dialogs& dialogs, const std::function<void()>& handler);
 
 }  // namespace talvor

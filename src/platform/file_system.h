@@ -66,8 +66,9 @@ class FileSystem {
   // Renames, also to another file system (a file is then copied and the
   // original removed); fails with "I/O error 183" when `to` exists.
   virtual void Move(const std::string& from, const std::string& to) = 0;
-  // Renames, replacing `to` in one step when it exists.
-  virtual void Replace(const std::string& from, const std::string& to) = 0;
+  // Moves a file to the desktop's trash, from where the user can restore it
+  // (platform/trash.h); TrashUnavailable when no trash can take it.
+  virtual void MoveToTrash(const std::string& path) = 0;
   virtual void CreateDirectory(const std::string& path) = 0;
 
   [[nodiscard]] virtual std::string CurrentDirectory() = 0;
@@ -101,7 +102,7 @@ class PosixFileSystem final : public FileSystem {
   void RemoveDirectory(const std::string& path) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;
-  void Replace(const std::string& from, const std::string& to) override;
+  void MoveToTrash(const std::string& path) override;
   void CreateDirectory(const std::string& path) override;
   std::string CurrentDirectory() override;
   void SetCurrentDirectory(const std::string& path) override;

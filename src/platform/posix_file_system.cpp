@@ -16,6 +16,7 @@
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "platform/trash.h"
 
 namespace talvor {
 
@@ -354,8 +355,8 @@ bool PosixFileSystem::SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-void PosixFileSystem::Replace(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) RaiseErrno(errno);
+void PosixFileSystem::MoveToTrash(const std::string& path) {
+  FreedesktopTrash().MoveToTrash(path);
 }
 
 void PosixFileSystem::CreateDirectory(const std::string& path) {

@@ -8,6 +8,7 @@ namespace talvor {
 
 namespace {
 thread_local ProgressScope* current = nullptr;
+thread_local CancellationScope* current_cancellation = nullptr;
 }  // namespace
 
 ProgressScope::ProgressScope(ProgressCallback callback, std::uint64_t step)
@@ -44,7 +45,7 @@ void ExpectedWork::Add(std::uint64_t bytes) noexcept {
   if (counted_ && scope_ == current) ExpectWork(bytes);
 }
 
-void ExpectedWork::Finish() noexcept {
+void ExpectedWork::Finish() {
   if (!counted_ || scope_ != current || scope_->done_ >= scope_->total_) return;
   AdvanceWork(scope_->total_ - scope_->done_);
 }
@@ -53,13 +54,27 @@ ExpectedWork::~ExpectedWork() {
   if (scope_ != nullptr) --scope_->declared_;
 }
 
-void AdvanceWork(std::uint64_t bytes) noexcept {
+CancellationScope::CancellationScope(std::function<bool()> cancelled)
+    : cancelled_(std::move(cancelled)), outer_(current_cancellation) {
+  current_cancellation = this;
+}
+
+CancellationScope::~CancellationScope() {
+  current_cancellation = outer_;
+}
+
+void AdvanceWork(std::uint64_t bytes) {
   ProgressScope* scope = current;
-  if (scope == nullptr || bytes == 0) return;
-  scope->done_ += bytes;
-  if (scope->done_ >= scope->next_report_ || scope->done_ >= scope->total_) {
-    scope->next_report_ = scope->done_ + scope->step_;
-    scope->Report();
+  if (scope != nullptr && bytes != 0) {
+    scope->done_ += bytes;
+    if (scope->done_ >= scope->next_report_ || scope->done_ >= scope->total_) {
+      scope->next_report_ = scope->done_ + scope->step_;
+      scope->Report();
+    }
+  }
+  const CancellationScope* cancellation = current_cancellation;
+  if (cancellation != nullptr && cancellation->cancelled_ && cancellation->cancelled_()) {
+    throw Cancelled();
   }
 }
 

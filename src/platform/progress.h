@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -16,6 +17,14 @@ namespace talvor {
 class ExpectedWork;
 
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// The user cancelled the work. Raised where the work is counted, so that the
+// command unwinds from there: its temporary and partial files go, its source
+// and any earlier result stay as they were.
+class Cancelled : public std::exception {
+ public:
+  [[nodiscard]] const char* what() const noexcept override { return "Cancelled."; }
+};
 
 class ProgressScope {
  public:
@@ -33,7 +42,7 @@ class ProgressScope {
  private:
   friend class ExpectedWork;
   friend void ExpectWork(std::uint64_t bytes) noexcept;
-  friend void AdvanceWork(std::uint64_t bytes) noexcept;
+  friend void AdvanceWork(std::uint64_t bytes);
   void Report() noexcept;
 
   ProgressCallback callback_;
@@ -43,6 +52,23 @@ class ProgressScope {
   std::uint64_t next_report_ = 0;
   int declared_ = 0;  // ExpectedWork objects alive
   ProgressScope* outer_;
+};
+
+// While it lives, work counted on this thread (AdvanceWork) raises Cancelled
+// once `cancelled` says the user cancelled it; an inner scope stands for the
+// outer ones until it ends (work that must not stop half-way installs one
+// that never cancels).
+class CancellationScope {
+ public:
+  explicit CancellationScope(std::function<bool()> cancelled);
+  CancellationScope(const CancellationScope&) = delete;
+  CancellationScope& operator=(const CancellationScope&) = delete;
+  ~CancellationScope();
+
+ private:
+  friend void AdvanceWork(std::uint64_t bytes);
+  std::function<bool()> cancelled_;
+  CancellationScope* outer_;
 };
 
 // The work a routine is about to do, declared for as long as it runs. A
@@ -60,7 +86,7 @@ class ExpectedWork {
   void Add(std::uint64_t bytes) noexcept;
   // Counts the rest of the declared work as done, for a total that was an
   // estimate (nothing when a caller declared the work).
-  void Finish() noexcept;
+  void Finish();
 
  private:
   ProgressScope* scope_;
@@ -70,8 +96,9 @@ class ExpectedWork {
 // Adds `bytes` of work that turned out to be needed on top of what was
 // declared (data read a second time, say).
 void ExpectWork(std::uint64_t bytes) noexcept;
-// Counts `bytes` of that work as done.
-void AdvanceWork(std::uint64_t bytes) noexcept;
+// Counts `bytes` of that work as done; raises Cancelled when the user
+// cancelled the work.
+void AdvanceWork(std::uint64_t bytes);
 
 // "25 % (2.5 of 10.0 MiB), about 3 s left": the share of the work done,
 // applied to the size of the file it is done on, and the time left if the

@@ -5,10 +5,13 @@
 
 #include "platform/failure.h"
 #include "platform/path.h"
+#include "platform/trash.h"
 
 namespace talvor {
 
 namespace {
+
+thread_local ReplacementLog* current_log = nullptr;
 
 // Once per folder and process: what killed runs left beside the target.
 void SweepOnce(FileSystem& fs, const std::string& target) {
@@ -48,19 +51,42 @@ ReplacingFile::~ReplacingFile() {
 }
 
 void ReplacingFile::Commit() {
-  const bool replaces = fs_.Stat(target_).exists;
-  if (replaces) file_.Sync();
+  file_.Sync();
+  // Only now that the new file is complete does the old one make room.
+  if (fs_.Stat(target_).exists) MoveReplacedToTrash(fs_, target_);
   // A new file is named in one step: there is no moment at which it has
   // another name.
-  if (unnamed_ && !replaces && fs_.NameUnnamedAs(file_, target_)) {
+  if (unnamed_ && fs_.NameUnnamedAs(file_, target_)) {
     file_.Close();
     committed_ = true;
     return;
   }
   if (unnamed_) temp_path_ = fs_.NameUnnamed(file_, target_);
   file_.Close();
-  fs_.Replace(temp_path_, target_);
+  fs_.Move(temp_path_, target_);
   committed_ = true;
+}
+
+void MoveReplacedToTrash(FileSystem& fs, const std::string& path) {
+  try {
+    fs.MoveToTrash(path);
+  } catch (const TrashUnavailable& e) {
+    throw TrashUnavailable(std::string(e.what()) +
+                           "; it was left as it is, and the new file was not kept");
+  }
+  ReplacementLog::Note(path);
+}
+
+ReplacementLog::ReplacementLog() : outer_(current_log) {
+  current_log = this;
+}
+
+ReplacementLog::~ReplacementLog() {
+  current_log = outer_;
+}
+
+void ReplacementLog::Note(const std::string& path) {
+  if (current_log != nullptr) current_log->files_.push_back(path);
 }
 
 }  // namespace talvor

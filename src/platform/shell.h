@@ -13,9 +13,6 @@ class Shell {
   virtual void Open(const std::string& path, const std::string& working_folder) = 0;
   // Opens a web address in the desktop's browser. The outcome is not reported.
   virtual void OpenAddress(const std::string& address) = 0;
-  // Moves a file to the desktop's trash, from where it can be restored;
-  // false when that failed.
-  [[nodiscard]] virtual bool MoveToTrash(const std::string& path) = 0;
   // Shows the file's properties (the desktop's own sheet when there is one).
   virtual void ShowProperties(const std::string& path) = 0;
 };

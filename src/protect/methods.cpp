@@ -34,18 +34,18 @@ std::string DecryptTrap(RoutineServices& services, const std::string& source,
 
 const std::array<ProtectionMethod, 5>& Table() {
   static const std::array<ProtectionMethod, 5> methods = {{
-      {"trap", kTrapExtension, operation::kEncryptTrap, operation::kDecryptTrap, &EncryptTrap,
-       &DecryptTrap},
-      {"orm", kOrmCipher.extension, operation::kEncryptOrm, operation::kDecryptOrm,
+      {"trap", "TRAP", kTrapExtension, operation::kEncryptTrap, operation::kDecryptTrap,
+       &EncryptTrap, &DecryptTrap},
+      {"orm", "ORM", kOrmCipher.extension, operation::kEncryptOrm, operation::kDecryptOrm,
        &EncryptLibrary<kOrmCipher>, &DecryptLibrary<kOrmCipher>},
-      {"blowfish", kBlowfishCipher.extension, operation::kEncryptBlowfish,
+      {"blowfish", "BLOWFISH", kBlowfishCipher.extension, operation::kEncryptBlowfish,
        operation::kDecryptBlowfish, &EncryptLibrary<kBlowfishCipher>,
        &DecryptLibrary<kBlowfishCipher>},
-      {"rijndael", kRijndaelCipher.extension, operation::kEncryptRijndael,
+      {"rijndael", "RIJNDAEL", kRijndaelCipher.extension, operation::kEncryptRijndael,
        operation::kDecryptRijndael, &EncryptLibrary<kRijndaelCipher>,
        &DecryptLibrary<kRijndaelCipher>},
-      {"random", kErhExtension, operation::kEncryptRandom, operation::kDecryptRandom, &EncryptErh,
-       &DecryptErh},
+      {"random", "random protection", kErhExtension, operation::kEncryptRandom,
+       operation::kDecryptRandom, &EncryptErh, &DecryptErh},
   }};
   return methods;
 }

@@ -46,6 +46,7 @@ using FileRoutine = std::string (*)(RoutineServices& services, const std::string
 
 struct ProtectionMethod {
   const char* name;       // "blowfish", as talvor's --method takes it
+  const char* title;      // "BLOWFISH", as the windows name it
   const char* extension;  // ".blf": what its files carry (letter case counts)
   std::uint8_t encrypt_code;
   std::uint8_t decrypt_code;

@@ -1,8 +1,12 @@
-// The progress window: quiet for the first half second, then modal with the
-// file's name and the share done, and gone when the command ends.
+// The progress window: quiet for the first half second, then modal with
+// what the command does and the share done; Cancel (or Escape) asks the work
+// to stop where it may, and the window is gone when the command ends.
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QDialog>
 #include <QLabel>
-#include <QProgressDialog>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -14,27 +18,93 @@
 namespace talvor {
 namespace {
 
-TEST(AppProgressDialog, ShowsTheFileAndTheShareDoneThenGoes) {
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
-  const std::string file = folder.filePath("report.txt").toStdString();
-  std::ofstream(file) << std::string(1 << 20, 'x');
-  QWidget parent;
-  parent.show();
-  ProgressDialog progress(&parent);
-  progress.Open(file);
-  ASSERT_NE(progress.dialog(), nullptr);
-  progress.Update(0, 400);
-  EXPECT_FALSE(progress.dialog()->isVisible()) << "quiet at first";
+class AppProgressDialog : public ::testing::Test {
+ protected:
+  AppProgressDialog() {
+    file_ = folder_.filePath("report.txt").toStdString();
+    std::ofstream(file_) << std::string(1 << 20, 'x');
+    parent_.show();
+  }
+  QString Text() const { return progress_.dialog()->findChild<QLabel*>("ProgressText")->text(); }
+  QPushButton* CancelButton() const {
+    return progress_.dialog()->findChild<QPushButton*>("CancelButton");
+  }
+  // Runs the window past its quiet moment.
+  void ShowIt() {
+    progress_.Update(0, 400);
+    QTest::qWait(600);
+    progress_.Update(100, 400);
+  }
+
+  QTemporaryDir folder_;
+  std::string file_;
+  QWidget parent_;
+  ProgressDialog progress_{&parent_};
+};
+
+TEST_F(AppProgressDialog, NamesTheWorkAndTheShareDoneThenGoes) {
+  progress_.Open("Encrypting report.txt (BLOWFISH)", file_, true);
+  ASSERT_NE(progress_.dialog(), nullptr);
+  progress_.Update(0, 400);
+  EXPECT_FALSE(progress_.dialog()->isVisible()) << "quiet at first";
+  QTest::qWait(600);
+  progress_.Update(100, 400);
+  ASSERT_TRUE(progress_.dialog()->isVisible());
+  EXPECT_TRUE(progress_.dialog()->isModal());
+  EXPECT_EQ(progress_.dialog()->findChild<QProgressBar*>("ProgressBar")->value(), 250);
+  EXPECT_TRUE(Text().startsWith("Encrypting report.txt (BLOWFISH)\n25 % (0.2 of 1.0 MiB), about "))
+      << Text().toStdString();
+  progress_.Close();
+  EXPECT_EQ(progress_.dialog(), nullptr);
+}
+
+// Cancel and Escape ask the work to stop; Destroy's window has no Cancel and
+// Escape leaves it as it is.
+struct CancelCase {
+  const char* name;
+  bool cancellable;
+  bool by_escape;
+};
+
+class AppProgressDialogCancel : public AppProgressDialog,
+                                public ::testing::WithParamInterface<CancelCase> {};
+
+TEST_P(AppProgressDialogCancel, CancelsWhereTheWorkMayStop) {
+  const CancelCase& c = GetParam();
+  progress_.Open("Working on report.txt", file_, c.cancellable);
+  ShowIt();
+  ASSERT_TRUE(progress_.dialog()->isVisible());
+  EXPECT_EQ(CancelButton() != nullptr, c.cancellable);
+  if (c.by_escape) {
+    QTest::keyClick(progress_.dialog(), Qt::Key_Escape);
+  } else {
+    ASSERT_NE(CancelButton(), nullptr);
+    QTest::mouseClick(CancelButton(), Qt::LeftButton);
+  }
+  progress_.Update(200, 400);
+  EXPECT_EQ(progress_.CancelRequested(), c.cancellable);
+  EXPECT_TRUE(progress_.dialog()->isVisible()) << "open until the work has stopped";
+  if (c.cancellable) {
+    EXPECT_EQ(Text(), "Cancelled.");
+  }
+  progress_.Close();
+  EXPECT_EQ(progress_.dialog(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, AppProgressDialogCancel,
+                         ::testing::Values(CancelCase{"Button", true, false},
+                                           CancelCase{"Escape", true, true},
+                                           CancelCase{"EscapeOnDestroy", false, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(AppProgressDialog, WorkThatEndsEarlyNeverShowsTheWindow) {
+  progress_.Open("Decrypting report.blf (BLOWFISH)", file_, true);
+  progress_.Update(0, 400);
+  progress_.Close();
   QTest::qWait(700);
-  progress.Update(100, 400);
-  ASSERT_TRUE(progress.dialog()->isVisible());
-  EXPECT_TRUE(progress.dialog()->isModal());
-  EXPECT_EQ(progress.dialog()->value(), 250);
-  const QString label = progress.dialog()->findChild<QLabel*>()->text();
-  EXPECT_TRUE(label.startsWith("report.txt\n25 % (0.2 of 1.0 MiB), about ")) << label.toStdString();
-  progress.Close();
-  EXPECT_EQ(progress.dialog(), nullptr);
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    EXPECT_FALSE(window->isVisible() && window->inherits("QDialog"));
+  }
 }
 
 }  // namespace

@@ -53,33 +53,6 @@ void WriteFile(const QString& path, const QByteArray& data) {
   file.write(data);
 }
 
-// The home folder, and with it the trash, in a temporary folder; the data
-// folder is not there yet.
-TEST(QtShell, MovesAFileToTheHomeTrash) {
-  QTemporaryDir home;
-  ASSERT_TRUE(home.isValid());
-  const ScopedEnvironment home_variable("HOME", home.path());
-  const ScopedEnvironment data_variable("XDG_DATA_HOME", home.filePath("data"));
-  const QString old_folder = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(home.path()));
-  const QString path = home.filePath("doomed.txt");
-  WriteFile(path, "gone soon");
-
-  QtShell shell;
-  EXPECT_TRUE(shell.MoveToTrash(path.toStdString()));
-  EXPECT_FALSE(shell.MoveToTrash(path.toStdString()));  // no longer there
-  QDir::setCurrent(old_folder);
-
-  EXPECT_FALSE(QFile::exists(path));
-  EXPECT_FALSE(QFile::exists(home.filePath("files")));
-  QFile trashed(home.filePath("data/Trash/files/doomed.txt"));
-  ASSERT_TRUE(trashed.open(QIODevice::ReadOnly));
-  EXPECT_EQ(trashed.readAll(), "gone soon");
-  QFile info(home.filePath("data/Trash/info/doomed.txt.trashinfo"));
-  ASSERT_TRUE(info.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(info.readAll().contains("Path=" + QFile::encodeName(path)));
-}
-
 TEST(QtShell, ShowsItsOwnPropertiesWithoutAFileManager) {
   const QDBusConnection bus = QDBusConnection::sessionBus();
   if (bus.isConnected() && bus.interface() != nullptr &&
