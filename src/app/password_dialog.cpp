@@ -10,9 +10,9 @@
 #include <QPalette>
 #include <QToolButton>
 #include <QValidator>
-#include <algorithm>
 #include <functional>
 
+#include "platform/text.h"
 #include "protect/passphrase.h"
 
 namespace talvor {
@@ -37,18 +37,26 @@ QString MaskStyle(char password_char) {
       .arg(static_cast<unsigned char>(password_char));
 }
 
-// Every edit of a password field leaves it holding PasswordFieldText of the
-// edited text: capitals, at most 401 characters.
+// Holds a password field to capitals and at most 401 characters, counted as
+// code points (QLineEdit::setMaxLength would count UTF-16 units). Typing and
+// pasting put text before the cursor, so the text after the cursor was there
+// before: it stays, and the text before the cursor is cut to the room left.
+// A key pressed in a full field is so refused and a paste keeps what fits at
+// the cursor; a text the program sets, the cursor at its end, keeps its first
+// 401 characters.
 class PasswordFieldValidator final : public QValidator {
  public:
   using QValidator::QValidator;
 
   State validate(QString& input, int& pos) const override {
-    const QString converted = QString::fromStdString(PasswordFieldText(input.toStdString()));
-    if (converted != input) {
-      input = converted;
-      pos = std::min(pos, static_cast<int>(input.size()));
-    }
+    const std::string after =
+        FirstCharacters(AnsiUpperCase(input.sliced(pos).toStdString()), kPasswordFieldLimit);
+    const std::string before = FirstCharacters(AnsiUpperCase(input.first(pos).toStdString()),
+                                               kPasswordFieldLimit - CharacterCount(after));
+    QString fitted = QString::fromStdString(before);
+    pos = static_cast<int>(fitted.size());
+    fitted += QString::fromStdString(after);
+    if (fitted != input) input = fitted;
     return Acceptable;
   }
 };

@@ -1,6 +1,8 @@
 #include "app/password_dialog.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -67,6 +69,49 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"Polish", "zażółć gęślą jaźń", "ZAŻÓŁĆ GĘŚLĄ JAŹŃ"},
                       FieldCase{"NoCapitalInTheCodePage", "straße ёж", "STRAßE ёж"},
                       FieldCase{"OverTheLimit", std::string(405, 'q'), std::string(401, 'Q')}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+struct FitCase {
+  const char* name;
+  int length;  // of the field's text before
+  int cursor;
+  bool paste;  // or typed key by key
+  QString text;
+  QString kept;  // what goes in at the cursor
+};
+
+class AppPasswordFit : public AppPasswordDialog, public ::testing::WithParamInterface<FitCase> {};
+
+// What does not fit into the 401 characters is refused; the text after the
+// cursor stays.
+TEST_P(AppPasswordFit, TakesWhatFitsAtTheCursor) {
+  const FitCase& c = GetParam();
+  QString before;
+  for (int i = 0; i < c.length; ++i) before += QChar(u'A' + i % 26);
+  QLineEdit& field = Field("MaskEdit1");
+  field.setText(before);
+  field.setCursorPosition(c.cursor);
+  if (c.paste) {
+    QGuiApplication::clipboard()->setText(c.text);
+    field.paste();
+  } else {
+    Type(field, c.text);
+  }
+  EXPECT_EQ(field.text().toStdString(),
+            (before.left(c.cursor) + c.kept + before.mid(c.cursor)).toStdString());
+  EXPECT_EQ(field.cursorPosition(), c.cursor + c.kept.size());
+  EXPECT_EQ(Text("Label4"), QString::number(c.length + c.kept.toUcs4().size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, AppPasswordFit,
+    ::testing::Values(FitCase{"KeyInAFullField", 401, 200, false, "x", ""},
+                      FitCase{"KeysInTheMiddle", 399, 10, false, "xyz", "XY"},
+                      FitCase{"PasteInTheMiddle", 395, 100, true, "abcdefghij", "ABCDEF"},
+                      // Two UTF-16 units each, one character each.
+                      FitCase{"PasteBeyondTheBasicPlane", 398, 50, true,
+                              QString::fromUtf8("\U0001F600\U0001F600\U0001F600\U0001F600"),
+                              QString::fromUtf8("\U0001F600\U0001F600\U0001F600")}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(AppPasswordDialog, KeepsTheCursorWhereTheTypingWas) {
