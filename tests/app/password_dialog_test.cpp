@@ -181,6 +181,34 @@ TEST_F(AppPasswordDialog, EveryWayOutKeepsTheTexts) {
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+TEST_F(AppPasswordDialog, TheKeyboardReachesAndPressesEveryControl) {
+  EXPECT_EQ(Field("MaskEdit1").accessibleName(), "Password");
+  EXPECT_EQ(Field("MaskEdit2").accessibleName(), "Re-enter password");
+  EXPECT_EQ(Child<QLabel>(dialog_, "Label3").buddy(), &Field("MaskEdit2"));
+  testing::OnModal([this](QWidget& modal) {
+    ASSERT_EQ(modal.focusWidget(), &Field("MaskEdit1"));
+    EXPECT_EQ(testing::TabOrder(modal, 6),
+              (std::vector<std::string>{"MaskEdit2", "SpeedButton1", "SpeedButton2", "CheckBox1",
+                                        "CheckBox2", "MaskEdit1"}));
+    Child<QWidget>(modal, "SpeedButton1").setFocus();
+    QTest::keyClick(modal.focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(dialogs_.messages, std::vector<std::string>{kPasswordEmptyText});
+    Child<QWidget>(modal, "CheckBox2").setFocus();
+    QTest::keyClick(modal.focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(Field("MaskEdit1").echoMode(), QLineEdit::Password);
+    Child<QWidget>(modal, "SpeedButton2").setFocus();
+    QTest::keyClick(modal.focusWidget(), Qt::Key_Space);
+  });
+  form_.ShowModal();
+  EXPECT_FALSE(dialog_.isVisible());
+  // The next showing starts in the first field again.
+  testing::OnModal([this](QWidget& modal) {
+    EXPECT_EQ(modal.focusWidget(), &Field("MaskEdit1"));
+    modal.close();
+  });
+  form_.ShowModal();
+}
+
 TEST_F(AppPasswordDialog, MismatchEmptiesBothFieldsAndTheirEchoes) {
   testing::OnModal([this](QWidget&) {
     Type(Field("MaskEdit1"), "fourteen chars one");
