@@ -65,7 +65,8 @@ HelpWindow::HelpWindow(TForm6& form, Dialogs& dialogs, QWidget* parent)
   text_->setGeometry(6, 32, 297, 401);
   text_->setReadOnly(true);
   text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  text_->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches it, to scroll the text with the keys.
+  text_->setFocusPolicy(Qt::TabFocus);
   text_->setFont(ArialFont(12, true, true));
   SetColour(*text_, QPalette::Text, kPurple);
   // After setReadOnly, which picks the viewport's cursor.
@@ -103,6 +104,7 @@ void HelpWindow::Run(void (TForm6::*handler)()) {
 
 void HelpWindow::SetTitle(const std::string& text) {
   SetLabelText(*title_, QString::fromStdString(text));
+  NameAfterLabel(*title_, *text_);
 }
 
 void HelpWindow::ClearText() {
@@ -119,7 +121,9 @@ void HelpWindow::AddParagraph(const std::string& text) {
   ++paragraphs_;
 }
 
+// Each showing starts in the text, wherever the keys left the focus.
 void HelpWindow::Show() {
+  text_->setFocus();
   setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   raise();

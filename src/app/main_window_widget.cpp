@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QToolButton>
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <utility>
 
 #include "app/glyphs.h"
 
@@ -67,6 +70,37 @@ class FolderDelegate final : public QStyledItemDelegate {
   static int Indent(const QModelIndex& index) {
     return index.data(kDepthRole).toInt() * kFolderIndent;
   }
+};
+
+// A list that runs its command on a double click with the left button or on
+// Enter or Return; a single click only selects. QAbstractItemView::activated
+// would come with every click on a desktop set to single-click activation (a
+// style hint).
+class CommandList final : public QListWidget {
+ public:
+  CommandList(QWidget* parent, std::function<void(const QListWidgetItem&)> command)
+      : QListWidget(parent), command_(std::move(command)) {}
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    QListWidget::mouseDoubleClickEvent(event);
+    const QListWidgetItem* item = itemAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && item != nullptr && item == currentItem()) {
+      command_(*item);
+    }
+  }
+
+  void keyPressEvent(QKeyEvent* event) override {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && currentItem() != nullptr) {
+      command_(*currentItem());
+      return;
+    }
+    QListWidget::keyPressEvent(event);
+  }
+
+ private:
+  std::function<void(const QListWidgetItem&)> command_;
 };
 
 }  // namespace
@@ -157,22 +191,20 @@ void MainWindowWidget::BuildPanel(QWidget* client) {
   drives_->setGeometry(6, 32, 185, std::min(24, drives_->sizeHint().height()));
   connect(drives_, &QComboBox::activated, this, &MainWindowWidget::DriveActivated);
 
-  folders_ = new QListWidget(client);
+  folders_ =
+      new CommandList(client, [this](const QListWidgetItem& item) { FolderActivated(item); });
   folders_->setObjectName(QStringLiteral("DirectoryListBox1"));
   folders_->setAccessibleName(QStringLiteral("Folders"));
   folders_->setGeometry(6, 56, 185, 401);
   folders_->setItemDelegate(new FolderDelegate(folders_));
   folders_->setIconSize(QSize(16, 16));
-  connect(folders_, &QListWidget::itemActivated, this, &MainWindowWidget::FolderActivated);
 
-  files_ = new QListWidget(client);
+  files_ = new CommandList(client, [this](const QListWidgetItem&) { Run(&TForm1::otworz); });
   files_->setObjectName(QStringLiteral("FileListBox1"));
   files_->setAccessibleName(QStringLiteral("Files"));
   files_->setGeometry(192, 32, 588, 425);
   files_->setSelectionMode(QAbstractItemView::SingleSelection);
   connect(files_, &QListWidget::clicked, this, [this] { Run(&TForm1::zn); });
-  // A double click or Enter.
-  connect(files_, &QListWidget::activated, this, [this] { Run(&TForm1::otworz); });
 
   status1_ = new QLabel(client);
   status1_->setObjectName(QStringLiteral("Label3"));
@@ -192,10 +224,9 @@ void MainWindowWidget::BuildPanel(QWidget* client) {
   drives_->setFocus();
 }
 
-void MainWindowWidget::FolderActivated(const QListWidgetItem* item) {
-  if (item == nullptr) return;
+void MainWindowWidget::FolderActivated(const QListWidgetItem& item) {
   // The handler rebuilds the list, so the path is copied first.
-  const std::string path = item->data(kPathRole).toString().toStdString();
+  const std::string path = item.data(kPathRole).toString().toStdString();
   Run([this, &path] { form_.DirectoryListBox1Change(path); });
 }
 

@@ -50,7 +50,7 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   // Runs a handler of the window logic; failures are shown, not raised.
   void Run(Handler handler);
   void Run(const std::function<void()>& handler);
-  void FolderActivated(const QListWidgetItem* item);
+  void FolderActivated(const QListWidgetItem& item);
   void DriveActivated(int index);
 
   TForm1& form_;

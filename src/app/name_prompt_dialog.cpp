@@ -33,7 +33,6 @@ NamePromptDialog::NamePromptDialog(TForm3& form, Dialogs& dialogs, QWidget* pare
   edit_->setFont(ArialFont(12));
   auto* ok = MakeSpeedButton(this, "SpeedButton1", QStringLiteral("OK"), {8, 56, 97, 24});
   auto* cancel = MakeSpeedButton(this, "SpeedButton2", QStringLiteral("Cancel"), {104, 56, 97, 24});
-  edit_->setFocus();
 
   connect(ok, &QToolButton::clicked, this, [this] { Run(&TForm3::SpeedButton1Click); });
   connect(cancel, &QToolButton::clicked, this, [this] { Run(&TForm3::SpeedButton2Click); });
@@ -49,13 +48,16 @@ void NamePromptDialog::SetCaption(const std::string& text) {
 
 void NamePromptDialog::SetPrompt(const std::string& text) {
   SetLabelText(*prompt_, QString::fromStdString(text));
+  NameAfterLabel(*prompt_, *edit_);
 }
 
 std::string NamePromptDialog::EditText() const {
   return edit_->text().toStdString();
 }
 
+// Each showing starts in the field, wherever the keys left the focus.
 void NamePromptDialog::Show() {
+  edit_->setFocus();
   show();
   raise();
   activateWindow();

@@ -10,9 +10,9 @@
 #include <QPalette>
 #include <QToolButton>
 #include <QValidator>
-#include <algorithm>
 #include <functional>
 
+#include "platform/text.h"
 #include "protect/passphrase.h"
 
 namespace talvor {
@@ -37,29 +37,38 @@ QString MaskStyle(char password_char) {
       .arg(static_cast<unsigned char>(password_char));
 }
 
-// Every edit of a password field leaves it holding PasswordFieldText of the
-// edited text: capitals, at most 401 characters.
+// Holds a password field to capitals and at most 401 characters, counted as
+// code points (QLineEdit::setMaxLength would count UTF-16 units). Typing and
+// pasting put text before the cursor, so the text after the cursor was there
+// before: it stays, and the text before the cursor is cut to the room left.
+// A key pressed in a full field is so refused and a paste keeps what fits at
+// the cursor; a text the program sets, the cursor at its end, keeps its first
+// 401 characters.
 class PasswordFieldValidator final : public QValidator {
  public:
   using QValidator::QValidator;
 
   State validate(QString& input, int& pos) const override {
-    const QString converted = QString::fromStdString(PasswordFieldText(input.toStdString()));
-    if (converted != input) {
-      input = converted;
-      pos = std::min(pos, static_cast<int>(input.size()));
-    }
+    const std::string after =
+        FirstCharacters(AnsiUpperCase(input.sliced(pos).toStdString()), kPasswordFieldLimit);
+    const std::string before = FirstCharacters(AnsiUpperCase(input.first(pos).toStdString()),
+                                               kPasswordFieldLimit - CharacterCount(after));
+    QString fitted = QString::fromStdString(before);
+    pos = static_cast<int>(fitted.size());
+    fitted += QString::fromStdString(after);
+    if (fitted != input) input = fitted;
     return Acceptable;
   }
 };
 
-QLineEdit* MakeField(QWidget* parent, const char* name, QRect geometry, QValidator* validator) {
+QLineEdit* MakeField(QWidget* parent, const char* name, QRect geometry, QLabel* label) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
   edit->setGeometry(geometry);
   edit->setFont(ArialFont(12));
   edit->setStyleSheet(MaskStyle('*'));
-  edit->setValidator(validator);
+  edit->setValidator(new PasswordFieldValidator(edit));
+  NameAfterLabel(*label, *edit);
   return edit;
 }
 
@@ -88,15 +97,14 @@ PasswordDialog::PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent)
   setPalette(palette);
   setAutoFillBackground(true);
 
-  auto* validator = new PasswordFieldValidator(this);
   file_line_ = MakeFixedLabel(this, "Label1", QString(), {25, 8, 640, 16}, 13, kMaroon);
-  MakeFixedLabel(this, "Label2", QString::fromUtf8(form2_text::kLabel2), {24, 32, 120, 16}, 13,
-                 kNavy);
-  edit1_ = MakeField(this, "MaskEdit1", {24, 48, 649, 23}, validator);
+  QLabel* label2 = MakeFixedLabel(this, "Label2", QString::fromUtf8(form2_text::kLabel2),
+                                  {24, 32, 120, 16}, 13, kNavy);
+  edit1_ = MakeField(this, "MaskEdit1", {24, 48, 649, 23}, label2);
   echo1_ = MakeFixedLabel(this, "Label4", QString(), {616, 32, 57, 16}, 12, kNavy);
-  MakeFixedLabel(this, "Label3", QString::fromUtf8(form2_text::kLabel3), {25, 80, 160, 16}, 13,
-                 kNavy);
-  edit2_ = MakeField(this, "MaskEdit2", {24, 96, 649, 23}, validator);
+  QLabel* label3 = MakeFixedLabel(this, "Label3", QString::fromUtf8(form2_text::kLabel3),
+                                  {25, 80, 160, 16}, 13, kNavy);
+  edit2_ = MakeField(this, "MaskEdit2", {24, 96, 649, 23}, label3);
   echo2_ = MakeFixedLabel(this, "Label5", QString(), {616, 80, 57, 16}, 12, kNavy);
   action_ = MakeSpeedButton(this, "SpeedButton1", QString(), {24, 120, 137, 24});
   cancel_ = MakeSpeedButton(this, "SpeedButton2", QString::fromUtf8(form2_text::kCancel),
@@ -104,10 +112,12 @@ PasswordDialog::PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent)
   plain_box_ = MakeCheckBox(this, "CheckBox1", form2_text::kCheckBox1, {24, 152, 169, 17}, true);
   mask_box_ = MakeCheckBox(this, "CheckBox2", form2_text::kCheckBox2, {184, 152, 129, 17}, false);
 
+  // Top to bottom, left to right.
   setTabOrder(edit1_, edit2_);
-  setTabOrder(edit2_, plain_box_);
+  setTabOrder(edit2_, action_);
+  setTabOrder(action_, cancel_);
+  setTabOrder(cancel_, plain_box_);
   setTabOrder(plain_box_, mask_box_);
-  edit1_->setFocus();
 
   connect(edit1_, &QLineEdit::textChanged, this, [this] { Run(&TForm2::wyswietl); });
   connect(edit2_, &QLineEdit::textChanged, this, [this] { Run(&TForm2::wyswietl2); });
@@ -175,7 +185,9 @@ void PasswordDialog::SetChecked(Box box, bool checked) {
   CheckBox(box)->setChecked(checked);
 }
 
+// Each showing starts in the first field, wherever the keys left the focus.
 void PasswordDialog::ShowModal() {
+  edit1_->setFocus();
   exec();
 }
 

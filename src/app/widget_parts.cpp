@@ -1,10 +1,20 @@
 #include "app/widget_parts.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QToolButton>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <utility>
 
 namespace talvor {
+
+namespace {
+
+bool IsEnter(const QKeyEvent& event) {
+  return event.key() == Qt::Key_Return || event.key() == Qt::Key_Enter;
+}
+
+}  // namespace
 
 QFont ArialFont(int pixels, bool bold, bool italic) {
   QFont font(QStringLiteral("Arial"));
@@ -41,22 +51,40 @@ void SetLabelText(QLabel& label, const QString& text) {
   label.adjustSize();
 }
 
-QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
+void NameAfterLabel(QLabel& label, QWidget& field) {
+  QString name = label.text();
+  while (!name.isEmpty() && (name.back().isSpace() || name.back() == u':')) name.chop(1);
+  field.setAccessibleName(name);
+  label.setBuddy(&field);
+}
+
+void SpeedButton::keyPressEvent(QKeyEvent* event) {
+  if (IsEnter(*event) && !event->isAutoRepeat()) {
+    click();
+    return;
+  }
+  QToolButton::keyPressEvent(event);
+}
+
+SpeedButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
                              QRect geometry) {
-  auto* button = new QToolButton(parent);
+  auto* button = new SpeedButton(parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setText(text);
   button->setGeometry(geometry);
   button->setAutoRaise(true);
   button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  button->setFocusPolicy(Qt::NoFocus);
+  // Tab reaches it; a click leaves the focus where it was.
+  button->setFocusPolicy(Qt::TabFocus);
   button->setFont(ArialFont(12));
   SetColour(*button, QPalette::ButtonText, kPurple);
   return button;
 }
 
 ClickableLabel::ClickableLabel(const QString& text, QWidget* parent, std::function<void()> on_click)
-    : QLabel(text, parent), on_click_(std::move(on_click)) {}
+    : QLabel(text, parent), on_click_(std::move(on_click)) {
+  setFocusPolicy(Qt::TabFocus);
+}
 
 void ClickableLabel::mousePressEvent(QMouseEvent* event) {
   pressed_ = event->button() == Qt::LeftButton;
@@ -69,6 +97,23 @@ void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
   pressed_ = false;
   QLabel::mouseReleaseEvent(event);
   if (clicked) on_click_();
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent* event) {
+  if ((IsEnter(*event) || event->key() == Qt::Key_Space) && !event->isAutoRepeat()) {
+    on_click_();
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+void ClickableLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  QStylePainter painter(this);
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
 }
 
 }  // namespace talvor

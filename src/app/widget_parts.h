@@ -8,10 +8,12 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QToolButton>
 #include <functional>
 
+class QKeyEvent;
 class QMouseEvent;
-class QToolButton;
+class QPaintEvent;
 
 namespace talvor {
 
@@ -29,11 +31,26 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QPoint
                   const QFont& font, const QColor& colour);
 // Sets a self-sizing label's text.
 void SetLabelText(QLabel& label, const QString& text);
-// A flat button with a text, off the Tab chain.
-QToolButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
+// Names `field` after `label` for screen readers ("Password " names it
+// "Password") and makes the label its buddy. Called again when the label's
+// text changes.
+void NameAfterLabel(QLabel& label, QWidget& field);
+
+// A flat button with a text, on the Tab chain: Space, Enter and Return press
+// it as they press a push button.
+class SpeedButton final : public QToolButton {
+ public:
+  using QToolButton::QToolButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+SpeedButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
                              QRect geometry);
 
-// A label that reports a left click: pressed and released over it.
+// A label that reports a left click (pressed and released over it), or
+// Space, Enter or Return when Tab has brought the focus to it.
 class ClickableLabel final : public QLabel {
  public:
   ClickableLabel(const QString& text, QWidget* parent, std::function<void()> on_click);
@@ -41,6 +58,8 @@ class ClickableLabel final : public QLabel {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   std::function<void()> on_click_;

@@ -15,12 +15,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProxyStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
 
 #include <map>
+#include <optional>
 
 #include "app/application.h"
 #include "app/glyphs.h"
@@ -295,6 +297,130 @@ TEST_F(AppMainWindow, ActivatingAFolderShowsIt) {
   EXPECT_EQ(folders.currentItem()->text(), "inner");
   EXPECT_GE(Child<QComboBox>(window(), "DriveComboBox1").currentIndex(), 0);
 }
+
+// Records the files the desktop is asked to open.
+class RecordingShell final : public Shell {
+ public:
+  void Open(const std::string& path, const std::string& /*folder*/) override {
+    opened.push_back(path);
+  }
+  void OpenAddress(const std::string& /*address*/) override {}
+  bool MoveToTrash(const std::string& /*path*/) override { return false; }
+  void ShowProperties(const std::string& /*path*/) override {}
+
+  std::vector<std::string> opened;
+};
+
+// Activates items on a single click, as KDE does by default.
+class SingleClickStyle final : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_ItemView_ActivateItemOnSingleClick) return 1;
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+};
+
+enum class Gesture { kClick, kDoubleClick, kRightDoubleClick, kReturn, kEnter };
+
+struct ActivationCase {
+  const char* test_name;
+  const char* list;
+  const char* item;
+  Gesture gesture;
+  bool runs;  // Open for the file list, a change of folder for the folder list
+};
+
+// The window over a folder holding notes.txt and inner/, its lists
+// activating items on a single click.
+class AppListActivation : public ::testing::TestWithParam<ActivationCase> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    ASSERT_TRUE(QDir(folder_.path()).mkdir("inner"));
+    QFile notes(folder_.filePath("notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    ASSERT_TRUE(QDir::setCurrent(folder_.path()));
+    form_.emplace(dialogs_, fs_, system_, random_, clock_, shell_);
+    window_.emplace(*form_, dialogs_);
+    form_->AttachView(*window_);
+    form_->FormCreate();
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&*window_));
+    for (const char* name : {"FileListBox1", "DirectoryListBox1"}) {
+      Child<QListWidget>(*window_, name).setStyle(&style_);
+    }
+  }
+  void TearDown() override { QDir::setCurrent(old_folder_); }
+
+  QTemporaryDir folder_;
+  QString old_folder_ = QDir::currentPath();
+  SingleClickStyle style_;
+  testing::RecordingDialogs dialogs_;
+  PosixFileSystem fs_;
+  PosixSystemInfo system_;
+  RandomGenerator random_;
+  SystemClock clock_;
+  RecordingShell shell_;
+  std::optional<TForm1> form_;
+  std::optional<MainWindowWidget> window_;
+};
+
+TEST_P(AppListActivation, OnlyADoubleClickOrEnterRunsTheCommand) {
+  const ActivationCase& c = GetParam();
+  auto& list = Child<QListWidget>(*window_, c.list);
+  const QList<QListWidgetItem*> found = list.findItems(c.item, Qt::MatchExactly);
+  ASSERT_EQ(found.size(), 1);
+  QWidget* viewport = list.viewport();
+  const QPoint at = list.visualItemRect(found.front()).center();
+  const std::string start = form_->shown_folder();
+  switch (c.gesture) {
+    case Gesture::kClick:
+      QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+      break;
+    case Gesture::kDoubleClick:
+    case Gesture::kRightDoubleClick: {
+      const Qt::MouseButton button =
+          c.gesture == Gesture::kDoubleClick ? Qt::LeftButton : Qt::RightButton;
+      QTest::mouseClick(viewport, button, {}, at);
+      QTest::mouseDClick(viewport, button, {}, at);
+      QTest::mouseRelease(viewport, button, {}, at);
+      break;
+    }
+    case Gesture::kReturn:
+    case Gesture::kEnter:
+      list.setCurrentItem(found.front());
+      QTest::keyClick(&list, c.gesture == Gesture::kReturn ? Qt::Key_Return : Qt::Key_Enter,
+                      c.gesture == Gesture::kReturn ? Qt::NoModifier : Qt::KeypadModifier);
+      break;
+  }
+  const bool files = std::string(c.list) == "FileListBox1";
+  const std::string notes = folder_.filePath("notes.txt").toStdString();
+  EXPECT_EQ(shell_.opened, c.runs && files ? std::vector{notes} : std::vector<std::string>{});
+  EXPECT_EQ(QDir(QString::fromStdString(form_->shown_folder())).dirName() == "inner",
+            c.runs && !files);
+  // Shown or not, the item is the selected one.
+  ASSERT_NE(list.currentItem(), nullptr);
+  EXPECT_EQ(list.currentItem()->text(), c.item);
+  EXPECT_TRUE(list.currentItem()->isSelected());
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gestures, AppListActivation,
+    ::testing::Values(
+        ActivationCase{"FileClick", "FileListBox1", "notes.txt", Gesture::kClick, false},
+        ActivationCase{"FileDoubleClick", "FileListBox1", "notes.txt", Gesture::kDoubleClick, true},
+        ActivationCase{"FileRightDoubleClick", "FileListBox1", "notes.txt",
+                       Gesture::kRightDoubleClick, false},
+        ActivationCase{"FileReturn", "FileListBox1", "notes.txt", Gesture::kReturn, true},
+        ActivationCase{"FileEnter", "FileListBox1", "notes.txt", Gesture::kEnter, true},
+        ActivationCase{"FolderClick", "DirectoryListBox1", "inner", Gesture::kClick, false},
+        ActivationCase{"FolderDoubleClick", "DirectoryListBox1", "inner", Gesture::kDoubleClick,
+                       true},
+        ActivationCase{"FolderReturn", "DirectoryListBox1", "inner", Gesture::kReturn, true}),
+    [](const auto& param_info) { return std::string(param_info.param.test_name); });
 
 TEST_F(AppMainWindow, BusyCursorIsBalancedAndQuitCloses) {
   window().SetBusyCursor(true);

@@ -1,6 +1,8 @@
 #include "app/password_dialog.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -69,6 +71,49 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"OverTheLimit", std::string(405, 'q'), std::string(401, 'Q')}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
+struct FitCase {
+  const char* name;
+  int length;  // of the field's text before
+  int cursor;
+  bool paste;  // or typed key by key
+  QString text;
+  QString kept;  // what goes in at the cursor
+};
+
+class AppPasswordFit : public AppPasswordDialog, public ::testing::WithParamInterface<FitCase> {};
+
+// What does not fit into the 401 characters is refused; the text after the
+// cursor stays.
+TEST_P(AppPasswordFit, TakesWhatFitsAtTheCursor) {
+  const FitCase& c = GetParam();
+  QString before;
+  for (int i = 0; i < c.length; ++i) before += QChar(u'A' + i % 26);
+  QLineEdit& field = Field("MaskEdit1");
+  field.setText(before);
+  field.setCursorPosition(c.cursor);
+  if (c.paste) {
+    QGuiApplication::clipboard()->setText(c.text);
+    field.paste();
+  } else {
+    Type(field, c.text);
+  }
+  EXPECT_EQ(field.text().toStdString(),
+            (before.left(c.cursor) + c.kept + before.mid(c.cursor)).toStdString());
+  EXPECT_EQ(field.cursorPosition(), c.cursor + c.kept.size());
+  EXPECT_EQ(Text("Label4"), QString::number(c.length + c.kept.toUcs4().size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edits, AppPasswordFit,
+    ::testing::Values(FitCase{"KeyInAFullField", 401, 200, false, "x", ""},
+                      FitCase{"KeysInTheMiddle", 399, 10, false, "xyz", "XY"},
+                      FitCase{"PasteInTheMiddle", 395, 100, true, "abcdefghij", "ABCDEF"},
+                      // Two UTF-16 units each, one character each.
+                      FitCase{"PasteBeyondTheBasicPlane", 398, 50, true,
+                              QString::fromUtf8("\U0001F600\U0001F600\U0001F600\U0001F600"),
+                              QString::fromUtf8("\U0001F600\U0001F600\U0001F600")}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
 TEST_F(AppPasswordDialog, KeepsTheCursorWhereTheTypingWas) {
   QLineEdit& field = Field("MaskEdit1");
   Type(field, "abc");
@@ -134,6 +179,34 @@ TEST_F(AppPasswordDialog, EveryWayOutKeepsTheTexts) {
   }
   EXPECT_TRUE(hand_over_.OperationPending);
   EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(AppPasswordDialog, TheKeyboardReachesAndPressesEveryControl) {
+  EXPECT_EQ(Field("MaskEdit1").accessibleName(), "Password");
+  EXPECT_EQ(Field("MaskEdit2").accessibleName(), "Re-enter password");
+  EXPECT_EQ(Child<QLabel>(dialog_, "Label3").buddy(), &Field("MaskEdit2"));
+  testing::OnModal([this](QWidget& modal) {
+    ASSERT_EQ(modal.focusWidget(), &Field("MaskEdit1"));
+    EXPECT_EQ(testing::TabOrder(modal, 6),
+              (std::vector<std::string>{"MaskEdit2", "SpeedButton1", "SpeedButton2", "CheckBox1",
+                                        "CheckBox2", "MaskEdit1"}));
+    Child<QWidget>(modal, "SpeedButton1").setFocus();
+    QTest::keyClick(modal.focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(dialogs_.messages, std::vector<std::string>{kPasswordEmptyText});
+    Child<QWidget>(modal, "CheckBox2").setFocus();
+    QTest::keyClick(modal.focusWidget(), Qt::Key_Space);
+    EXPECT_EQ(Field("MaskEdit1").echoMode(), QLineEdit::Password);
+    Child<QWidget>(modal, "SpeedButton2").setFocus();
+    QTest::keyClick(modal.focusWidget(), Qt::Key_Space);
+  });
+  form_.ShowModal();
+  EXPECT_FALSE(dialog_.isVisible());
+  // The next showing starts in the first field again.
+  testing::OnModal([this](QWidget& modal) {
+    EXPECT_EQ(modal.focusWidget(), &Field("MaskEdit1"));
+    modal.close();
+  });
+  form_.ShowModal();
 }
 
 TEST_F(AppPasswordDialog, MismatchEmptiesBothFieldsAndTheirEchoes) {

@@ -107,13 +107,18 @@ class AppHelpTopic : public ::testing::TestWithParam<TopicCase> {
   HelpWindow window_;
 };
 
-TEST_P(AppHelpTopic, ClickingTheLabelShowsItsTopic) {
+TEST_P(AppHelpTopic, ClickOrSpaceShowsItsTopic) {
   QLabel& label = Child<QLabel>(window_, GetParam().label);
   EXPECT_EQ(label.text(), GetParam().text);
   EXPECT_EQ(label.cursor().shape(), Qt::PointingHandCursor);
   Click(label);
   EXPECT_EQ(LabelText(window_, "Label1"), GetParam().title);
   EXPECT_EQ(Child<QTextEdit>(window_, "RichEdit1").document()->blockCount(), GetParam().paragraphs);
+  // Space does it too, and the text is named after the title.
+  form_.FormCreate();
+  QTest::keyClick(&label, Qt::Key_Space);
+  EXPECT_EQ(LabelText(window_, "Label1"), GetParam().title);
+  EXPECT_EQ(Child<QTextEdit>(window_, "RichEdit1").accessibleName(), GetParam().title);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -197,6 +202,76 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"OkWithANewName", "fresh", "SpeedButton1", false, {}, true},
         NameCase{"OkWithAnExistingName", "sub", "SpeedButton1", true, {"I/O error 183."}, false},
         NameCase{"Cancel", "fresh", "SpeedButton2", false, {}, false}),
+    [](const auto& param_info) { return std::string(param_info.param.test_name); });
+
+struct KeyboardCase {
+  const char* test_name;
+  const char* menu_entry;
+  QWidget& (*window)(TalvorApplication&);
+  std::vector<std::string> tab_order;  // from the first field, back to it
+  const char* field;                   // named after its label, or nullptr
+  const char* name;
+  const char* close_button;
+  Qt::Key key;
+};
+
+class AppKeyboard : public AppSecondaryWindow,
+                    public ::testing::WithParamInterface<KeyboardCase> {};
+
+TEST_P(AppKeyboard, TabReachesEveryControlAndAKeyPressesClose) {
+  const KeyboardCase& c = GetParam();
+  QWidget& window = c.window(*app_);
+  app_->main_window().activateWindow();
+  ASSERT_TRUE(WaitUntilActive(app_->main_window()));
+  Trigger(c.menu_entry);
+  ASSERT_TRUE(WaitUntilActive(window));
+  ASSERT_NE(window.focusWidget(), nullptr);
+  const std::string first = window.focusWidget()->objectName().toStdString();
+  EXPECT_EQ(first, c.tab_order.back());
+  EXPECT_EQ(testing::TabOrder(window, static_cast<int>(c.tab_order.size())), c.tab_order);
+  if (c.field != nullptr) {
+    EXPECT_EQ(Child<QWidget>(window, c.field).accessibleName(), c.name);
+  }
+  Child<QWidget>(window, c.close_button).setFocus();
+  QTest::keyClick(window.focusWidget(), c.key);
+  EXPECT_FALSE(window.isVisible());
+  // The next showing starts at the first control again.
+  app_->main_window().activateWindow();
+  ASSERT_TRUE(WaitUntilActive(app_->main_window()));
+  Trigger(c.menu_entry);
+  ASSERT_TRUE(WaitUntilActive(window));
+  EXPECT_EQ(window.focusWidget()->objectName().toStdString(), first);
+  EXPECT_TRUE(dialogs_.errors.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, AppKeyboard,
+    ::testing::Values(
+        KeyboardCase{"NamePrompt",
+                     "worzenienowegofolderu1",
+                     [](TalvorApplication& app) -> QWidget& { return app.name_prompt(); },
+                     {"SpeedButton1", "SpeedButton2", "Edit1"},
+                     "Edit1",
+                     "New folder name",
+                     "SpeedButton2",
+                     Qt::Key_Space},
+        KeyboardCase{"About",
+                     "Oprogramie1",
+                     [](TalvorApplication& app) -> QWidget& { return app.about_dialog(); },
+                     {"SpeedButton1"},
+                     nullptr,
+                     nullptr,
+                     "SpeedButton1",
+                     Qt::Key_Return},
+        KeyboardCase{"Help",
+                     "Funkcje1",
+                     [](TalvorApplication& app) -> QWidget& { return app.help_window(); },
+                     {"Label8", "Label9", "Label11", "Label10", "Label12", "Label13", "Label14",
+                      "Label15", "BitBtn1", "RichEdit1"},
+                     "RichEdit1",
+                     "Help",
+                     "BitBtn1",
+                     Qt::Key_Space}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
 
 TEST_F(AppSecondaryWindow, NamePromptClosesOnlyThroughItsButtonsAndKeepsTheName) {

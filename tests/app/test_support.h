@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -60,6 +61,17 @@ inline void Type(QWidget& widget, const QString& text) {
     QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
     QApplication::sendEvent(&widget, &release);
   }
+}
+
+// Presses Tab `count` times in `window`: the names of the widgets the focus
+// goes to.
+inline std::vector<std::string> TabOrder(const QWidget& window, int count) {
+  std::vector<std::string> names;
+  for (int i = 0; i < count && window.focusWidget() != nullptr; ++i) {
+    QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
+    names.push_back(window.focusWidget()->objectName().toStdString());
+  }
+  return names;
 }
 
 template <typename T>
