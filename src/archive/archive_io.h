@@ -1,5 +1,6 @@
-// Little-endian fields of archive headers, and the sinks that check what an
-// entry's data decodes to.
+// Little-endian fields of archive headers, the sinks that check what an
+// entry's data decodes to, and the writing of a new entry's data that ZIP and
+// BH share.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "archive/archive_component.h"
 #include "archive/byte_stream.h"
 #include "platform/file.h"
 
@@ -67,12 +69,27 @@ class CheckedFileSink final : public ByteSink {
   std::uint64_t written_ = 0;
 };
 
-// The check functions in the form the sink takes.
-std::uint32_t Crc16Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
-std::uint32_t Crc32Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
-
 // Copies exactly `size` bytes; raises `Error` (a runtime_error) when the
 // source ends first.
 void CopyExactly(ByteSource& in, ByteSink& out, std::uint64_t size);
+
+// What was written for one new entry's data.
+struct EntryData {
+  std::uint32_t crc = 0;
+  std::uint64_t packed = 0;
+  std::uint64_t original = 0;
+  bool stored = false;
+};
+
+// Writes the data of one new ZIP or BH entry at the output's position: a
+// file shorter than 257 bytes is deflated in memory and stored when that is
+// longer than the file; a longer file is deflated straight to the output;
+// with `store` (or no data) the bytes are copied.
+[[nodiscard]] EntryData WriteEntryData(File& source, File& out, bool store, int level,
+                                       const std::function<void()>& pulse);
+
+// The zlib level and the flag bits 1-2 for a deflate effort.
+[[nodiscard]] int DeflateLevel(TDeflateType type);
+[[nodiscard]] std::uint16_t DeflateFlags(TDeflateType type);
 
 }  // namespace talvor

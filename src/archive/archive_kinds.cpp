@@ -3,10 +3,10 @@
 #include <array>
 #include <cctype>
 
-#include "archive/bh_archive.h"
-#include "archive/cab_archive.h"
-#include "archive/lha_archive.h"
-#include "archive/zip_archive.h"
+#include "archive/bh/bh_archive.h"
+#include "archive/cab/cab_archive.h"
+#include "archive/lha/lha_archive.h"
+#include "archive/zip/zip_archive.h"
 #include "platform/path.h"
 
 namespace talvor {

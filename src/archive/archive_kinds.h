@@ -7,7 +7,7 @@
 #include <string>
 
 #include "archive/archive_component.h"
-#include "platform/cabinet.h"
+#include "archive/cab/cabinet.h"
 
 namespace talvor {
 

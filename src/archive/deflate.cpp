@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "archive/crc.h"
+
 namespace talvor {
 
 namespace {
@@ -46,16 +48,6 @@ class InflateStream {
 };
 
 }  // namespace
-
-std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    const auto part = static_cast<uInt>(std::min<std::size_t>(n, 1U << 30));
-    crc = static_cast<std::uint32_t>(crc32(crc, data, part));
-    data += part;
-    n -= part;
-  }
-  return crc;
-}
 
 std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t* input_size,
                          const std::function<void()>& pulse) {

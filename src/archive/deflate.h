@@ -1,4 +1,4 @@
-// Raw Deflate (RFC 1951) through zlib, and the ZIP CRC-32.
+// Raw Deflate (RFC 1951) through zlib.
 #pragma once
 
 #include <cstdint>
@@ -13,10 +13,6 @@ class DeflateDataError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// CRC-32 with the reflected polynomial 0xEDB88320, initial value and final
-// inversion all ones (0 for no data).
-[[nodiscard]] std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
 
 // Compresses all of `in` as raw Deflate (32 KiB window, memory level 8,
 // default strategy) at `level` into `out`, handing the output on in chunks

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/bh_archive.h"
-#include "archive/cab_archive.h"
-#include "archive/lha_archive.h"
-#include "archive/zip_archive.h"
+#include "archive/bh/bh_archive.h"
+#include "archive/cab/cab_archive.h"
+#include "archive/lha/lha_archive.h"
+#include "archive/zip/zip_archive.h"
 #include "main_window/file_panel.h"
 #include "main_window/info_windows.h"
 #include "main_window/name_prompt.h"

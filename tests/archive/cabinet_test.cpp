@@ -1,7 +1,7 @@
 // The cabinet library: our cabinets read by cabextract, 7-Zip, gcab and our
 // reader; the reader on the corpus (other programs' cabinets, sets, damaged
 // and hostile ones); failures that must leave nothing behind.
-#include "platform/cabinet.h"
+#include "archive/cab/cabinet.h"
 
 #include <mspack.h>
 #include <openssl/evp.h>

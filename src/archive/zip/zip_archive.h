@@ -1,5 +1,4 @@
-// ZIP archives (PKWARE APPNOTE): the writer TZip and the reader TUnZip, and
-// the entry-writing steps that BH archives share.
+// ZIP archives (PKWARE APPNOTE): the writer TZip and the reader TUnZip.
 #pragma once
 
 #include <cstdint>
@@ -9,25 +8,6 @@
 #include "archive/archive_component.h"
 
 namespace talvor {
-
-// What was written for one new entry's data.
-struct EntryData {
-  std::uint32_t crc = 0;
-  std::uint64_t packed = 0;
-  std::uint64_t original = 0;
-  bool stored = false;
-};
-
-// Writes the data of one new ZIP or BH entry at the output's position: a
-// file shorter than 257 bytes is deflated in memory and stored when that is
-// longer than the file; a longer file is deflated straight to the output;
-// with `store` (or no data) the bytes are copied.
-[[nodiscard]] EntryData WriteEntryData(File& source, File& out, bool store, int level,
-                                       const std::function<void()>& pulse);
-
-// The zlib level and the flag bits 1-2 for a deflate effort.
-[[nodiscard]] int DeflateLevel(TDeflateType type);
-[[nodiscard]] std::uint16_t DeflateFlags(TDeflateType type);
 
 // One central directory record.
 struct ZipCentralRecord {

@@ -1,7 +1,7 @@
-#include "platform/cabinet.h"
+#include "archive/cab/cabinet.h"
 
-#include "platform/cabinet_reader.h"
-#include "platform/cabinet_writer.h"
+#include "archive/cab/cabinet_reader.h"
+#include "archive/cab/cabinet_writer.h"
 
 namespace talvor {
 

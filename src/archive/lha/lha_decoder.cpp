@@ -12,9 +12,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/lha_bit_io.h"
-#include "archive/lha_codec.h"
-#include "archive/lha_huffman.h"
+#include "archive/lha/lha_bit_io.h"
+#include "archive/lha/lha_codec.h"
+#include "archive/lha/lha_huffman.h"
 
 namespace talvor {
 

@@ -1,4 +1,4 @@
-#include "archive/lha_huffman.h"
+#include "archive/lha/lha_huffman.h"
 
 #include <algorithm>
 

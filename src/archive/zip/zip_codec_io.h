@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "archive/byte_stream.h"
-#include "archive/zip_legacy_codecs.h"
+#include "archive/zip/zip_legacy_codecs.h"
 
 namespace talvor::zip {
 

@@ -1,4 +1,4 @@
-#include "archive/cab_archive.h"
+#include "archive/cab/cab_archive.h"
 
 #include <algorithm>
 

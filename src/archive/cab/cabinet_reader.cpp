@@ -4,7 +4,7 @@
 // it reaches under a fixed name. libmspack keeps the state of the folder it
 // decoded last, so files extracted in their order within a folder are decoded
 // once; the session keeps its decompressor and cabinets open for that.
-#include "platform/cabinet_reader.h"
+#include "archive/cab/cabinet_reader.h"
 
 #include <fcntl.h>
 #include <mspack.h>

@@ -1,14 +1,14 @@
-#include "archive/zip_archive.h"
+#include "archive/zip/zip_archive.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "archive/archive_io.h"
+#include "archive/crc.h"
 #include "archive/deflate.h"
-#include "archive/zip_legacy_codecs.h"
+#include "archive/zip/zip_legacy_codecs.h"
 #include "platform/failure.h"
-#include "platform/progress.h"
 #include "platform/text.h"
 
 namespace talvor {
@@ -37,21 +37,6 @@ void ReadAt(File& f, std::int64_t at, std::uint8_t* data, std::size_t n) {
   f.Seek(at);
   if (f.Read(data, n) != n) BadArchive("the archive ends inside a record");
 }
-
-// A sink that copies to a file and counts.
-class CountingSink final : public ByteSink {
- public:
-  explicit CountingSink(File& file) : file_(file) {}
-  void Write(const std::uint8_t* data, std::size_t n) override {
-    file_.Write(data, n);
-    count_ += n;
-  }
-  [[nodiscard]] std::uint64_t count() const { return count_; }
-
- private:
-  File& file_;
-  std::uint64_t count_ = 0;
-};
 
 // The 64-bit values a ZIP64 extra field holds, in the order of the fields
 // that read 0xFFFFFFFF.
@@ -98,71 +83,6 @@ std::string UnicodePath(const std::uint8_t* extra, std::size_t length, const std
 }
 
 }  // namespace
-
-int DeflateLevel(TDeflateType type) {
-  switch (type) {
-    case TDeflateType::dtDeflateF:
-      return 1;
-    case TDeflateType::dtDeflateX:
-      return 9;
-    default:
-      return 6;
-  }
-}
-
-std::uint16_t DeflateFlags(TDeflateType type) {
-  switch (type) {
-    case TDeflateType::dtDeflateF:
-      return 4;
-    case TDeflateType::dtDeflateX:
-      return 2;
-    default:
-      return 0;
-  }
-}
-
-EntryData WriteEntryData(File& source, File& out, bool store, int level,
-                         const std::function<void()>& pulse) {
-  EntryData data;
-  const auto size = static_cast<std::uint64_t>(source.Size());
-  if (store || size == 0) {
-    CheckedFileSink sink(out, Crc32Update, pulse);
-    FileSource in(source, UINT64_MAX);
-    std::vector<std::uint8_t> buffer(256 * 1024);
-    std::uint64_t total = 0;
-    for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0; total += n) {
-      sink.Write(buffer.data(), n);
-    }
-    data.crc = sink.check();
-    data.packed = data.original = total;
-    data.stored = true;
-    return data;
-  }
-  if (size < 257) {
-    // Small files: deflated in memory, stored when that does not pay.
-    std::vector<std::uint8_t> plain(static_cast<std::size_t>(size) + 1);
-    const std::size_t n = source.Read(plain.data(), plain.size());
-    AdvanceWork(n);
-    plain.resize(n);
-    MemorySource in(plain.data(), plain.size());
-    MemorySink deflated;
-    data.crc = DeflateAll(in, deflated, level, &data.original);
-    if (deflated.bytes.size() > plain.size()) {
-      out.Write(plain.data(), plain.size());
-      data.packed = plain.size();
-      data.stored = true;
-    } else {
-      out.Write(deflated.bytes.data(), deflated.bytes.size());
-      data.packed = deflated.bytes.size();
-    }
-    return data;
-  }
-  FileSource in(source, UINT64_MAX);
-  CountingSink sink(out);
-  data.crc = DeflateAll(in, sink, level, &data.original, pulse);
-  data.packed = sink.count();
-  return data;
-}
 
 void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRecord&)>& visit) {
   const std::int64_t size = archive.Size();

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "archive/lha_bit_io.h"
-#include "archive/lha_codec.h"
+#include "archive/lha/lha_bit_io.h"
+#include "archive/lha/lha_codec.h"
 
 namespace talvor::lha {
 

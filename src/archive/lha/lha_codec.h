@@ -1,6 +1,5 @@
-// The LHA compression methods: CRC-16, the static-Huffman LZ77 methods
-// -lh4- to -lh7- (encoder and decoder) and the adaptive-Huffman -lh1-
-// (decoder).
+// The LHA compression methods: the static-Huffman LZ77 methods -lh4- to
+// -lh7- (encoder and decoder) and the adaptive-Huffman -lh1- (decoder).
 #pragma once
 
 #include <cstddef>
@@ -11,11 +10,6 @@
 #include "archive/byte_stream.h"
 
 namespace talvor {
-
-// CRC-16 with the reflected polynomial 0xA001, initial value 0, no final
-// inversion.
-[[nodiscard]] std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data,
-                                  std::size_t n) noexcept;
 
 // Damaged or truncated compressed data.
 class LhaDataError : public std::runtime_error {

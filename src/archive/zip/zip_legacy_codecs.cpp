@@ -1,11 +1,11 @@
 // The pieces the older ZIP decoders share (zip_codec_io.h); the decoders
 // themselves live in zip_unshrink.cpp, zip_unreduce.cpp, zip_explode.cpp and
 // zip_inflate64.cpp.
-#include "archive/zip_legacy_codecs.h"
+#include "archive/zip/zip_legacy_codecs.h"
 
 #include <algorithm>
 
-#include "archive/zip_codec_io.h"
+#include "archive/zip/zip_codec_io.h"
 
 namespace talvor::zip {
 

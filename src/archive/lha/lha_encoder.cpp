@@ -9,9 +9,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/lha_bit_io.h"
-#include "archive/lha_codec.h"
-#include "archive/lha_huffman.h"
+#include "archive/crc.h"
+#include "archive/lha/lha_bit_io.h"
+#include "archive/lha/lha_codec.h"
+#include "archive/lha/lha_huffman.h"
 
 namespace talvor {
 

@@ -1,4 +1,4 @@
-#include "archive/lha_archive.h"
+#include "archive/lha/lha_archive.h"
 
 #include <algorithm>
 #include <array>
@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "archive/archive_io.h"
+#include "archive/crc.h"
 #include "archive/dos_time.h"
-#include "archive/lha_codec.h"
+#include "archive/lha/lha_codec.h"
 #include "platform/failure.h"
 #include "platform/path.h"
 #include "platform/progress.h"

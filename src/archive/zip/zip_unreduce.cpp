@@ -5,8 +5,8 @@
 #include <array>
 #include <bit>
 
-#include "archive/zip_codec_io.h"
-#include "archive/zip_legacy_codecs.h"
+#include "archive/zip/zip_codec_io.h"
+#include "archive/zip/zip_legacy_codecs.h"
 
 namespace talvor {
 namespace {

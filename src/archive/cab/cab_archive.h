@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "archive/archive_component.h"
-#include "platform/cabinet.h"
+#include "archive/cab/cabinet.h"
 
 namespace talvor {
 

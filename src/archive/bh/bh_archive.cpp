@@ -1,12 +1,12 @@
-#include "archive/bh_archive.h"
+#include "archive/bh/bh_archive.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "archive/archive_io.h"
+#include "archive/crc.h"
 #include "archive/deflate.h"
-#include "archive/lha_codec.h"
-#include "archive/zip_archive.h"
+#include "archive/lha/lha_codec.h"
 #include "platform/failure.h"
 #include "platform/progress.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/byte_stream.h"
-#include "archive/lha_codec.h"
+#include "archive/lha/lha_codec.h"
 
 namespace talvor::lha {
 

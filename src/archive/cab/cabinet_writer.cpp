@@ -16,7 +16,7 @@
 // they were coded, blocks are made two at a time on two threads. The blocks
 // go to a temporary file while files are added; Flush writes the headers and
 // copies them behind.
-#include "platform/cabinet_writer.h"
+#include "archive/cab/cabinet_writer.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

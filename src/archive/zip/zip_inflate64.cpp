@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
-#include "archive/zip_codec_io.h"
-#include "archive/zip_legacy_codecs.h"
+#include "archive/zip/zip_codec_io.h"
+#include "archive/zip/zip_legacy_codecs.h"
 
 namespace talvor {
 namespace {

@@ -1,7 +1,8 @@
-// CRC-16 and the method parameters. The encoder is in lha_encoder.cpp, the
-// decoders in lha_decoder.cpp.
-#include "archive/lha_codec.h"
+#include "archive/crc.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <array>
 
 namespace talvor {
@@ -43,19 +44,22 @@ std::uint16_t Crc16(std::uint16_t crc, const std::uint8_t* data, std::size_t n) 
   return static_cast<std::uint16_t>(c);
 }
 
-LhaMethod ReadMethod(char id) noexcept {
-  switch (id) {
-    case '4':
-      return {12, 13, 4};
-    case '5':
-      return {13, 14, 4};
-    case '6':
-      return {15, 16, 5};
-    case '7':
-      return {16, 17, 5};
-    default:
-      return {0, 0, 0};  // LhaDecodeStatic rejects it
+std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    const auto part = static_cast<uInt>(std::min<std::size_t>(n, 1U << 30));
+    crc = static_cast<std::uint32_t>(crc32(crc, data, part));
+    data += part;
+    n -= part;
   }
+  return crc;
+}
+
+std::uint32_t Crc16Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
+  return Crc16(static_cast<std::uint16_t>(crc), data, n);
+}
+
+std::uint32_t Crc32Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
+  return Crc32(crc, data, n);
 }
 
 }  // namespace talvor

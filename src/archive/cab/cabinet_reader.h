@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/cabinet.h"
+#include "archive/cab/cabinet.h"
 
 namespace talvor::cabinet_internal {
 
