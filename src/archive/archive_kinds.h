@@ -6,7 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "archive/archive_component.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
 #include "archive/cab/cabinet.h"
 
 namespace talvor {

@@ -7,7 +7,8 @@
 //   35 extra length | 37 name (OEM code page, "/" between folders) | data
 #pragma once
 
-#include "archive/archive_component.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
 
 namespace talvor {
 

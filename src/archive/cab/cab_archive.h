@@ -5,7 +5,8 @@
 
 #include <memory>
 
-#include "archive/archive_component.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
 #include "archive/cab/cabinet.h"
 
 namespace talvor {

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/archive_component.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
 
 namespace talvor {
 

@@ -5,7 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "archive/archive_component.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
 
 namespace talvor {
 
