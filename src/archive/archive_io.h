@@ -1,6 +1,5 @@
-// Little-endian fields of archive headers, the sinks that check what an
-// entry's data decodes to, and the writing of a new entry's data that ZIP and
-// BH share.
+// The sinks that check what an entry's data decodes to, and the writing of a
+// new entry's data that ZIP and BH share.
 #pragma once
 
 #include <cstddef>
@@ -13,37 +12,6 @@
 #include "platform/file.h"
 
 namespace talvor {
-
-inline std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline std::uint64_t Get64(const std::uint8_t* p) {
-  return Get32(p) | static_cast<std::uint64_t>(Get32(p + 4)) << 32;
-}
-inline void Set16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void Set32(std::uint8_t* p, std::uint32_t v) {
-  Set16(p, v & 0xFFFF);
-  Set16(p + 2, v >> 16);
-}
-inline void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-inline void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
-  Put32(out, static_cast<std::uint32_t>(v));
-  Put32(out, static_cast<std::uint32_t>(v >> 32));
-}
 
 // Passes bytes on to a file, keeping a check value of everything written
 // (`update` is CRC-16 or CRC-32) and calling `pulse` every MiB.

@@ -7,6 +7,7 @@
 #include "archive/crc.h"
 #include "archive/deflate.h"
 #include "archive/lha/lha_codec.h"
+#include "platform/byte_order.h"
 #include "platform/failure.h"
 #include "platform/progress.h"
 
@@ -21,9 +22,9 @@ constexpr std::size_t kHeaderSize = 37;
 struct BhHeader {
   std::uint8_t bytes[kHeaderSize];
   std::int64_t offset = 0;
-  [[nodiscard]] std::uint16_t name_length() const { return Get16(bytes + 33); }
-  [[nodiscard]] std::uint16_t extra_length() const { return Get16(bytes + 35); }
-  [[nodiscard]] std::uint32_t packed() const { return Get32(bytes + 15); }
+  [[nodiscard]] std::uint16_t name_length() const { return LoadLittleEndian16(bytes + 33); }
+  [[nodiscard]] std::uint16_t extra_length() const { return LoadLittleEndian16(bytes + 35); }
+  [[nodiscard]] std::uint32_t packed() const { return LoadLittleEndian32(bytes + 15); }
   [[nodiscard]] std::int64_t next() const {
     return offset + static_cast<std::int64_t>(kHeaderSize) + name_length() + extra_length() +
            packed();
@@ -34,7 +35,7 @@ bool ReadBhHeader(File& archive, std::int64_t offset, BhHeader& h) {
   h.offset = offset;
   archive.Seek(offset);
   if (archive.Read(h.bytes, kHeaderSize) != kHeaderSize) return false;
-  return Get32(h.bytes) == kSignature && Get16(h.bytes + 4) != 0;
+  return LoadLittleEndian32(h.bytes) == kSignature && LoadLittleEndian16(h.bytes + 4) != 0;
 }
 
 // Reads the bytes of `in` while passing them on, with their CRC-32.
@@ -75,8 +76,8 @@ std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
     e.existing = true;
     e.offset = at;
     e.length = h.next() - at;
-    e.dos_time = Get32(h.bytes + 11);
-    e.original_size = Get32(h.bytes + 19);
+    e.dos_time = LoadLittleEndian32(h.bytes + 11);
+    e.original_size = LoadLittleEndian32(h.bytes + 19);
     entries.push_back(std::move(e));
     ProcessMessages();
   }
@@ -85,13 +86,13 @@ std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
 
 bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
   std::uint8_t header[kHeaderSize] = {};
-  Set32(header, kSignature);
+  StoreLittleEndian32(kSignature, header);
   header[6] = kHeaderSize;
   header[7] = 6;
   header[8] = 8;
   header[10] = 8;
-  Set32(header + 11, EntryTime(entry.source));
-  Set16(header + 27, entry.source.dos_attributes);
+  StoreLittleEndian32(EntryTime(entry.source), header + 11);
+  StoreLittleEndian16(entry.source.dos_attributes, header + 27);
   const bool store = DeflateType == TDeflateType::dtDeflateS || InStoreList(entry.source.path);
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
@@ -101,8 +102,8 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
                          entry.source.path + ": a BH archive holds files below 4 GiB only");
   }
   const std::string name = ToStoredName(entry.name);
-  Set32(header + 19, static_cast<std::uint32_t>(size));
-  Set16(header + 33, static_cast<std::uint32_t>(name.size()));
+  StoreLittleEndian32(static_cast<std::uint32_t>(size), header + 19);
+  StoreLittleEndian16(static_cast<std::uint16_t>(name.size()), header + 33);
   const std::int64_t header_at = out.Position();
   out.Write(header, kHeaderSize);
   out.Write(name.data(), name.size());
@@ -141,10 +142,10 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
   }
   header[9] = flags;
   header[10] = method;
-  Set16(header + 4, static_cast<std::uint32_t>(kHeaderSize + name.size()));
-  Set32(header + 15, static_cast<std::uint32_t>(d.packed));
-  Set32(header + 19, static_cast<std::uint32_t>(d.original));
-  Set32(header + 23, d.original == 0 ? 0 : d.crc);
+  StoreLittleEndian16(static_cast<std::uint16_t>(kHeaderSize + name.size()), header + 4);
+  StoreLittleEndian32(static_cast<std::uint32_t>(d.packed), header + 15);
+  StoreLittleEndian32(static_cast<std::uint32_t>(d.original), header + 19);
+  StoreLittleEndian32(d.original == 0 ? 0 : d.crc, header + 23);
   const std::int64_t end = out.Position();
   out.Seek(header_at);
   out.Write(header, kHeaderSize);
@@ -169,11 +170,11 @@ void TUnBh::WalkEntries(File& archive, const std::function<void(const ArchiveEnt
                  : e.method_id == 8 ? "deflate"
                                     : "method " + std::to_string(e.method_id);
       e.packed_size = h.packed();
-      e.original_size = Get32(h.bytes + 19);
-      e.dos_time = Get32(h.bytes + 11);
-      e.attributes = static_cast<std::uint8_t>(Get16(h.bytes + 27));
+      e.original_size = LoadLittleEndian32(h.bytes + 19);
+      e.dos_time = LoadLittleEndian32(h.bytes + 11);
+      e.attributes = static_cast<std::uint8_t>(LoadLittleEndian16(h.bytes + 27));
       e.is_folder = (e.attributes & 0x10) != 0;
-      e.crc = Get32(h.bytes + 23);
+      e.crc = LoadLittleEndian32(h.bytes + 23);
       e.crc_bits = 32;
       e.data_offset = at + static_cast<std::int64_t>(kHeaderSize) + n + h.extra_length();
       const bool encrypted = (e.flags & 0x01) != 0;

@@ -35,6 +35,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/byte_order.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
@@ -69,34 +70,11 @@ constexpr int kDeflateLevel = 6;
 constexpr int kDeflateMemLevel = 8;
 constexpr int kRawDeflateWindowBits = -15;
 
-void PutLe16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-  PutLe16(p, v);
-  PutLe16(p + 2, v >> 16);
-}
-
-void AppendLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  AppendLe16(out, v);
-  AppendLe16(out, v >> 16);
-}
-
 // The CFDATA checksum: the bytes read as little-endian 32-bit words, XORed
 // onto `sum`; one to three bytes left over make a last word of their own, the
 // first of them in the highest byte used.
 std::uint32_t Checksum(const std::uint8_t* p, std::size_t n, std::uint32_t sum) {
-  for (; n >= 4; n -= 4, p += 4) {
-    sum ^= static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-  }
+  for (; n >= 4; n -= 4, p += 4) sum ^= LoadLittleEndian32(p);
   std::uint32_t rest = 0;
   for (std::size_t i = 0; i < n; ++i) rest = rest << 8 | p[i];
   return sum ^ rest;
@@ -219,17 +197,17 @@ std::size_t PackBlock(int type, std::optional<Deflater>& deflater, const std::ui
     } else {
       std::uint8_t* p = payload + kMsZipSignatureSize;
       p[0] = 0x01;  // last block, stored
-      PutLe16(p + 1, static_cast<std::uint32_t>(size));
-      PutLe16(p + 3, static_cast<std::uint32_t>(~size & 0xFFFF));
+      StoreLittleEndian16(static_cast<std::uint16_t>(size), p + 1);
+      StoreLittleEndian16(static_cast<std::uint16_t>(~size & 0xFFFF), p + 3);
       std::memcpy(p + kStoredBlockOverhead, block, size);
       payload_size = kMsZipSignatureSize + kStoredBlockOverhead + size;
     }
   } else {
     std::memcpy(payload, block, size);
   }
-  PutLe16(record + 4, static_cast<std::uint32_t>(payload_size));
-  PutLe16(record + 6, static_cast<std::uint32_t>(size));
-  PutLe32(record, Checksum(record + 4, 4, Checksum(payload, payload_size, 0)));
+  StoreLittleEndian16(static_cast<std::uint16_t>(payload_size), record + 4);
+  StoreLittleEndian16(static_cast<std::uint16_t>(size), record + 6);
+  StoreLittleEndian32(Checksum(record + 4, 4, Checksum(payload, payload_size, 0)), record);
   return kDataRecordSize + payload_size;
 }
 
@@ -486,30 +464,30 @@ void CabinetWriter::Flush() {
   head.reserve(static_cast<std::size_t>(kFilesOffset + file_records_size_));
   const std::uint8_t signature[] = {'M', 'S', 'C', 'F'};
   head.insert(head.end(), std::begin(signature), std::end(signature));
-  AppendLe32(head, 0);
-  AppendLe32(head, static_cast<std::uint32_t>(total));
-  AppendLe32(head, 0);
-  AppendLe32(head, static_cast<std::uint32_t>(kFilesOffset));
-  AppendLe32(head, 0);
+  AppendLittleEndian32(head, 0);
+  AppendLittleEndian32(head, static_cast<std::uint32_t>(total));
+  AppendLittleEndian32(head, 0);
+  AppendLittleEndian32(head, static_cast<std::uint32_t>(kFilesOffset));
+  AppendLittleEndian32(head, 0);
   head.push_back(3);  // version 1.3
   head.push_back(1);
-  AppendLe16(head, 1);  // one folder
-  AppendLe16(head, static_cast<std::uint32_t>(files_.size()));
-  AppendLe16(head, 0);  // no reserved areas, no previous or next cabinet
-  AppendLe16(head, params_.set_id);
-  AppendLe16(head, 0);  // the first cabinet of its set
+  AppendLittleEndian16(head, 1);  // one folder
+  AppendLittleEndian16(head, static_cast<std::uint16_t>(files_.size()));
+  AppendLittleEndian16(head, 0);  // no reserved areas, no previous or next cabinet
+  AppendLittleEndian16(head, params_.set_id);
+  AppendLittleEndian16(head, 0);  // the first cabinet of its set
 
-  AppendLe32(head, static_cast<std::uint32_t>(kFilesOffset + file_records_size_));
-  AppendLe16(head, static_cast<std::uint32_t>(blocks));
-  AppendLe16(head, static_cast<std::uint32_t>(folder_type_));
+  AppendLittleEndian32(head, static_cast<std::uint32_t>(kFilesOffset + file_records_size_));
+  AppendLittleEndian16(head, static_cast<std::uint16_t>(blocks));
+  AppendLittleEndian16(head, static_cast<std::uint16_t>(folder_type_));
 
   for (const FileRecord& f : files_) {
-    AppendLe32(head, f.size);
-    AppendLe32(head, f.offset);
-    AppendLe16(head, 0);  // folder
-    AppendLe16(head, f.date);
-    AppendLe16(head, f.time);
-    AppendLe16(head, f.attributes);
+    AppendLittleEndian32(head, f.size);
+    AppendLittleEndian32(head, f.offset);
+    AppendLittleEndian16(head, 0);  // folder
+    AppendLittleEndian16(head, f.date);
+    AppendLittleEndian16(head, f.time);
+    AppendLittleEndian16(head, f.attributes);
     head.insert(head.end(), f.name.begin(), f.name.end());
     head.push_back(0);
   }

@@ -11,6 +11,7 @@
 #include "archive/crc.h"
 #include "archive/dos_time.h"
 #include "archive/lha/lha_codec.h"
+#include "platform/byte_order.h"
 #include "platform/failure.h"
 #include "platform/path.h"
 #include "platform/progress.h"
@@ -66,7 +67,7 @@ std::int64_t ReadExtendedHeaders(File& archive, std::uint32_t size, int size_byt
     switch (type) {
       case 0x00:  // header CRC
         if (length >= 2 && header_crc != nullptr) {
-          *header_crc = Get16(data);
+          *header_crc = LoadLittleEndian16(data);
           *crc_at = at + 1;
         }
         break;
@@ -78,16 +79,16 @@ std::int64_t ReadExtendedHeaders(File& archive, std::uint32_t size, int size_byt
         folder.assign(reinterpret_cast<const char*>(data), length);
         break;
       case 0x40:  // MS-DOS attributes
-        if (length >= 2) h.attributes = static_cast<std::uint8_t>(Get16(data));
+        if (length >= 2) h.attributes = static_cast<std::uint8_t>(LoadLittleEndian16(data));
         break;
       case 0x54:  // UNIX time stamp
-        if (length >= 4 && h.level == 1) h.dos_time = DosTimeFromUtc(Get32(data));
+        if (length >= 4 && h.level == 1) h.dos_time = DosTimeFromUtc(LoadLittleEndian32(data));
         break;
       default:
         break;
     }
     const std::uint8_t* next = buffer.data() + size - size_bytes;
-    size = size_bytes == 2 ? Get16(next) : Get32(next);
+    size = size_bytes == 2 ? LoadLittleEndian16(next) : LoadLittleEndian32(next);
     total += static_cast<std::int64_t>(buffer.size());
   }
   return total;
@@ -107,9 +108,9 @@ bool ReadLhaHeader(File& archive, std::int64_t offset, LhaHeader& h) {
   if (h.level <= 1 && base[0] < kBaseHeader) BadHeader("the header is too short");
   if (base[2] != '-' || base[6] != '-') BadHeader("no method id where a header should begin");
   h.method.assign(reinterpret_cast<const char*>(base + 2), 5);
-  h.packed_size = Get32(base + 7);
-  h.original_size = Get32(base + 11);
-  const std::uint32_t stamp = Get32(base + 15);
+  h.packed_size = LoadLittleEndian32(base + 7);
+  h.original_size = LoadLittleEndian32(base + 11);
+  const std::uint32_t stamp = LoadLittleEndian32(base + 15);
   h.attributes = base[19];
   const std::int64_t file_size = archive.Size();
   std::string folder;
@@ -130,14 +131,14 @@ bool ReadLhaHeader(File& archive, std::int64_t offset, LhaHeader& h) {
     if ((sum & 0xFF) != base[1]) BadHeader("the header checksum is wrong");
     h.raw_name.assign(reinterpret_cast<const char*>(rest.data()), name_length);
     const std::size_t after_name = name_length;
-    if (after_name + 2 <= rest.size()) h.crc = Get16(rest.data() + after_name);
+    if (after_name + 2 <= rest.size()) h.crc = LoadLittleEndian16(rest.data() + after_name);
     h.dos_time = stamp;
     h.header_size = static_cast<std::int64_t>(header_size) + 2;
     std::int64_t extended = 0;
     if (h.level == 1) {
       if (after_name + 5 > rest.size()) BadHeader("the level-1 header is too short");
       h.os = rest[after_name + 2];
-      const std::uint16_t first = Get16(rest.data() + rest.size() - 2);
+      const std::uint16_t first = LoadLittleEndian16(rest.data() + rest.size() - 2);
       extended = ReadExtendedHeaders(archive, first, 2, static_cast<std::int64_t>(h.packed_size), h,
                                      folder, ext_name, have_ext_name, nullptr, nullptr);
       h.packed_size -= static_cast<std::uint64_t>(extended);
@@ -151,18 +152,18 @@ bool ReadLhaHeader(File& archive, std::int64_t offset, LhaHeader& h) {
     const std::size_t more_bytes = h.level == 2 ? 4 : 10;
     ReadHeaderBytes(archive, more, more_bytes);
     std::memcpy(base + kBaseHeader, more, std::min<std::size_t>(more_bytes, 4));
-    h.crc = Get16(base + 21);
+    h.crc = LoadLittleEndian16(base + 21);
     h.os = more[1];
     std::int64_t header_size = 0;
     std::uint32_t first = 0;
     int size_bytes = 2;
     if (h.level == 2) {
-      header_size = Get16(base);
-      first = Get16(more + 2);
+      header_size = LoadLittleEndian16(base);
+      first = LoadLittleEndian16(more + 2);
     } else {
-      if (Get16(base) != 4) BadHeader("a level-3 header with an unknown word size");
-      header_size = Get32(more + 2);
-      first = Get32(more + 6);
+      if (LoadLittleEndian16(base) != 4) BadHeader("a level-3 header with an unknown word size");
+      header_size = LoadLittleEndian32(more + 2);
+      first = LoadLittleEndian32(more + 6);
       size_bytes = 4;
     }
     const std::int64_t fixed = static_cast<std::int64_t>(kBaseHeader + more_bytes);
@@ -275,14 +276,14 @@ std::vector<std::uint8_t> BuildHeader(const std::string& method, std::uint64_t p
     h.push_back(static_cast<std::uint8_t>(stored.size() + 22));
     h.push_back(0);
     h.insert(h.end(), method.begin(), method.end());
-    Put32(h, static_cast<std::uint32_t>(packed));
-    Put32(h, static_cast<std::uint32_t>(original));
-    Put32(h, dos_time);
+    AppendLittleEndian32(h, static_cast<std::uint32_t>(packed));
+    AppendLittleEndian32(h, static_cast<std::uint32_t>(original));
+    AppendLittleEndian32(h, dos_time);
     h.push_back(attributes);
     h.push_back(0);
     h.push_back(static_cast<std::uint8_t>(stored.size()));
     for (const char c : stored) h.push_back(static_cast<std::uint8_t>(c == '/' ? '\\' : c));
-    Put16(h, crc);
+    AppendLittleEndian16(h, crc);
     std::uint32_t sum = 0;
     for (std::size_t i = 2; i < h.size(); ++i) sum += h[i];
     h[1] = static_cast<std::uint8_t>(sum);
@@ -296,12 +297,12 @@ std::vector<std::uint8_t> BuildHeader(const std::string& method, std::uint64_t p
   }
   h.resize(2);  // header size, filled in below
   h.insert(h.end(), method.begin(), method.end());
-  Put32(h, static_cast<std::uint32_t>(packed));
-  Put32(h, static_cast<std::uint32_t>(original));
-  Put32(h, static_cast<std::uint32_t>(unix_time));
+  AppendLittleEndian32(h, static_cast<std::uint32_t>(packed));
+  AppendLittleEndian32(h, static_cast<std::uint32_t>(original));
+  AppendLittleEndian32(h, static_cast<std::uint32_t>(unix_time));
   h.push_back(0x20);
   h.push_back(2);
-  Put16(h, crc);
+  AppendLittleEndian16(h, crc);
   h.push_back(kOsMsDos);
   std::vector<std::vector<std::uint8_t>> ext;
   ext.push_back({0x00, 0, 0, 0});  // header CRC, and one spare byte
@@ -318,18 +319,16 @@ std::vector<std::uint8_t> BuildHeader(const std::string& method, std::uint64_t p
     ext.front().push_back(0);
     ++total;
   }
-  Put16(h, static_cast<std::uint32_t>(ext.front().size() + 2));
+  AppendLittleEndian16(h, static_cast<std::uint16_t>(ext.front().size() + 2));
   std::size_t crc_at = 0;
   for (std::size_t i = 0; i < ext.size(); ++i) {
     if (i == 0) crc_at = h.size() + 1;
     h.insert(h.end(), ext[i].begin(), ext[i].end());
-    Put16(h, i + 1 < ext.size() ? static_cast<std::uint32_t>(ext[i + 1].size() + 2) : 0);
+    AppendLittleEndian16(
+        h, i + 1 < ext.size() ? static_cast<std::uint32_t>(ext[i + 1].size() + 2) : 0);
   }
-  h[0] = static_cast<std::uint8_t>(h.size());
-  h[1] = static_cast<std::uint8_t>(h.size() >> 8);
-  const std::uint16_t header_crc = Crc16(0, h.data(), h.size());
-  h[crc_at] = static_cast<std::uint8_t>(header_crc);
-  h[crc_at + 1] = static_cast<std::uint8_t>(header_crc >> 8);
+  StoreLittleEndian16(static_cast<std::uint16_t>(h.size()), h.data());
+  StoreLittleEndian16(Crc16(0, h.data(), h.size()), h.data() + crc_at);
   return h;
 }
 

@@ -10,15 +10,9 @@
 
 #include "archive/byte_stream.h"
 #include "archive/lha/lha_codec.h"
+#include "platform/byte_order.h"
 
 namespace talvor::lha {
-
-inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) noexcept {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
-  return v;
-}
 
 // Reads bits from a ByteSource through a fixed buffer. Past the end of the
 // source it supplies zero bits, so a decoder may look ahead freely; taking

@@ -8,6 +8,7 @@
 #include "archive/crc.h"
 #include "archive/deflate.h"
 #include "archive/zip/zip_legacy_codecs.h"
+#include "platform/byte_order.h"
 #include "platform/failure.h"
 #include "platform/text.h"
 
@@ -43,8 +44,8 @@ void ReadAt(File& f, std::int64_t at, std::uint8_t* data, std::size_t n) {
 void ApplyZip64Extra(const std::uint8_t* extra, std::size_t length, std::uint64_t* original,
                      std::uint64_t* packed, std::uint64_t* offset) {
   for (std::size_t at = 0; at + 4 <= length;) {
-    const std::uint16_t id = Get16(extra + at);
-    const std::uint16_t size = Get16(extra + at + 2);
+    const std::uint16_t id = LoadLittleEndian16(extra + at);
+    const std::uint16_t size = LoadLittleEndian16(extra + at + 2);
     if (at + 4 + size > length) return;
     if (id == kZip64Extra) {
       const std::uint8_t* p = extra + at + 4;
@@ -52,7 +53,7 @@ void ApplyZip64Extra(const std::uint8_t* extra, std::size_t length, std::uint64_
       for (std::uint64_t* field : {original, packed, offset}) {
         if (field == nullptr || *field != kMax32) continue;
         if (left < 8) return;
-        *field = Get64(p);
+        *field = LoadLittleEndian64(p);
         p += 8;
         left -= 8;
       }
@@ -66,11 +67,11 @@ void ApplyZip64Extra(const std::uint8_t* extra, std::size_t length, std::uint64_
 // CRC-32 of the stored name, the name.
 std::string UnicodePath(const std::uint8_t* extra, std::size_t length, const std::string& stored) {
   for (std::size_t at = 0; at + 4 <= length;) {
-    const std::uint16_t id = Get16(extra + at);
-    const std::uint16_t size = Get16(extra + at + 2);
+    const std::uint16_t id = LoadLittleEndian16(extra + at);
+    const std::uint16_t size = LoadLittleEndian16(extra + at + 2);
     if (at + 4 + size > length) break;
     if (id == 0x7075 && size >= 5 && extra[at + 4] == 1) {
-      const std::uint32_t crc = Get32(extra + at + 5);
+      const std::uint32_t crc = LoadLittleEndian32(extra + at + 5);
       const auto* raw = reinterpret_cast<const std::uint8_t*>(stored.data());
       if (crc == Crc32(0, raw, stored.size())) {
         std::string name(reinterpret_cast<const char*>(extra + at + 9), size - 5U);
@@ -94,30 +95,32 @@ void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRe
   ReadAt(archive, tail_at, tail.data(), tail.size());
   std::int64_t end_at = -1;
   for (std::size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
-    if (Get32(tail.data() + i) == kEndSignature &&
-        i + kEndSize + Get16(tail.data() + i + 20) <= tail.size()) {
+    if (LoadLittleEndian32(tail.data() + i) == kEndSignature &&
+        i + kEndSize + LoadLittleEndian16(tail.data() + i + 20) <= tail.size()) {
       end_at = tail_at + static_cast<std::int64_t>(i);
       break;
     }
   }
   if (end_at < 0) BadArchive("no end of central directory record");
   const std::uint8_t* end = tail.data() + (end_at - tail_at);
-  std::uint64_t entries = Get16(end + 10);
-  std::uint64_t directory_size = Get32(end + 12);
-  std::uint64_t directory_at = Get32(end + 16);
+  std::uint64_t entries = LoadLittleEndian16(end + 10);
+  std::uint64_t directory_size = LoadLittleEndian32(end + 12);
+  std::uint64_t directory_at = LoadLittleEndian32(end + 16);
   // ZIP64: the locator just before the end record points to the larger one.
   if (end_at >= 20) {
     std::uint8_t locator[20];
     ReadAt(archive, end_at - 20, locator, sizeof locator);
-    if (Get32(locator) == kEnd64LocatorSignature) {
+    if (LoadLittleEndian32(locator) == kEnd64LocatorSignature) {
       std::uint8_t end64[56];
       ReadAt(archive,
-             static_cast<std::int64_t>(std::min<std::uint64_t>(Get64(locator + 8), INT64_MAX)),
+             static_cast<std::int64_t>(
+                 std::min<std::uint64_t>(LoadLittleEndian64(locator + 8), INT64_MAX)),
              end64, sizeof end64);
-      if (Get32(end64) != kEnd64Signature) BadArchive("the ZIP64 end record is missing");
-      entries = Get64(end64 + 32);
-      directory_size = Get64(end64 + 40);
-      directory_at = Get64(end64 + 48);
+      if (LoadLittleEndian32(end64) != kEnd64Signature)
+        BadArchive("the ZIP64 end record is missing");
+      entries = LoadLittleEndian64(end64 + 32);
+      directory_size = LoadLittleEndian64(end64 + 40);
+      directory_at = LoadLittleEndian64(end64 + 48);
     }
   }
   if (directory_at > static_cast<std::uint64_t>(size) ||
@@ -133,25 +136,25 @@ void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRe
       BadArchive("the central directory is shorter than its entry count");
     }
     ReadAt(archive, at, h, sizeof h);
-    if (Get32(h) != kCentralSignature) BadArchive("a central directory header is damaged");
-    const std::size_t name_length = Get16(h + 28);
-    const std::size_t extra_length = Get16(h + 30);
-    const std::size_t comment_length = Get16(h + 32);
+    if (LoadLittleEndian32(h) != kCentralSignature)
+      BadArchive("a central directory header is damaged");
+    const std::size_t name_length = LoadLittleEndian16(h + 28);
+    const std::size_t extra_length = LoadLittleEndian16(h + 30);
+    const std::size_t comment_length = LoadLittleEndian16(h + 32);
     variable.resize(name_length + extra_length);
     ReadAt(archive, at + static_cast<std::int64_t>(kCentralSize), variable.data(), variable.size());
     ZipCentralRecord r;
-    r.version_made = Get16(h + 4);
-    r.version_needed = Get16(h + 6);
-    r.flags = Get16(h + 8);
-    r.method = Get16(h + 10);
-    r.dos_time =
-        static_cast<std::uint32_t>(Get16(h + 12)) | static_cast<std::uint32_t>(Get16(h + 14)) << 16;
-    r.crc = Get32(h + 16);
-    r.packed = Get32(h + 20);
-    r.original = Get32(h + 24);
-    r.internal_attributes = Get16(h + 36);
-    r.external_attributes = Get32(h + 38);
-    r.local_offset = Get32(h + 42);
+    r.version_made = LoadLittleEndian16(h + 4);
+    r.version_needed = LoadLittleEndian16(h + 6);
+    r.flags = LoadLittleEndian16(h + 8);
+    r.method = LoadLittleEndian16(h + 10);
+    r.dos_time = LoadLittleEndian32(h + 12);
+    r.crc = LoadLittleEndian32(h + 16);
+    r.packed = LoadLittleEndian32(h + 20);
+    r.original = LoadLittleEndian32(h + 24);
+    r.internal_attributes = LoadLittleEndian16(h + 36);
+    r.external_attributes = LoadLittleEndian32(h + 38);
+    r.local_offset = LoadLittleEndian32(h + 42);
     r.name.assign(reinterpret_cast<const char*>(variable.data()), name_length);
     ApplyZip64Extra(variable.data() + name_length, extra_length, &r.original, &r.packed,
                     &r.local_offset);
@@ -174,16 +177,16 @@ namespace {
 // A central record as the writer keeps it in CompEntry::format_data.
 std::string Serialise(const ZipCentralRecord& r) {
   std::vector<std::uint8_t> out;
-  Put16(out, r.version_made);
-  Put16(out, r.version_needed);
-  Put16(out, r.flags);
-  Put16(out, r.method);
-  Put32(out, r.dos_time);
-  Put32(out, r.crc);
-  Put64(out, r.packed);
-  Put64(out, r.original);
-  Put16(out, r.internal_attributes);
-  Put32(out, r.external_attributes);
+  AppendLittleEndian16(out, r.version_made);
+  AppendLittleEndian16(out, r.version_needed);
+  AppendLittleEndian16(out, r.flags);
+  AppendLittleEndian16(out, r.method);
+  AppendLittleEndian32(out, r.dos_time);
+  AppendLittleEndian32(out, r.crc);
+  AppendLittleEndian64(out, r.packed);
+  AppendLittleEndian64(out, r.original);
+  AppendLittleEndian16(out, r.internal_attributes);
+  AppendLittleEndian32(out, r.external_attributes);
   std::string s(out.begin(), out.end());
   return s + r.name;
 }
@@ -191,16 +194,16 @@ std::string Serialise(const ZipCentralRecord& r) {
 ZipCentralRecord Deserialise(const std::string& s) {
   const auto* p = reinterpret_cast<const std::uint8_t*>(s.data());
   ZipCentralRecord r;
-  r.version_made = Get16(p);
-  r.version_needed = Get16(p + 2);
-  r.flags = Get16(p + 4);
-  r.method = Get16(p + 6);
-  r.dos_time = Get32(p + 8);
-  r.crc = Get32(p + 12);
-  r.packed = Get64(p + 16);
-  r.original = Get64(p + 24);
-  r.internal_attributes = Get16(p + 32);
-  r.external_attributes = Get32(p + 34);
+  r.version_made = LoadLittleEndian16(p);
+  r.version_needed = LoadLittleEndian16(p + 2);
+  r.flags = LoadLittleEndian16(p + 4);
+  r.method = LoadLittleEndian16(p + 6);
+  r.dos_time = LoadLittleEndian32(p + 8);
+  r.crc = LoadLittleEndian32(p + 12);
+  r.packed = LoadLittleEndian64(p + 16);
+  r.original = LoadLittleEndian64(p + 24);
+  r.internal_attributes = LoadLittleEndian16(p + 32);
+  r.external_attributes = LoadLittleEndian32(p + 34);
   r.name = s.substr(38);
   return r;
 }
@@ -210,16 +213,17 @@ ZipCentralRecord Deserialise(const std::string& s) {
 std::int64_t EntryLength(File& archive, const ZipCentralRecord& r) {
   std::uint8_t h[kLocalSize];
   ReadAt(archive, static_cast<std::int64_t>(r.local_offset), h, sizeof h);
-  if (Get32(h) != kLocalSignature) {
+  if (LoadLittleEndian32(h) != kLocalSignature) {
     throw ArchiveFailure(archive_error::kBadLocalHeaderOffset, r.name);
   }
-  std::int64_t length =
-      static_cast<std::int64_t>(kLocalSize + Get16(h + 26) + Get16(h + 28) + r.packed);
-  if ((Get16(h + 6) & 0x0008) != 0) {
+  std::int64_t length = static_cast<std::int64_t>(kLocalSize + LoadLittleEndian16(h + 26) +
+                                                  LoadLittleEndian16(h + 28) + r.packed);
+  if ((LoadLittleEndian16(h + 6) & 0x0008) != 0) {
     const bool large = r.packed >= kMax32 || r.original >= kMax32;
     std::uint8_t sig[4] = {};
     archive.Seek(static_cast<std::int64_t>(r.local_offset) + length);
-    const bool signed_descriptor = archive.Read(sig, 4) == 4 && Get32(sig) == kDescriptorSignature;
+    const bool signed_descriptor =
+        archive.Read(sig, 4) == 4 && LoadLittleEndian32(sig) == kDescriptorSignature;
     length += (signed_descriptor ? 4 : 0) + (large ? 20 : 12);
   }
   return length;
@@ -266,22 +270,22 @@ bool TZip::WriteNewEntry(CompEntry& entry, File& out) {
   // The header first, with its sizes written again after the data.
   const auto local = [&](const EntryData& d) {
     std::vector<std::uint8_t> h;
-    Put32(h, kLocalSignature);
-    Put16(h, r.version_needed);
-    Put16(h, r.flags);
-    Put16(h, r.method);
-    Put32(h, r.dos_time);
-    Put32(h, d.crc);
-    Put32(h, large ? kMax32 : static_cast<std::uint32_t>(d.packed));
-    Put32(h, large ? kMax32 : static_cast<std::uint32_t>(d.original));
-    Put16(h, static_cast<std::uint32_t>(r.name.size()));
-    Put16(h, large ? 20 : 0);
+    AppendLittleEndian32(h, kLocalSignature);
+    AppendLittleEndian16(h, r.version_needed);
+    AppendLittleEndian16(h, r.flags);
+    AppendLittleEndian16(h, r.method);
+    AppendLittleEndian32(h, r.dos_time);
+    AppendLittleEndian32(h, d.crc);
+    AppendLittleEndian32(h, large ? kMax32 : static_cast<std::uint32_t>(d.packed));
+    AppendLittleEndian32(h, large ? kMax32 : static_cast<std::uint32_t>(d.original));
+    AppendLittleEndian16(h, static_cast<std::uint16_t>(r.name.size()));
+    AppendLittleEndian16(h, large ? 20 : 0);
     h.insert(h.end(), r.name.begin(), r.name.end());
     if (large) {
-      Put16(h, kZip64Extra);
-      Put16(h, 16);
-      Put64(h, d.original);
-      Put64(h, d.packed);
+      AppendLittleEndian16(h, kZip64Extra);
+      AppendLittleEndian16(h, 16);
+      AppendLittleEndian64(h, d.original);
+      AppendLittleEndian64(h, d.packed);
     }
     return h;
   };
@@ -318,32 +322,32 @@ void TZip::WriteClosing(File& out, const std::vector<CompEntry>& entries) {
     const bool big_sizes = r.packed >= Zip64Threshold || r.original >= Zip64Threshold;
     const bool big_offset = r.local_offset >= Zip64Threshold;
     h.clear();
-    Put32(h, kCentralSignature);
-    Put16(h, r.version_made);
-    Put16(h, r.version_needed);
-    Put16(h, r.flags);
-    Put16(h, r.method);
-    Put32(h, r.dos_time);
-    Put32(h, r.crc);
-    Put32(h, big_sizes ? kMax32 : static_cast<std::uint32_t>(r.packed));
-    Put32(h, big_sizes ? kMax32 : static_cast<std::uint32_t>(r.original));
-    Put16(h, static_cast<std::uint32_t>(r.name.size()));
+    AppendLittleEndian32(h, kCentralSignature);
+    AppendLittleEndian16(h, r.version_made);
+    AppendLittleEndian16(h, r.version_needed);
+    AppendLittleEndian16(h, r.flags);
+    AppendLittleEndian16(h, r.method);
+    AppendLittleEndian32(h, r.dos_time);
+    AppendLittleEndian32(h, r.crc);
+    AppendLittleEndian32(h, big_sizes ? kMax32 : static_cast<std::uint32_t>(r.packed));
+    AppendLittleEndian32(h, big_sizes ? kMax32 : static_cast<std::uint32_t>(r.original));
+    AppendLittleEndian16(h, static_cast<std::uint16_t>(r.name.size()));
     const std::uint32_t extra = (big_sizes ? 16U : 0U) + (big_offset ? 8U : 0U);
-    Put16(h, extra == 0 ? 0 : extra + 4);
-    Put16(h, 0);  // comment
-    Put16(h, 0);  // disk
-    Put16(h, r.internal_attributes);
-    Put32(h, r.external_attributes);
-    Put32(h, big_offset ? kMax32 : static_cast<std::uint32_t>(r.local_offset));
+    AppendLittleEndian16(h, extra == 0 ? 0 : extra + 4);
+    AppendLittleEndian16(h, 0);  // comment
+    AppendLittleEndian16(h, 0);  // disk
+    AppendLittleEndian16(h, r.internal_attributes);
+    AppendLittleEndian32(h, r.external_attributes);
+    AppendLittleEndian32(h, big_offset ? kMax32 : static_cast<std::uint32_t>(r.local_offset));
     h.insert(h.end(), r.name.begin(), r.name.end());
     if (extra != 0) {
-      Put16(h, kZip64Extra);
-      Put16(h, extra);
+      AppendLittleEndian16(h, kZip64Extra);
+      AppendLittleEndian16(h, extra);
       if (big_sizes) {
-        Put64(h, r.original);
-        Put64(h, r.packed);
+        AppendLittleEndian64(h, r.original);
+        AppendLittleEndian64(h, r.packed);
       }
-      if (big_offset) Put64(h, r.local_offset);
+      if (big_offset) AppendLittleEndian64(h, r.local_offset);
     }
     out.Write(h.data(), h.size());
   }
@@ -354,29 +358,29 @@ void TZip::WriteClosing(File& out, const std::vector<CompEntry>& entries) {
                    directory_size >= Zip64Threshold;
   h.clear();
   if (big) {
-    Put32(h, kEnd64Signature);
-    Put64(h, 44);
-    Put16(h, 45);
-    Put16(h, 45);
-    Put32(h, 0);
-    Put32(h, 0);
-    Put64(h, entries.size());
-    Put64(h, entries.size());
-    Put64(h, directory_size);
-    Put64(h, static_cast<std::uint64_t>(directory_at));
-    Put32(h, kEnd64LocatorSignature);
-    Put32(h, 0);
-    Put64(h, static_cast<std::uint64_t>(end_at));
-    Put32(h, 1);
+    AppendLittleEndian32(h, kEnd64Signature);
+    AppendLittleEndian64(h, 44);
+    AppendLittleEndian16(h, 45);
+    AppendLittleEndian16(h, 45);
+    AppendLittleEndian32(h, 0);
+    AppendLittleEndian32(h, 0);
+    AppendLittleEndian64(h, entries.size());
+    AppendLittleEndian64(h, entries.size());
+    AppendLittleEndian64(h, directory_size);
+    AppendLittleEndian64(h, static_cast<std::uint64_t>(directory_at));
+    AppendLittleEndian32(h, kEnd64LocatorSignature);
+    AppendLittleEndian32(h, 0);
+    AppendLittleEndian64(h, static_cast<std::uint64_t>(end_at));
+    AppendLittleEndian32(h, 1);
   }
-  Put32(h, kEndSignature);
-  Put16(h, 0);
-  Put16(h, 0);
-  Put16(h, big ? 0xFFFF : static_cast<std::uint32_t>(entries.size()));
-  Put16(h, big ? 0xFFFF : static_cast<std::uint32_t>(entries.size()));
-  Put32(h, big ? kMax32 : static_cast<std::uint32_t>(directory_size));
-  Put32(h, big ? kMax32 : static_cast<std::uint32_t>(directory_at));
-  Put16(h, 0);
+  AppendLittleEndian32(h, kEndSignature);
+  AppendLittleEndian16(h, 0);
+  AppendLittleEndian16(h, 0);
+  AppendLittleEndian16(h, big ? 0xFFFF : static_cast<std::uint32_t>(entries.size()));
+  AppendLittleEndian16(h, big ? 0xFFFF : static_cast<std::uint32_t>(entries.size()));
+  AppendLittleEndian32(h, big ? kMax32 : static_cast<std::uint32_t>(directory_size));
+  AppendLittleEndian32(h, big ? kMax32 : static_cast<std::uint32_t>(directory_at));
+  AppendLittleEndian16(h, 0);
   out.Write(h.data(), h.size());
 }
 
@@ -423,11 +427,11 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
   // The local header must be where the directory says.
   std::uint8_t h[kLocalSize];
   archive.Seek(entry.data_offset);
-  if (archive.Read(h, sizeof h) != sizeof h || Get32(h) != kLocalSignature) {
+  if (archive.Read(h, sizeof h) != sizeof h || LoadLittleEndian32(h) != kLocalSignature) {
     throw ArchiveFailure(archive_error::kBadLocalHeaderOffset, entry.name);
   }
-  archive.Seek(entry.data_offset + static_cast<std::int64_t>(kLocalSize) + Get16(h + 26) +
-               Get16(h + 28));
+  archive.Seek(entry.data_offset + static_cast<std::int64_t>(kLocalSize) +
+               LoadLittleEndian16(h + 26) + LoadLittleEndian16(h + 28));
   FileSource in(archive, entry.packed_size);
   CheckedFileSink sink(out, Crc32Update, OnProcessMessages);
   switch (entry.method_id) {

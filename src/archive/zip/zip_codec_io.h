@@ -13,17 +13,11 @@
 
 #include "archive/byte_stream.h"
 #include "archive/zip/zip_legacy_codecs.h"
+#include "platform/byte_order.h"
 
 namespace talvor::zip {
 
 [[noreturn]] void ThrowDataError(const char* what);
-
-inline std::uint64_t LoadLittleEndian64(const std::uint8_t* p) noexcept {
-  std::uint64_t v;
-  std::memcpy(&v, p, sizeof v);
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-  return v;
-}
 
 // Reads bits from a ByteSource through a fixed buffer, the first bit of each
 // byte being its least significant one. Past the end of the source it
