@@ -12,7 +12,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "archive/lha/lha_bit_io.h"
 #include "archive/lha/lha_codec.h"
 #include "archive/lha/lha_huffman.h"
 
@@ -156,7 +155,7 @@ class StaticDecoder {
     int i = 0;
     while (i < n) {
       in_.Refill();
-      const std::uint32_t peek = in_.Peek16();
+      const std::uint32_t peek = in_.Peek(16);
       int len = static_cast<int>(peek >> 13);
       if (len == 7) {
         for (std::uint32_t mask = 1u << 12; (peek & mask) != 0; mask >>= 1) {
@@ -351,7 +350,7 @@ class Lh1Decoder {
         continue;
       }
       in_.Refill();
-      const std::uint32_t index = in_.Peek16() >> 8;
+      const std::uint32_t index = in_.Peek(16) >> 8;
       in_.Skip(kLh1Positions.length[index]);
       const std::uint32_t distance = (std::uint32_t{kLh1Positions.upper[index]} << 6) | in_.Get(6);
       out_.Copy(distance + 1, static_cast<std::size_t>(c - 253));

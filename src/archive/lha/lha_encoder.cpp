@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "archive/crc.h"
-#include "archive/lha/lha_bit_io.h"
+#include "archive/lha/lha_bit_writer.h"
 #include "archive/lha/lha_codec.h"
 #include "archive/lha/lha_huffman.h"
 

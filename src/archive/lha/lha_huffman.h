@@ -6,12 +6,15 @@
 #include <array>
 #include <cstdint>
 
-#include "archive/lha/lha_bit_io.h"
+#include "archive/bit_reader.h"
 #include "archive/lha/lha_codec.h"
 
 namespace talvor::lha {
 
 inline constexpr int kMaxCodeLength = 16;
+
+// The LHA methods send the bits of each byte from its most significant end.
+using BitReader = talvor::BitReader<BitOrder::kMsbFirst, LhaDataError>;
 
 // Code lengths (at most kMaxCodeLength) for symbols 0..n-1 with the given
 // counts; unused symbols get 0. Returns how many symbols are used. When only
@@ -85,7 +88,7 @@ class DecodeTable {
   }
 
   [[nodiscard]] int Decode(BitReader& in) const {
-    const std::uint32_t peek = in.Peek16();
+    const std::uint32_t peek = in.Peek(16);
     std::uint32_t entry = entries_[peek >> kSubBits];
     if (entry & kLink) [[unlikely]] {
       entry = entries_[(entry & 0xffffu) + (peek & kSubMask)];

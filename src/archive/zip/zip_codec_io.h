@@ -1,92 +1,25 @@
-// What the older ZIP decoders share: a bit reader for the ZIP bit order
+// What the older ZIP decoders share: the bit reader in the ZIP bit order
 // (least significant bit of each byte first), the output window with its
 // history, and a table-driven decoder for prefix codes.
 #pragma once
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <span>
 #include <vector>
 
+#include "archive/bit_reader.h"
 #include "archive/byte_stream.h"
 #include "archive/zip/zip_legacy_codecs.h"
-#include "platform/byte_order.h"
 
 namespace talvor::zip {
 
 [[noreturn]] void ThrowDataError(const char* what);
 
-// Reads bits from a ByteSource through a fixed buffer, the first bit of each
-// byte being its least significant one. Past the end of the source it
-// supplies zero bits, so a decoder may look ahead freely; taking any of those
-// bits is an error, raised by the next Refill() or by CheckNotOverrun().
-class BitReader {
- public:
-  explicit BitReader(ByteSource& in) : in_(in), buffer_(kBufferSize) {}
-
-  // After this at least 56 bits are available to Peek/Skip/Get.
-  void Refill() {
-    if (count_ >= 56) return;
-    if (end_ - next_ >= 8) {
-      // Bits above count_ may hold the bytes that follow next_; the next
-      // refill puts the same bytes there again.
-      bits_ |= LoadLittleEndian64(next_) << count_;
-      next_ += (63 - count_) >> 3;
-      count_ |= 56;
-      return;
-    }
-    SlowRefill();
-  }
-
-  [[nodiscard]] std::uint32_t Peek(int n) const noexcept {
-    return static_cast<std::uint32_t>(bits_ & ((std::uint64_t{1} << n) - 1));
-  }
-  void Skip(int n) noexcept {
-    bits_ >>= n;
-    count_ -= n;
-  }
-  // Takes n bits, 0 <= n <= 32, the first one in the result's bit 0; at most
-  // the 56 bits of one Refill().
-  [[nodiscard]] std::uint32_t Get(int n) noexcept {
-    const std::uint32_t v = Peek(n);
-    Skip(n);
-    return v;
-  }
-  // Refills first; for the odd field outside a decoder's hot loop.
-  [[nodiscard]] std::uint32_t Take(int n) {
-    Refill();
-    return Get(n);
-  }
-
-  // Drops the bits up to the next byte boundary.
-  void AlignToByte() noexcept { Skip(count_ & 7); }
-
-  // Copies n whole bytes; the reader must be on a byte boundary.
-  void ReadBytes(std::uint8_t* data, std::size_t n);
-
-  // Raises ZipDataError if bits beyond the end of the data were taken.
-  void CheckNotOverrun() const {
-    if (count_ < padding_) ThrowDataError("the compressed data ends early");
-  }
-
- private:
-  static constexpr std::size_t kBufferSize = 32 * 1024;
-
-  void SlowRefill();
-  bool FillBuffer();
-
-  ByteSource& in_;
-  std::vector<std::uint8_t> buffer_;
-  const std::uint8_t* next_ = nullptr;
-  const std::uint8_t* end_ = nullptr;
-  bool at_end_ = false;
-  std::uint64_t bits_ = 0;  // the next bit in bit 0
-  int count_ = 0;           // valid bits in bits_, including padding
-  int padding_ = 0;         // zero bits added past the end of the source
-};
+// The ZIP methods send the bits of each byte from its least significant end.
+using BitReader = talvor::BitReader<BitOrder::kLsbFirst, ZipDataError>;
 
 // The decoded bytes: a buffer that keeps the last `window` bytes as history
 // and hands the rest to the sink in large pieces. Every decoder stops at the

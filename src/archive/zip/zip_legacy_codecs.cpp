@@ -13,50 +13,6 @@ void ThrowDataError(const char* what) {
   throw ZipDataError(what);
 }
 
-bool BitReader::FillBuffer() {
-  if (at_end_) return false;
-  const std::size_t got = in_.Read(buffer_.data(), buffer_.size());
-  next_ = buffer_.data();
-  end_ = next_ + got;
-  if (got == 0) at_end_ = true;
-  return got != 0;
-}
-
-void BitReader::SlowRefill() {
-  CheckNotOverrun();
-  while (count_ <= 56) {
-    if (next_ == end_) FillBuffer();
-    std::uint64_t byte = 0;
-    if (next_ != end_) {
-      byte = *next_++;
-    } else {
-      padding_ += 8;
-    }
-    bits_ |= byte << count_;
-    count_ += 8;
-  }
-}
-
-void BitReader::ReadBytes(std::uint8_t* data, std::size_t n) {
-  while (n > 0 && count_ >= 8) {
-    *data++ = static_cast<std::uint8_t>(bits_);
-    Skip(8);
-    --n;
-  }
-  CheckNotOverrun();
-  if (n == 0) return;
-  // The bit buffer is empty; what it held beyond count_ is read again below.
-  bits_ = 0;
-  while (n > 0) {
-    if (next_ == end_ && !FillBuffer()) ThrowDataError("the compressed data ends early");
-    const std::size_t k = std::min(n, static_cast<std::size_t>(end_ - next_));
-    std::memcpy(data, next_, k);
-    next_ += k;
-    data += k;
-    n -= k;
-  }
-}
-
 void OutputWindow::Flush() {
   if (pos_ == flushed_) return;
   out_.Write(buffer_.data() + flushed_, pos_ - flushed_);
