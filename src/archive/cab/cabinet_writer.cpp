@@ -21,7 +21,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -35,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/deflate.h"
 #include "platform/byte_order.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
@@ -67,8 +67,6 @@ constexpr std::size_t kMsZipSignatureSize = 2;
 constexpr std::size_t kMaxPayload = kMsZipSignatureSize + kStoredBlockOverhead + kBlockSize;
 
 constexpr int kDeflateLevel = 6;
-constexpr int kDeflateMemLevel = 8;
-constexpr int kRawDeflateWindowBits = -15;
 
 // The CFDATA checksum: the bytes read as little-endian 32-bit words, XORed
 // onto `sum`; one to three bytes left over make a last word of their own, the
@@ -86,45 +84,25 @@ int SystemErrorOf(const IoError& e) {
   return e.code() == io_code::kAccessDenied ? EACCES : EIO;
 }
 
-// A raw Deflate coder that ends itself.
-class Deflater {
- public:
-  Deflater() {
-    const int rc = deflateInit2(&z_, kDeflateLevel, Z_DEFLATED, kRawDeflateWindowBits,
-                                kDeflateMemLevel, Z_DEFAULT_STRATEGY);
-    if (rc != Z_OK) {
-      throw CabinetError(rc == Z_MEM_ERROR ? make_error::kAllocFail : make_error::kCompressorFail,
-                         rc);
-    }
+// Codes `block` as one complete Deflate stream into `out`, the bytes in
+// `history` being the data just before it. Returns the stream's size, or
+// nothing when it would not fit into `out_size` bytes. The coder is made on
+// first use.
+std::optional<std::size_t> DeflateBlock(std::optional<RawDeflater>& coder,
+                                        const std::uint8_t* history, std::size_t history_size,
+                                        const std::uint8_t* block, std::size_t size,
+                                        std::uint8_t* out, std::size_t out_size) {
+  try {
+    if (!coder) coder.emplace(kDeflateLevel);
+    coder->Restart(history, history_size);
+    const DeflateStep step = coder->Code(block, size, out, out_size, true);
+    if (step.finished) return step.written;
+    return std::nullopt;  // out of room
+  } catch (const DeflateCoderError& e) {
+    throw CabinetError(e.out_of_memory() ? make_error::kAllocFail : make_error::kCompressorFail,
+                       e.zlib_code());
   }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-  ~Deflater() { deflateEnd(&z_); }
-
-  // Codes `in` as one complete Deflate stream into `out`, the bytes in
-  // `history` being the data just before `in`. Returns the stream's size, or
-  // nothing when it would not fit into `out_size` bytes.
-  std::optional<std::size_t> Code(std::uint8_t* in, std::size_t in_size,
-                                  const std::uint8_t* history, std::size_t history_size,
-                                  std::uint8_t* out, std::size_t out_size) {
-    int rc = deflateReset(&z_);
-    if (rc == Z_OK && history_size > 0) {
-      rc = deflateSetDictionary(&z_, history, static_cast<uInt>(history_size));
-    }
-    if (rc != Z_OK) throw CabinetError(make_error::kCompressorFail, rc);
-    z_.next_in = in;
-    z_.avail_in = static_cast<uInt>(in_size);
-    z_.next_out = out;
-    z_.avail_out = static_cast<uInt>(out_size);
-    rc = deflate(&z_, Z_FINISH);
-    if (rc == Z_STREAM_END) return out_size - z_.avail_out;
-    if (rc == Z_OK || rc == Z_BUF_ERROR) return std::nullopt;  // out of room
-    throw CabinetError(make_error::kCompressorFail, rc);
-  }
-
- private:
-  z_stream z_{};
-};
+}
 
 // A file being added, read straight into the block being filled (many small
 // files are common; a buffered File would set up a buffer of its own for each).
@@ -178,20 +156,19 @@ struct FileRecord {
 // Makes the CFDATA record of `block` in `record` (room for kDataRecordSize +
 // kMaxPayload bytes), `history` being the bytes before the block; returns the
 // record's size. `deflater` is needed for MSZIP only.
-std::size_t PackBlock(int type, std::optional<Deflater>& deflater, const std::uint8_t* history,
+std::size_t PackBlock(int type, std::optional<RawDeflater>& deflater, const std::uint8_t* history,
                       std::size_t history_size, std::uint8_t* block, std::size_t size,
                       std::uint8_t* record) {
   std::uint8_t* const payload = record + kDataRecordSize;
   std::size_t payload_size = size;
   if (type == cabinet_compression::kMsZip) {
-    if (!deflater) deflater.emplace();
     payload[0] = 'C';
     payload[1] = 'K';
     // Anything longer than the block kept as it is would be a waste; kept
     // as it is, it stays within the 32 KiB + 12 bytes an MSZIP block may take.
     const std::optional<std::size_t> coded =
-        deflater->Code(block, size, history, history_size, payload + kMsZipSignatureSize,
-                       size + kStoredBlockOverhead);
+        DeflateBlock(deflater, history, history_size, block, size, payload + kMsZipSignatureSize,
+                     size + kStoredBlockOverhead);
     if (coded) {
       payload_size = kMsZipSignatureSize + *coded;
     } else {
@@ -266,7 +243,7 @@ class CabinetWriter final : public CabinetBuilder {
   std::size_t history_ = 0;  // 0 or kBlockSize
   std::size_t pending_ = 0;  // bytes after the history, below 2 * kBlockSize
   std::array<std::vector<std::uint8_t>, 2> records_;  // CFDATA records being made
-  std::array<std::optional<Deflater>, 2> deflaters_;
+  std::array<std::optional<RawDeflater>, 2> deflaters_;
 
   File data_;  // the finished CFDATA records (a temporary file without a name)
   std::uint64_t data_size_ = 0;

@@ -1,5 +1,5 @@
 // The writing half of the cabinet library: one folder of MSZIP or stored
-// data blocks, made with zlib.
+// data blocks, made with the raw Deflate coder of archive/deflate.h.
 #pragma once
 
 #include <memory>
