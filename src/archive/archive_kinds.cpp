@@ -1,47 +1,11 @@
 #include "archive/archive_kinds.h"
 
-#include <array>
-#include <cctype>
-
 #include "archive/bh/bh_archive.h"
 #include "archive/cab/cab_archive.h"
 #include "archive/lha/lha_archive.h"
 #include "archive/zip/zip_archive.h"
-#include "platform/path.h"
 
 namespace talvor {
-
-namespace {
-
-constexpr std::array<ArchiveKindInfo, 4> kKinds = {{
-    {ArchiveKind::kCab, "cab", ".cab"},
-    {ArchiveKind::kLha, "lha", ".lha"},
-    {ArchiveKind::kZip, "zip", ".zip"},
-    {ArchiveKind::kBh, "bh", ".bh"},
-}};
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-}  // namespace
-
-std::optional<ArchiveKindInfo> ArchiveKindByName(const std::string& name) {
-  for (const ArchiveKindInfo& k : kKinds) {
-    if (name == k.name) return k;
-  }
-  return std::nullopt;
-}
-
-std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path) {
-  const std::string ext = Lower(ExtractFileExt(path));
-  if (ext == ".lzh") return kKinds[1];
-  for (const ArchiveKindInfo& k : kKinds) {
-    if (ext == k.extension) return k;
-  }
-  return std::nullopt;
-}
 
 CabinetLibrary& DefaultCabinetLibrary() {
   static const std::unique_ptr<CabinetLibrary> library = MakeCabinetLibrary();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "archive/dos_time.h"
 #include "archive/file_scan.h"
@@ -30,7 +29,7 @@ void TCustomDClass::SetArchiveFile(const std::string& path) {
   archive_file_ = path;
   try {
     File archive = fs_.OpenForReading(path);
-    arc_type_ = DetectType(archive);
+    arc_type_ = DetectType(archive, path);
   } catch (...) {
     arc_type_ = TArcType::atUnknown;
   }
@@ -47,16 +46,25 @@ void TCustomDClass::SetExtractDir(const std::string& folder) {
   }
 }
 
-TArcType TCustomDClass::DetectType(File& archive) {
-  std::uint8_t head[8] = {};
-  archive.Seek(0);
-  const std::size_t n = archive.Read(head, sizeof head);
-  archive.Seek(0);
-  if (n >= 4 && std::memcmp(head, "PK\x03\x04", 4) == 0) return TArcType::atZip;
-  if (n >= 4 && std::memcmp(head, "MSCF", 4) == 0) return TArcType::atCab;
-  if (n >= 4 && std::memcmp(head, "BH\x05\x07", 4) == 0) return TArcType::atBh;
-  if (n >= 7 && head[2] == '-' && head[6] == '-') return TArcType::atLha;
+TArcType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept {
+  if (!kind) return TArcType::atUnknown;
+  switch (*kind) {
+    case ArchiveKind::kLha:
+      return TArcType::atLha;
+    case ArchiveKind::kZip:
+      return TArcType::atZip;
+    case ArchiveKind::kBh:
+      return TArcType::atBh;
+    case ArchiveKind::kCab:
+      return TArcType::atCab;
+  }
   return TArcType::atUnknown;
+}
+
+TArcType TCustomDClass::DetectType(File& archive, const std::string& path) {
+  const std::optional<ArchiveKindInfo> found = ArchiveKindOfContent(archive, path);
+  archive.Seek(0);
+  return ArcTypeOf(found ? std::optional(found->kind) : std::nullopt);
 }
 
 std::string TCustomDClass::OutputPath(const ArchiveEntry& entry) {

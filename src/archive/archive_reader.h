@@ -5,12 +5,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "archive/archive_component.h"
+#include "archive/kind_detection.h"
 #include "platform/file.h"
 
 namespace talvor {
+
+// The readers' name for an archive kind: atUnknown for none.
+[[nodiscard]] TArcType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept;
 
 // The extractor base: owns Extract, the overwrite rule and the CRC verdict.
 class TCustomDClass : public TZipCommon {
@@ -45,8 +50,9 @@ class TCustomDClass : public TZipCommon {
   // Decodes an entry's data into `out`; returns the CRC of what it wrote.
   // Throws on damaged data or an unsupported method.
   virtual std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) = 0;
-  // The archive kind that the file's first bytes show.
-  [[nodiscard]] static TArcType DetectType(File& archive);
+  // The archive kind the file's content shows, as ArchiveKindOfContent
+  // judges it; `path` is the file's name.
+  [[nodiscard]] static TArcType DetectType(File& archive, const std::string& path);
   // The bytes an entry's extraction counts as its progress: the data the
   // reader takes from the archive.
   [[nodiscard]] virtual std::uint64_t EntryWork(const ArchiveEntry& entry) const {

@@ -7,6 +7,7 @@
 #include "archive/archive_io.h"
 #include "archive/crc.h"
 #include "archive/deflate.h"
+#include "archive/zip/zip_end_record.h"
 #include "archive/zip/zip_legacy_codecs.h"
 #include "platform/byte_order.h"
 #include "platform/failure.h"
@@ -18,13 +19,11 @@ namespace {
 
 constexpr std::uint32_t kLocalSignature = 0x04034B50;
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
-constexpr std::uint32_t kEndSignature = 0x06054B50;
 constexpr std::uint32_t kEnd64Signature = 0x06064B50;
 constexpr std::uint32_t kEnd64LocatorSignature = 0x07064B50;
 constexpr std::uint32_t kDescriptorSignature = 0x08074B50;
 constexpr std::size_t kLocalSize = 30;
 constexpr std::size_t kCentralSize = 46;
-constexpr std::size_t kEndSize = 22;
 constexpr std::uint16_t kUtf8Flag = 0x0800;
 constexpr std::uint16_t kZip64Extra = 0x0001;
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFU;
@@ -87,22 +86,16 @@ std::string UnicodePath(const std::uint8_t* extra, std::size_t length, const std
 
 void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRecord&)>& visit) {
   const std::int64_t size = archive.Size();
-  if (size < static_cast<std::int64_t>(kEndSize)) BadArchive("no end of central directory record");
-  // The end record lies in the last 64 KiB + 22 bytes (its comment).
-  const std::int64_t tail_at =
-      std::max<std::int64_t>(0, size - 0xFFFF - static_cast<std::int64_t>(kEndSize));
+  if (size < static_cast<std::int64_t>(zip::kEndSize)) {
+    BadArchive("no end of central directory record");
+  }
+  const std::int64_t tail_at = std::max<std::int64_t>(0, size - zip::kEndSearchSpan);
   std::vector<std::uint8_t> tail(static_cast<std::size_t>(size - tail_at));
   ReadAt(archive, tail_at, tail.data(), tail.size());
-  std::int64_t end_at = -1;
-  for (std::size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
-    if (LoadLittleEndian32(tail.data() + i) == kEndSignature &&
-        i + kEndSize + LoadLittleEndian16(tail.data() + i + 20) <= tail.size()) {
-      end_at = tail_at + static_cast<std::int64_t>(i);
-      break;
-    }
-  }
-  if (end_at < 0) BadArchive("no end of central directory record");
-  const std::uint8_t* end = tail.data() + (end_at - tail_at);
+  const std::optional<std::size_t> found = zip::FindEndRecord(tail);
+  if (!found) BadArchive("no end of central directory record");
+  const std::int64_t end_at = tail_at + static_cast<std::int64_t>(*found);
+  const std::uint8_t* end = tail.data() + *found;
   std::uint64_t entries = LoadLittleEndian16(end + 10);
   std::uint64_t directory_size = LoadLittleEndian32(end + 12);
   std::uint64_t directory_at = LoadLittleEndian32(end + 16);
@@ -373,7 +366,7 @@ void TZip::WriteClosing(File& out, const std::vector<CompEntry>& entries) {
     AppendLittleEndian64(h, static_cast<std::uint64_t>(end_at));
     AppendLittleEndian32(h, 1);
   }
-  AppendLittleEndian32(h, kEndSignature);
+  AppendLittleEndian32(h, zip::kEndSignature);
   AppendLittleEndian16(h, 0);
   AppendLittleEndian16(h, 0);
   AppendLittleEndian16(h, big ? 0xFFFF : static_cast<std::uint32_t>(entries.size()));
