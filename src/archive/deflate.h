@@ -81,14 +81,16 @@ class RawInflater {
 // Compresses all of `in` as raw Deflate at `level` into `out`, handing the
 // output on in chunks of 131070 bytes. Returns the CRC-32 of the input;
 // *input_size gets its length.
-std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t* input_size,
-                         const std::function<void()>& pulse = {});
+[[nodiscard]] std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level,
+                                       std::uint64_t* input_size,
+                                       const std::function<void()>& pulse = {});
 
 // Inflates raw Deflate data from `in` into `out`, exactly `original_size`
 // bytes, in blocks of at most `block` bytes, calling `pulse` between blocks.
 // Data that ends early or is damaged raises DeflateDataError. Returns the
 // CRC-32 of the output.
-std::uint32_t InflateExactly(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                             std::size_t block = 32768, const std::function<void()>& pulse = {});
+[[nodiscard]] std::uint32_t InflateExactly(ByteSource& in, ByteSink& out,
+                                           std::uint64_t original_size, std::size_t block = 32768,
+                                           const std::function<void()>& pulse = {});
 
 }  // namespace talvor
