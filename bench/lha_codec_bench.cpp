@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/lha_codec.h"
+#include "archive/lha/lha_codec.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "archive/archive_kinds.h"
-#include "archive/cab_archive.h"
+#include "archive/cab/cab_archive.h"
 #include "reader_fuzz.h"
 
 namespace {

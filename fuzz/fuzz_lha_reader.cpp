@@ -8,8 +8,8 @@
 #include <cstdint>
 
 #include "archive/archive_component.h"
-#include "archive/lha_archive.h"
-#include "archive/lha_codec.h"
+#include "archive/lha/lha_archive.h"
+#include "archive/lha/lha_codec.h"
 #include "platform/failure.h"
 
 namespace {

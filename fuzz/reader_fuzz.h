@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/archive_component.h"
+#include "archive/archive_reader.h"
 #include "platform/file_system.h"
 
 namespace talvor::fuzz {

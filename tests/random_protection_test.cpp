@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "archive/lha_codec.h"
+#include "archive/crc.h"
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
 #include "fakes.h"

@@ -3,18 +3,30 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "archive/crc.h"
 #include "archive/deflate.h"
-#include "archive/lha_codec.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
-std::uint32_t Crc16Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
-  return Crc16(static_cast<std::uint16_t>(crc), data, n);
-}
+namespace {
 
-std::uint32_t Crc32Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
-  return Crc32(crc, data, n);
-}
+// A sink that copies to a file and counts.
+class CountingSink final : public ByteSink {
+ public:
+  explicit CountingSink(File& file) : file_(file) {}
+  void Write(const std::uint8_t* data, std::size_t n) override {
+    file_.Write(data, n);
+    count_ += n;
+  }
+  [[nodiscard]] std::uint64_t count() const { return count_; }
+
+ private:
+  File& file_;
+  std::uint64_t count_ = 0;
+};
+
+}  // namespace
 
 void CopyExactly(ByteSource& in, ByteSink& out, std::uint64_t size) {
   std::vector<std::uint8_t> buffer(256 * 1024);
@@ -25,6 +37,71 @@ void CopyExactly(ByteSource& in, ByteSink& out, std::uint64_t size) {
     out.Write(buffer.data(), n);
     left -= n;
   }
+}
+
+int DeflateLevel(TDeflateType type) {
+  switch (type) {
+    case TDeflateType::dtDeflateF:
+      return 1;
+    case TDeflateType::dtDeflateX:
+      return 9;
+    default:
+      return 6;
+  }
+}
+
+std::uint16_t DeflateFlags(TDeflateType type) {
+  switch (type) {
+    case TDeflateType::dtDeflateF:
+      return 4;
+    case TDeflateType::dtDeflateX:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+EntryData WriteEntryData(File& source, File& out, bool store, int level,
+                         const std::function<void()>& pulse) {
+  EntryData data;
+  const auto size = static_cast<std::uint64_t>(source.Size());
+  if (store || size == 0) {
+    CheckedFileSink sink(out, Crc32Update, pulse);
+    FileSource in(source, UINT64_MAX);
+    std::vector<std::uint8_t> buffer(256 * 1024);
+    std::uint64_t total = 0;
+    for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0; total += n) {
+      sink.Write(buffer.data(), n);
+    }
+    data.crc = sink.check();
+    data.packed = data.original = total;
+    data.stored = true;
+    return data;
+  }
+  if (size < 257) {
+    // Small files: deflated in memory, stored when that does not pay.
+    std::vector<std::uint8_t> plain(static_cast<std::size_t>(size) + 1);
+    const std::size_t n = source.Read(plain.data(), plain.size());
+    AdvanceWork(n);
+    plain.resize(n);
+    MemorySource in(plain.data(), plain.size());
+    MemorySink deflated;
+    data.crc = DeflateAll(in, deflated, level, &data.original);
+    if (deflated.bytes.size() > plain.size()) {
+      out.Write(plain.data(), plain.size());
+      data.packed = plain.size();
+      data.stored = true;
+    } else {
+      out.Write(deflated.bytes.data(), deflated.bytes.size());
+      data.packed = deflated.bytes.size();
+    }
+    return data;
+  }
+  FileSource in(source, UINT64_MAX);
+  CountingSink sink(out);
+  data.crc = DeflateAll(in, sink, level, &data.original, pulse);
+  data.packed = sink.count();
+  return data;
 }
 
 }  // namespace talvor

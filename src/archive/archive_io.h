@@ -1,5 +1,5 @@
-// Little-endian fields of archive headers, and the sinks that check what an
-// entry's data decodes to.
+// The sinks that check what an entry's data decodes to, and the writing of a
+// new entry's data that ZIP and BH share.
 #pragma once
 
 #include <cstddef>
@@ -7,41 +7,11 @@
 #include <functional>
 #include <vector>
 
+#include "archive/archive_component.h"
 #include "archive/byte_stream.h"
 #include "platform/file.h"
 
 namespace talvor {
-
-inline std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline std::uint64_t Get64(const std::uint8_t* p) {
-  return Get32(p) | static_cast<std::uint64_t>(Get32(p + 4)) << 32;
-}
-inline void Set16(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void Set32(std::uint8_t* p, std::uint32_t v) {
-  Set16(p, v & 0xFFFF);
-  Set16(p + 2, v >> 16);
-}
-inline void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-inline void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-inline void Put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
-  Put32(out, static_cast<std::uint32_t>(v));
-  Put32(out, static_cast<std::uint32_t>(v >> 32));
-}
 
 // Passes bytes on to a file, keeping a check value of everything written
 // (`update` is CRC-16 or CRC-32) and calling `pulse` every MiB.
@@ -67,12 +37,27 @@ class CheckedFileSink final : public ByteSink {
   std::uint64_t written_ = 0;
 };
 
-// The check functions in the form the sink takes.
-std::uint32_t Crc16Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
-std::uint32_t Crc32Update(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
-
 // Copies exactly `size` bytes; raises `Error` (a runtime_error) when the
 // source ends first.
 void CopyExactly(ByteSource& in, ByteSink& out, std::uint64_t size);
+
+// What was written for one new entry's data.
+struct EntryData {
+  std::uint32_t crc = 0;
+  std::uint64_t packed = 0;
+  std::uint64_t original = 0;
+  bool stored = false;
+};
+
+// Writes the data of one new ZIP or BH entry at the output's position: a
+// file shorter than 257 bytes is deflated in memory and stored when that is
+// longer than the file; a longer file is deflated straight to the output;
+// with `store` (or no data) the bytes are copied.
+[[nodiscard]] EntryData WriteEntryData(File& source, File& out, bool store, int level,
+                                       const std::function<void()>& pulse);
+
+// The zlib level and the flag bits 1-2 for a deflate effort.
+[[nodiscard]] int DeflateLevel(TDeflateType type);
+[[nodiscard]] std::uint16_t DeflateFlags(TDeflateType type);
 
 }  // namespace talvor

@@ -1,66 +1,11 @@
 #include "archive/archive_kinds.h"
 
-#include <array>
-#include <cctype>
-#include <cstring>
-
-#include "archive/bh_archive.h"
-#include "archive/cab_archive.h"
-#include "archive/lha_archive.h"
-#include "archive/zip_archive.h"
-#include "platform/path.h"
+#include "archive/bh/bh_archive.h"
+#include "archive/cab/cab_archive.h"
+#include "archive/lha/lha_archive.h"
+#include "archive/zip/zip_archive.h"
 
 namespace talvor {
-
-namespace {
-
-constexpr std::array<ArchiveKindInfo, 4> kKinds = {{
-    {ArchiveKind::kCab, "cab", ".cab"},
-    {ArchiveKind::kLha, "lha", ".lha"},
-    {ArchiveKind::kZip, "zip", ".zip"},
-    {ArchiveKind::kBh, "bh", ".bh"},
-}};
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-}  // namespace
-
-ArchiveKindInfo ArchiveKindInfoOf(ArchiveKind kind) {
-  for (const ArchiveKindInfo& k : kKinds) {
-    if (k.kind == kind) return k;
-  }
-  return kKinds[0];
-}
-
-std::optional<ArchiveKindInfo> ArchiveKindByName(const std::string& name) {
-  for (const ArchiveKindInfo& k : kKinds) {
-    if (name == k.name) return k;
-  }
-  return std::nullopt;
-}
-
-std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path) {
-  const std::string ext = Lower(ExtractFileExt(path));
-  if (ext == ".lzh") return kKinds[1];
-  for (const ArchiveKindInfo& k : kKinds) {
-    if (ext == k.extension) return k;
-  }
-  return std::nullopt;
-}
-
-std::optional<ArchiveKindInfo> ArchiveKindOfContent(FileSystem& fs, const std::string& path) {
-  std::uint8_t head[8] = {};
-  File file = fs.OpenForReading(path);
-  const std::size_t n = file.Read(head, sizeof head);
-  if (n >= 4 && std::memcmp(head, "PK\x03\x04", 4) == 0) return ArchiveKindInfoOf(ArchiveKind::kZip);
-  if (n >= 4 && std::memcmp(head, "MSCF", 4) == 0) return ArchiveKindInfoOf(ArchiveKind::kCab);
-  if (n >= 4 && std::memcmp(head, "BH\x05\x07", 4) == 0) return ArchiveKindInfoOf(ArchiveKind::kBh);
-  if (n >= 7 && head[2] == '-' && head[6] == '-') return ArchiveKindInfoOf(ArchiveKind::kLha);
-  return std::nullopt;
-}
 
 CabinetLibrary& DefaultCabinetLibrary() {
   static const std::unique_ptr<CabinetLibrary> library = MakeCabinetLibrary();

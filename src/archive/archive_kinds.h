@@ -1,35 +1,19 @@
-// The archive kinds the engine knows, and how a new archive is made beside
-// a file.
+// The archive kinds as the front ends use them: which kind a file holds
+// (archive/kind_detection.h: ArchiveKindByName, ArchiveKindOfFile,
+// ArchiveKindOfContent), which kinds this build can write and read, their
+// writers and readers, and how a new archive is made beside a file.
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "archive/archive_component.h"
-#include "platform/cabinet.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
+#include "archive/cab/cabinet.h"
+#include "archive/kind_detection.h"
 
 namespace talvor {
 
-enum class ArchiveKind { kCab, kLha, kZip, kBh };
-
-struct ArchiveKindInfo {
-  ArchiveKind kind;
-  const char* name;       // "lha"
-  const char* extension;  // ".lha"
-};
-
-// The entry of a kind.
-[[nodiscard]] ArchiveKindInfo ArchiveKindInfoOf(ArchiveKind kind);
-// "cab", "lha", "zip", "bh".
-[[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindByName(const std::string& name);
-// By a file's extension, letter case ignored (".LZH" is LHA too).
-[[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindOfFile(const std::string& path);
-// The kind of archive the file at `path` holds, judged by its content; its
-// extension only decides where the content fits more than one kind equally.
-// nullopt when the file is no archive the engine reads.
-[[nodiscard]] std::optional<ArchiveKindInfo> ArchiveKindOfContent(FileSystem& fs,
-                                                                  const std::string& path);
 // The cabinet library of this process.
 [[nodiscard]] CabinetLibrary& DefaultCabinetLibrary();
 

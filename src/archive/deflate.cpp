@@ -1,10 +1,13 @@
 #include "archive/deflate.h"
 
+// The coder's input is read-only.
+#define ZLIB_CONST
 #include <zlib.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
+
+#include "archive/crc.h"
 
 namespace talvor {
 
@@ -12,112 +15,141 @@ namespace {
 
 constexpr std::size_t kOutputChunk = 131070;
 constexpr std::size_t kInputChunk = 256 * 1024;
+constexpr int kRawWindowBits = -15;  // 32 KiB, no zlib header or trailer
+constexpr int kMemLevel = 8;
 
-// A zlib stream that ends itself.
-class DeflateStream {
- public:
-  explicit DeflateStream(int level) {
-    if (deflateInit2(&z_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-      throw std::runtime_error("the Deflate coder cannot start");
-    }
-  }
-  DeflateStream(const DeflateStream&) = delete;
-  DeflateStream& operator=(const DeflateStream&) = delete;
-  ~DeflateStream() { deflateEnd(&z_); }
-  z_stream& z() { return z_; }
-
- private:
-  z_stream z_{};
-};
-
-class InflateStream {
- public:
-  InflateStream() {
-    if (inflateInit2(&z_, -15) != Z_OK)
-      throw std::runtime_error("the Deflate decoder cannot start");
-  }
-  InflateStream(const InflateStream&) = delete;
-  InflateStream& operator=(const InflateStream&) = delete;
-  ~InflateStream() { inflateEnd(&z_); }
-  z_stream& z() { return z_; }
-
- private:
-  z_stream z_{};
-};
+DeflateStep StepOf(const z_stream& z, std::size_t in_size, std::size_t out_size, int rc) {
+  return {in_size - z.avail_in, out_size - z.avail_out, rc == Z_STREAM_END};
+}
 
 }  // namespace
 
-std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    const auto part = static_cast<uInt>(std::min<std::size_t>(n, 1U << 30));
-    crc = static_cast<std::uint32_t>(crc32(crc, data, part));
-    data += part;
-    n -= part;
+DeflateCoderError::DeflateCoderError(const char* what, int zlib_code)
+    : std::runtime_error(what), zlib_code_(zlib_code) {}
+
+bool DeflateCoderError::out_of_memory() const noexcept {
+  return zlib_code_ == Z_MEM_ERROR;
+}
+
+struct RawDeflater::Stream {
+  z_stream z{};
+};
+
+RawDeflater::RawDeflater(int level) : stream_(std::make_unique<Stream>()) {
+  const int rc =
+      deflateInit2(&stream_->z, level, Z_DEFLATED, kRawWindowBits, kMemLevel, Z_DEFAULT_STRATEGY);
+  if (rc != Z_OK) throw DeflateCoderError("the Deflate coder cannot start", rc);
+}
+
+RawDeflater::~RawDeflater() {
+  deflateEnd(&stream_->z);
+}
+
+void RawDeflater::Restart(const std::uint8_t* history, std::size_t history_size) {
+  int rc = deflateReset(&stream_->z);
+  if (rc == Z_OK && history_size > 0) {
+    rc = deflateSetDictionary(&stream_->z, history, static_cast<uInt>(history_size));
   }
-  return crc;
+  if (rc != Z_OK) throw DeflateCoderError("the Deflate coder failed", rc);
+}
+
+DeflateStep RawDeflater::Code(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+                              std::size_t out_size, bool finish) {
+  z_stream& z = stream_->z;
+  z.next_in = in;
+  z.avail_in = static_cast<uInt>(in_size);
+  z.next_out = out;
+  z.avail_out = static_cast<uInt>(out_size);
+  const int rc = deflate(&z, finish ? Z_FINISH : Z_NO_FLUSH);
+  // Z_BUF_ERROR: no room to make progress, which the caller sees.
+  if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+    throw DeflateCoderError("the Deflate coder failed", rc);
+  }
+  return StepOf(z, in_size, out_size, rc);
+}
+
+struct RawInflater::Stream {
+  z_stream z{};
+};
+
+RawInflater::RawInflater() : stream_(std::make_unique<Stream>()) {
+  const int rc = inflateInit2(&stream_->z, kRawWindowBits);
+  if (rc != Z_OK) throw DeflateCoderError("the Deflate decoder cannot start", rc);
+}
+
+RawInflater::~RawInflater() {
+  inflateEnd(&stream_->z);
+}
+
+DeflateStep RawInflater::Decode(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+                                std::size_t out_size) {
+  z_stream& z = stream_->z;
+  z.next_in = in;
+  z.avail_in = static_cast<uInt>(in_size);
+  z.next_out = out;
+  z.avail_out = static_cast<uInt>(out_size);
+  const int rc = inflate(&z, Z_NO_FLUSH);
+  if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+    throw DeflateDataError(z.msg != nullptr ? z.msg : "damaged compressed data");
+  }
+  return StepOf(z, in_size, out_size, rc);
 }
 
 std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t* input_size,
                          const std::function<void()>& pulse) {
-  DeflateStream stream(level);
-  z_stream& z = stream.z();
+  RawDeflater coder(level);
   std::vector<std::uint8_t> input(kInputChunk);
   std::vector<std::uint8_t> output(kOutputChunk);
   std::uint32_t crc = 0;
   std::uint64_t total = 0;
-  int flush = Z_NO_FLUSH;
+  bool finish = false;
   do {
     const std::size_t n = in.Read(input.data(), input.size());
     crc = Crc32(crc, input.data(), n);
     total += n;
-    flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
-    z.next_in = input.data();
-    z.avail_in = static_cast<uInt>(n);
+    finish = n == 0;
+    const std::uint8_t* next = input.data();
+    std::size_t left = n;
+    DeflateStep step;
     do {
-      z.next_out = output.data();
-      z.avail_out = static_cast<uInt>(output.size());
-      const int rc = deflate(&z, flush);
-      if (rc == Z_STREAM_ERROR) throw std::runtime_error("the Deflate coder failed");
-      out.Write(output.data(), output.size() - z.avail_out);
-    } while (z.avail_out == 0);
+      step = coder.Code(next, left, output.data(), output.size(), finish);
+      next += step.read;
+      left -= step.read;
+      out.Write(output.data(), step.written);
+    } while (step.written == output.size());
     if (pulse) pulse();
-  } while (flush != Z_FINISH);
+  } while (!finish);
   if (input_size != nullptr) *input_size = total;
   return crc;
 }
 
 std::uint32_t InflateExactly(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                              std::size_t block, const std::function<void()>& pulse) {
-  InflateStream stream;
-  z_stream& z = stream.z();
+  RawInflater decoder;
   std::vector<std::uint8_t> input(kInputChunk);
   std::vector<std::uint8_t> output(std::max<std::size_t>(block, 1));
+  const std::uint8_t* next = input.data();
+  std::size_t available = 0;
   std::uint32_t crc = 0;
   std::uint64_t left = original_size;
   bool ended = false;
   bool input_done = false;
   while (left > 0) {
-    if (z.avail_in == 0 && !input_done) {
-      const std::size_t n = in.Read(input.data(), input.size());
-      input_done = n == 0;
-      z.next_in = input.data();
-      z.avail_in = static_cast<uInt>(n);
+    if (available == 0 && !input_done) {
+      available = in.Read(input.data(), input.size());
+      input_done = available == 0;
+      next = input.data();
     }
     const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, output.size()));
-    z.next_out = output.data();
-    z.avail_out = static_cast<uInt>(want);
-    const int rc = inflate(&z, Z_NO_FLUSH);
-    if (rc == Z_STREAM_END) {
-      ended = true;
-    } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
-      throw DeflateDataError(z.msg != nullptr ? z.msg : "damaged compressed data");
-    }
-    const std::size_t produced = want - z.avail_out;
-    crc = Crc32(crc, output.data(), produced);
-    out.Write(output.data(), produced);
-    left -= produced;
+    const DeflateStep step = decoder.Decode(next, available, output.data(), want);
+    next += step.read;
+    available -= step.read;
+    ended = ended || step.finished;
+    crc = Crc32(crc, output.data(), step.written);
+    out.Write(output.data(), step.written);
+    left -= step.written;
     if (pulse) pulse();
-    if (left > 0 && produced == 0 && (ended || (input_done && z.avail_in == 0))) {
+    if (left > 0 && step.written == 0 && (ended || (input_done && available == 0))) {
       throw DeflateDataError("the compressed data ends early");
     }
   }

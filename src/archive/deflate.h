@@ -1,35 +1,96 @@
-// Raw Deflate (RFC 1951) through zlib, and the ZIP CRC-32.
+// Raw Deflate (RFC 1951: no zlib or gzip framing) through zlib: one coder
+// and one decoder that own their zlib streams, and the whole-stream steps
+// the ZIP and BH entries take.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 #include "archive/byte_stream.h"
 
 namespace talvor {
 
+// Damaged or truncated compressed data.
 class DeflateDataError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-// CRC-32 with the reflected polynomial 0xEDB88320, initial value and final
-// inversion all ones (0 for no data).
-[[nodiscard]] std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
+// zlib could not start or run a coder; `zlib_code` is its return value.
+class DeflateCoderError : public std::runtime_error {
+ public:
+  DeflateCoderError(const char* what, int zlib_code);
+  [[nodiscard]] int zlib_code() const noexcept { return zlib_code_; }
+  [[nodiscard]] bool out_of_memory() const noexcept;
 
-// Compresses all of `in` as raw Deflate (32 KiB window, memory level 8,
-// default strategy) at `level` into `out`, handing the output on in chunks
-// of 131070 bytes. Returns the CRC-32 of the input; *input_size gets its
-// length.
-std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t* input_size,
-                         const std::function<void()>& pulse = {});
+ private:
+  int zlib_code_;
+};
+
+// How far one call of a coder or decoder came.
+struct DeflateStep {
+  std::size_t read = 0;     // bytes taken from the input
+  std::size_t written = 0;  // bytes put into the output
+  bool finished = false;    // the stream's end was written / reached
+};
+
+// A raw Deflate coder: a 32 KiB window, memory level 8, the default
+// strategy, at `level` (0 to 9).
+class RawDeflater {
+ public:
+  explicit RawDeflater(int level);
+  ~RawDeflater();
+  RawDeflater(const RawDeflater&) = delete;
+  RawDeflater& operator=(const RawDeflater&) = delete;
+
+  // Starts a new stream whose matches may reach back into `history`, the
+  // bytes just before it.
+  void Restart(const std::uint8_t* history, std::size_t history_size);
+
+  // Codes as much of `in` into `out` as there is room for; with `finish` the
+  // stream ends after `in`, and `finished` tells whether all of it fit.
+  [[nodiscard]] DeflateStep Code(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+                                 std::size_t out_size, bool finish);
+
+ private:
+  struct Stream;
+  std::unique_ptr<Stream> stream_;
+};
+
+// A raw Deflate decoder with a 32 KiB window.
+class RawInflater {
+ public:
+  RawInflater();
+  ~RawInflater();
+  RawInflater(const RawInflater&) = delete;
+  RawInflater& operator=(const RawInflater&) = delete;
+
+  // Decodes from `in` into `out` as far as both go; `finished` once the
+  // stream's last block has ended. Damaged data raises DeflateDataError.
+  [[nodiscard]] DeflateStep Decode(const std::uint8_t* in, std::size_t in_size, std::uint8_t* out,
+                                   std::size_t out_size);
+
+ private:
+  struct Stream;
+  std::unique_ptr<Stream> stream_;
+};
+
+// Compresses all of `in` as raw Deflate at `level` into `out`, handing the
+// output on in chunks of 131070 bytes. Returns the CRC-32 of the input;
+// *input_size gets its length.
+[[nodiscard]] std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level,
+                                       std::uint64_t* input_size,
+                                       const std::function<void()>& pulse = {});
 
 // Inflates raw Deflate data from `in` into `out`, exactly `original_size`
 // bytes, in blocks of at most `block` bytes, calling `pulse` between blocks.
 // Data that ends early or is damaged raises DeflateDataError. Returns the
 // CRC-32 of the output.
-std::uint32_t InflateExactly(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                             std::size_t block = 32768, const std::function<void()>& pulse = {});
+[[nodiscard]] std::uint32_t InflateExactly(ByteSource& in, ByteSink& out,
+                                           std::uint64_t original_size, std::size_t block = 32768,
+                                           const std::function<void()>& pulse = {});
 
 }  // namespace talvor

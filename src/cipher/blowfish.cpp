@@ -1,6 +1,6 @@
 #include "cipher/blowfish.h"
 
-#include "cipher/byte_order.h"
+#include "platform/byte_order.h"
 
 #include <cstring>
 
@@ -92,8 +92,8 @@ namespace {
 // on a block loaded as one native 64-bit word whatever the machine's order.
 std::uint64_t MaskWord(const BlowfishContext& context) noexcept {
   std::uint8_t bytes[8];
-  StoreLittleEndian(context.left_mask, bytes);
-  StoreLittleEndian(context.right_mask, bytes + 4);
+  StoreLittleEndian32(context.left_mask, bytes);
+  StoreLittleEndian32(context.right_mask, bytes + 4);
   std::uint64_t word = 0;
   std::memcpy(&word, bytes, 8);
   return word;

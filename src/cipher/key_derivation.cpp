@@ -1,6 +1,6 @@
 #include "cipher/key_derivation.h"
 
-#include "cipher/byte_order.h"
+#include "platform/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,10 +20,10 @@ constexpr std::int32_t kMaxSteps = 16;
 // Stirs the side state once its eight input bytes are complete: the key words
 // go into the mixer in reverse order and come back in forward order.
 void StirKey(std::uint8_t key[16]) noexcept {
-  std::uint32_t x[4] = {LoadLittleEndian(key + 12), LoadLittleEndian(key + 8),
-                        LoadLittleEndian(key + 4), LoadLittleEndian(key)};
+  std::uint32_t x[4] = {LoadLittleEndian32(key + 12), LoadLittleEndian32(key + 8),
+                        LoadLittleEndian32(key + 4), LoadLittleEndian32(key)};
   for (int round = 0; round < 4; ++round) MixQuad(x);
-  for (int i = 0; i < 4; ++i) StoreLittleEndian(x[i], key + 4 * i);
+  for (int i = 0; i < 4; ++i) StoreLittleEndian32(x[i], key + 4 * i);
   SecureWipe(x);
 }
 
@@ -64,7 +64,7 @@ void KeyDigestInit(KeyDigestContext& context) noexcept {
   context.DigestIndex = 0;
   std::memcpy(context.Digest, kPiDigestBytes, sizeof context.Digest);
   context.KeyIndex = 0;
-  for (int i = 0; i < 4; ++i) StoreLittleEndian(kInitialKeyWord, context.Key + 4 * i);
+  for (int i = 0; i < 4; ++i) StoreLittleEndian32(kInitialKeyWord, context.Key + 4 * i);
 }
 
 void KeyDigestUpdate(KeyDigestContext& context, const std::uint8_t* data,
@@ -99,8 +99,8 @@ void MixCipherInit(const std::uint8_t key[16], MixCipherContext& context, std::i
   context.Encrypt = encrypt;
   context.Steps = std::max(kMinSteps, std::min(kMaxSteps, steps));
 
-  const std::uint32_t k0 = LoadLittleEndian(key), k1 = LoadLittleEndian(key + 4),
-                      k2 = LoadLittleEndian(key + 8), k3 = LoadLittleEndian(key + 12);
+  const std::uint32_t k0 = LoadLittleEndian32(key), k1 = LoadLittleEndian32(key + 4),
+                      k2 = LoadLittleEndian32(key + 8), k3 = LoadLittleEndian32(key + 12);
   for (int group = 0; group < 4; ++group) {
     const std::uint32_t s = kSubkeySalts[group];
     std::uint32_t m[8] = {k0, s, k1, s, k2, s, k3, s};
@@ -122,8 +122,8 @@ void MixCipherInit(const std::uint8_t key[16], MixCipherContext& context, std::i
 
 void MixCipherBlock(const MixCipherContext& context, std::uint8_t block[16]) noexcept {
   // The right half is the first eight bytes, the left half the last eight.
-  std::uint32_t r0 = LoadLittleEndian(block), r1 = LoadLittleEndian(block + 4);
-  std::uint32_t l0 = LoadLittleEndian(block + 8), l1 = LoadLittleEndian(block + 12);
+  std::uint32_t r0 = LoadLittleEndian32(block), r1 = LoadLittleEndian32(block + 4);
+  std::uint32_t l0 = LoadLittleEndian32(block + 8), l1 = LoadLittleEndian32(block + 12);
   for (std::int32_t step = 0; step < context.Steps; ++step) {
     std::uint32_t x[4] = {r0, context.Subkeys[step][0], r1, context.Subkeys[step][1]};
     MixQuad(x);
@@ -138,10 +138,10 @@ void MixCipherBlock(const MixCipherContext& context, std::uint8_t block[16]) noe
     r1 = t1;
   }
   // The halves are written back without the final exchange.
-  StoreLittleEndian(l0, block);
-  StoreLittleEndian(l1, block + 4);
-  StoreLittleEndian(r0, block + 8);
-  StoreLittleEndian(r1, block + 12);
+  StoreLittleEndian32(l0, block);
+  StoreLittleEndian32(l1, block + 4);
+  StoreLittleEndian32(r0, block + 8);
+  StoreLittleEndian32(r1, block + 12);
 }
 
 void DeriveKeyFromPassphrase(std::uint8_t* key, std::int32_t size,

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/lha_archive.h"
+#include "archive/lha/lha_archive.h"
 #include "platform/secret.h"
 #include "protect/methods.h"
 

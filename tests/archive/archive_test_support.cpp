@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "archive/lha_codec.h"
+#include "archive/crc.h"
 
 extern char** environ;
 

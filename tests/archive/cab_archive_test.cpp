@@ -3,7 +3,7 @@
 
 #include "archive/archive_kinds.h"
 #include "archive/archive_test_support.h"
-#include "archive/cab_archive.h"
+#include "archive/cab/cab_archive.h"
 #include "archive/dos_time.h"
 #include "test_support.h"
 

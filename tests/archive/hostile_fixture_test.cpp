@@ -19,7 +19,7 @@
 
 #include "archive/archive_kinds.h"
 #include "archive/archive_test_support.h"
-#include "platform/cabinet.h"
+#include "archive/cab/cabinet.h"
 #include "test_support.h"
 
 namespace talvor {

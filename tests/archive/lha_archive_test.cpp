@@ -13,9 +13,9 @@
 
 #include "archive/archive_kinds.h"
 #include "archive/archive_test_support.h"
+#include "archive/crc.h"
 #include "archive/dos_time.h"
-#include "archive/lha_archive.h"
-#include "archive/lha_codec.h"
+#include "archive/lha/lha_archive.h"
 #include "test_support.h"
 
 namespace talvor {

@@ -1,8 +1,9 @@
 // The LHA codec: CRC-16, encoder/decoder round trips, archives of other
 // programs, independent LHA programs reading our output, damaged input.
-#include "archive/lha_codec.h"
+#include "archive/lha/lha_codec.h"
+#include "archive/crc.h"
 
-#include "archive/lha_huffman.h"
+#include "archive/lha/lha_huffman.h"
 
 #include <gtest/gtest.h>
 

@@ -9,10 +9,11 @@
 #include <sstream>
 
 #include "archive/archive_test_support.h"
-#include "archive/bh_archive.h"
+#include "archive/bh/bh_archive.h"
+#include "archive/crc.h"
 #include "archive/deflate.h"
-#include "archive/lha_codec.h"
-#include "archive/zip_archive.h"
+#include "archive/lha/lha_codec.h"
+#include "archive/zip/zip_archive.h"
 #include "test_support.h"
 
 namespace talvor {

@@ -1,6 +1,6 @@
 // The older ZIP methods: archives and streams of other programs, streams put
 // together bit by bit for the corners, Deflate64 from zlib and 7-Zip, damage.
-#include "archive/zip_legacy_codecs.h"
+#include "archive/zip/zip_legacy_codecs.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -1,0 +1,79 @@
+// The extractor side of the archive components (archive_component.h): the
+// reader base that owns Extract and List, and the walk and decoding steps
+// each format fills in.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "archive/archive_component.h"
+#include "archive/kind_detection.h"
+#include "platform/file.h"
+
+namespace talvor {
+
+// The readers' name for an archive kind: atUnknown for none.
+[[nodiscard]] TArcType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept;
+
+// The extractor base: owns Extract, the overwrite rule and the CRC verdict.
+class TCustomDClass : public TZipCommon {
+ public:
+  using TZipCommon::TZipCommon;
+
+  // A missing file makes the type atNA and clears the name.
+  void SetArchiveFile(const std::string& path);
+  [[nodiscard]] TArcType ArcType() const noexcept { return arc_type_; }
+  // A non-empty folder is kept with a trailing separator; an empty value
+  // takes the archive's own folder.
+  void SetExtractDir(const std::string& folder);
+  [[nodiscard]] const std::string& ExtractDir() const noexcept { return extract_dir_; }
+
+  bool UseStoredDirs = true;
+  bool ConfirmOverwrites = false;
+  TOverwriteMode OverwriteMode = TOverwriteMode::omOverwrite;
+  bool RestoreFileAttr = true;
+  bool CreateStoredDirs = false;
+  std::string Password;
+
+  // Unpacks the entries matching FileSpec; returns how many files it wrote.
+  int Extract();
+  // Visits every entry of the archive (for listings); failures reported.
+  void List(const std::function<void(const ArchiveEntry&)>& visit);
+
+ protected:
+  // Walks the archive, calling `visit` for every entry it finds; throws on
+  // a damaged archive (after the entries before the damage were visited).
+  virtual void WalkEntries(File& archive,
+                           const std::function<void(const ArchiveEntry&)>& visit) = 0;
+  // Decodes an entry's data into `out`; returns the CRC of what it wrote.
+  // Throws on damaged data or an unsupported method.
+  virtual std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) = 0;
+  // The archive kind the file's content shows, as ArchiveKindOfContent
+  // judges it; `path` is the file's name.
+  [[nodiscard]] static TArcType DetectType(File& archive, const std::string& path);
+  // The bytes an entry's extraction counts as its progress: the data the
+  // reader takes from the archive.
+  [[nodiscard]] virtual std::uint64_t EntryWork(const ArchiveEntry& entry) const {
+    return entry.packed_size;
+  }
+
+ private:
+  void ExtractOne(File& archive, const ArchiveEntry& entry, int& count);
+  // Creates the folders of `folder` below ExtractDir that do not exist yet.
+  void EnsureFolders(const std::string& folder);
+  // The output path below ExtractDir; empty (after reporting) when the
+  // entry would land outside it.
+  [[nodiscard]] std::string OutputPath(const ArchiveEntry& entry);
+
+  TArcType arc_type_ = TArcType::atNA;
+  std::string extract_dir_;
+};
+
+class TUnBase : public TCustomDClass {
+ public:
+  using TCustomDClass::TCustomDClass;
+};
+
+}  // namespace talvor

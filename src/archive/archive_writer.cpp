@@ -1,0 +1,228 @@
+#include "archive/archive_writer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+
+#include "archive/dos_time.h"
+#include "platform/failure.h"
+#include "platform/path.h"
+#include "platform/progress.h"
+#include "platform/replacing_file.h"
+
+namespace talvor {
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return Lower(a) == Lower(b);
+}
+
+// Thrown when the user cancels; reported once, at the top.
+struct Canceled {};
+
+}  // namespace
+
+TCustomCClass::TCustomCClass(FileSystem& fs, std::string default_ext, TCompressMethod initial)
+    : TZipCommon(fs),
+      StoreFilesOfType(BuiltInStoreList()),
+      default_ext_(std::move(default_ext)),
+      method_(initial) {}
+
+std::vector<std::string> TCustomCClass::BuiltInStoreList() {
+  return {".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
+          ".JAR", ".LHA", ".LZH", ".PAK", ".PK3", ".PK_", ".RAR", ".TAR",
+          ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"};
+}
+
+void TCustomCClass::SetArchiveFile(const std::string& path) {
+  archive_file_ = path;
+  if (!archive_file_.empty() && ExtractFileExt(archive_file_).empty())
+    archive_file_ += default_ext_;
+  archive_existed_ = !archive_file_.empty() && fs_.Stat(archive_file_).exists;
+}
+
+void TCustomCClass::SetDefaultExt(const std::string& ext) {
+  std::string value = ext;
+  if (value.empty() || value.front() != '.') value.insert(value.begin(), '.');
+  value = Lower(value.substr(0, 4));
+  if (!archive_file_.empty()) {
+    const std::string current = ExtractFileExt(archive_file_);
+    if (current.empty()) {
+      archive_file_ += value;
+    } else if (current == default_ext_) {
+      archive_file_ = ChangeFileExt(archive_file_, value);
+    }
+  }
+  default_ext_ = value;
+}
+
+void TCustomCClass::SetCompressMethod(TCompressMethod method) {
+  if (AcceptsMethod(method)) method_ = method;
+}
+
+bool TCustomCClass::InStoreList(const std::string& path) const {
+  const std::string ext = ExtractFileExt(path);
+  if (ext.empty()) return false;
+  return std::any_of(StoreFilesOfType.begin(), StoreFilesOfType.end(),
+                     [&](const std::string& e) { return SameNameIgnoringCase(e, ext); });
+}
+
+std::uint32_t TCustomCClass::EntryTime(const ScannedFile& file) const {
+  switch (DateAttribute) {
+    case TDateAttribute::daSysDate:
+      return DosTimeFromUnix(std::time(nullptr));
+    case TDateAttribute::daMaxFileDate:
+      return max_file_time_;
+    case TDateAttribute::daFileDate:
+      break;
+  }
+  return DosTimeFromUnix(file.info.last_write);
+}
+
+std::string TCustomCClass::StoredNameOf(const ScannedFile& file, const std::string& pattern) const {
+  switch (StoredDirNames) {
+    case TStoredDirNames::sdNone:
+      return ExtractFileName(file.path);
+    case TStoredDirNames::sdAbsolute:
+    case TStoredDirNames::sdAbsoluteNoDrv:
+      return file.path;
+    case TStoredDirNames::sdAbsoluteNoRoot:
+      return file.path.substr(file.path.find_first_not_of('/') == std::string::npos
+                                  ? file.path.size()
+                                  : file.path.find_first_not_of('/'));
+    default: {
+      // Relative to the folder of the FileSpec item.
+      std::string folder = ExtractFileDir(pattern);
+      if (folder.empty()) return file.relative;
+      folder = IncludeTrailingSeparator(folder);
+      if (file.path.size() > folder.size() &&
+          SameNameIgnoringCase(file.path.substr(0, folder.size()), folder)) {
+        return file.path.substr(folder.size());
+      }
+      return file.relative;
+    }
+  }
+}
+
+void TCustomCClass::CopyExistingEntry(File& archive, CompEntry& entry, File& out) {
+  archive.Seek(entry.offset);
+  std::vector<std::uint8_t> buffer(64 * 1024);
+  for (std::int64_t left = entry.length; left > 0;) {
+    const auto want = static_cast<std::size_t>(
+        std::min<std::int64_t>(left, static_cast<std::int64_t>(buffer.size())));
+    archive.ReadExact(buffer.data(), want);
+    out.Write(buffer.data(), want);
+    left -= static_cast<std::int64_t>(want);
+    ProcessMessages();
+  }
+}
+
+void TCustomCClass::WriteClosing(File&, const std::vector<CompEntry>&) {}
+
+File TCustomCClass::OpenSource(const CompEntry& entry) {
+  try {
+    return fs_.OpenForReading(entry.source.path);
+  } catch (const IoError& e) {
+    ReportError(archive_error::kErrorOpening, entry.source.path, e.what());
+    return File();
+  }
+}
+
+int TCustomCClass::Compress() {
+  if (busy_) return 0;
+  const BusyScope busy(*this);
+  int packed = 0;
+  try {
+    if (FileSpec.empty()) return 0;
+    const std::string folder = ExtractFileDir(archive_file_).empty()
+                                   ? fs_.CurrentDirectory()
+                                   : ExtractFileDir(archive_file_);
+    if (archive_file_.empty() || !fs_.Stat(folder).is_directory) {
+      throw ArchiveFailure(archive_error::kInvalidDirectory, folder);
+    }
+    std::vector<CompEntry> entries;
+    File old;
+    if (!ReplaceWholeArchive && fs_.Stat(archive_file_).exists) {
+      try {
+        old = fs_.OpenForReading(archive_file_);
+      } catch (const IoError& e) {
+        throw ArchiveFailure(archive_error::kErrorOpening, e.what());
+      }
+      entries = ReadExistingEntries(old);
+    }
+
+    // The files to pack, in the order of FileSpec.
+    const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
+    std::vector<CompEntry> fresh;
+    for (const std::string& pattern : FileSpec) {
+      for (ScannedFile& file : scan.Scan(pattern)) {
+        ProcessMessages();
+        CompEntry entry;
+        entry.name = StoredNameOf(file, pattern);
+        const auto same = [&](const CompEntry& e) {
+          return SameNameIgnoringCase(e.name, entry.name);
+        };
+        const auto found = std::find_if(entries.begin(), entries.end(), same);
+        if (found != entries.end() || std::any_of(fresh.begin(), fresh.end(), same)) {
+          // No replace handler: the stored entry stays.
+          if (found != entries.end() &&
+              (found->original_size != static_cast<std::uint64_t>(file.info.size) ||
+               found->dos_time != DosTimeFromUnix(file.info.last_write))) {
+            ReportError(archive_error::kEventNotAssigned, file.path, "OnReplaceFile");
+          }
+          continue;
+        }
+        entry.source = std::move(file);
+        fresh.push_back(std::move(entry));
+      }
+    }
+    if (fresh.empty()) throw ArchiveFailure(archive_error::kNothingToDo);
+    std::uint64_t work = 0;
+    for (const CompEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
+    ExpectedWork expected(work);
+    max_file_time_ = 0;
+    for (const CompEntry& e : fresh) max_file_time_ = std::max(max_file_time_, EntryTime(e.source));
+    entries.insert(entries.end(), std::make_move_iterator(fresh.begin()),
+                   std::make_move_iterator(fresh.end()));
+
+    // The new archive appears only when it is complete.
+    ReplacingFile out(fs_, archive_file_);
+    std::vector<CompEntry> written;
+    for (CompEntry& entry : entries) {
+      ProcessMessages();
+      if (Cancel) throw Canceled{};
+      entry.new_offset = out.file().Position();
+      if (entry.existing) {
+        CopyExistingEntry(old, entry, out.file());
+        written.push_back(entry);
+      } else if (WriteNewEntry(entry, out.file())) {
+        ++packed;
+        written.push_back(entry);
+      }
+    }
+    if (packed == 0) return 0;  // every file failed to open; reported already
+    WriteClosing(out.file(), written);
+    out.Commit();
+    expected.Finish();
+    return packed;
+  } catch (const ArchiveFailure& f) {
+    ReportError(f.code(), archive_file_, f.extra());
+  } catch (const Canceled&) {
+    ReportError(archive_error::kUserCanceled, archive_file_);
+  } catch (const IoError& e) {
+    ReportError(
+        e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorWriting,
+        archive_file_, e.what());
+  } catch (const std::exception& e) {
+    ReportError(archive_error::kErrorWriting, archive_file_, e.what());
+  }
+  return 0;
+}
+
+}  // namespace talvor

@@ -1,0 +1,107 @@
+// The compressor side of the archive components (archive_component.h): the
+// writer base that owns Compress and the per-entry steps each format fills
+// in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/archive_component.h"
+#include "archive/file_scan.h"
+#include "platform/file.h"
+
+namespace talvor {
+
+// What a writer knows of one entry of the archive it builds.
+struct CompEntry {
+  std::string name;       // stored name as on this system ("old/a.txt"), for look-ups
+  bool existing = false;  // copied from the archive being updated
+  // Existing entries: where the whole entry lies in the old archive.
+  std::int64_t offset = 0;
+  std::int64_t length = 0;
+  std::uint32_t dos_time = 0;
+  std::uint64_t original_size = 0;
+  // New entries: the file to pack.
+  ScannedFile source;
+  // Where the entry starts in the new archive, and what the format keeps of
+  // it for a closing directory.
+  std::int64_t new_offset = 0;
+  std::string format_data;
+};
+
+// The compressor base: owns Compress and the per-entry steps.
+class TCustomCClass : public TZipCommon {
+ public:
+  using TZipCommon::TZipCommon;
+
+  // Appends DefaultExt when the name has none; remembers whether it exists.
+  void SetArchiveFile(const std::string& path);
+  // A leading "." is added, the text cut to 4 characters and lower-cased;
+  // ArchiveFile gets it as described for the property.
+  void SetDefaultExt(const std::string& ext);
+  [[nodiscard]] const std::string& DefaultExt() const noexcept { return default_ext_; }
+  // A method the writer does not support is ignored.
+  void SetCompressMethod(TCompressMethod method);
+  [[nodiscard]] TCompressMethod CompressMethod() const noexcept { return method_; }
+
+  std::vector<std::string> StoreFilesOfType;
+  TSwitch Switch = TSwitch::swAdd;
+  TDateAttribute DateAttribute = TDateAttribute::daFileDate;
+  TStoredDirNames StoredDirNames = TStoredDirNames::sdRelative;
+  bool RecurseDirs = true;
+  FileAttrSet Attributes{FileAttr::fsZeroAttr, FileAttr::fsReadOnly, FileAttr::fsArchive,
+                         FileAttr::fsCompressed, FileAttr::fsEncrypted};
+  FileAttrSet AttributesEx;
+  TCompressionMethod CompressionMethod = TCompressionMethod::cmTempFile;
+  std::string TempDir;
+  TDeleteOptions DeleteOptions = TDeleteOptions::doAllowUndo;
+  TDeflateType DeflateType = TDeflateType::dtDeflateN;
+  bool StoreEmptySubDirs = false;
+  // When set, an archive already at ArchiveFile is not read or updated: the
+  // new archive replaces it as a whole, and only once it is complete.
+  bool ReplaceWholeArchive = false;
+
+  // Packs the files of FileSpec into ArchiveFile; returns how many it
+  // packed (0 on failure, reported through the error event). A writer may
+  // replace the whole step (the cabinet writer does).
+  virtual int Compress();
+
+  // The 24 extensions stored without compression.
+  [[nodiscard]] static std::vector<std::string> BuiltInStoreList();
+
+ protected:
+  TCustomCClass(FileSystem& fs, std::string default_ext, TCompressMethod initial);
+
+  [[nodiscard]] virtual bool AcceptsMethod(TCompressMethod method) const = 0;
+  // Reads the entries of the existing archive (throws on a damaged one).
+  virtual std::vector<CompEntry> ReadExistingEntries(File& archive) = 0;
+  // Copies an existing entry unchanged into the new archive.
+  virtual void CopyExistingEntry(File& archive, CompEntry& entry, File& out);
+  // Writes one new entry; false when the file was skipped (reported).
+  [[nodiscard]] virtual bool WriteNewEntry(CompEntry& entry, File& out) = 0;
+  // Writes what closes the archive (a central directory); nothing by default.
+  virtual void WriteClosing(File& out, const std::vector<CompEntry>& entries);
+
+  // Opens a file to pack, with others allowed to read and write it; reports
+  // "Error opening file" and returns a closed file when it cannot.
+  [[nodiscard]] File OpenSource(const CompEntry& entry);
+  // The stored name of a scanned file under StoredDirNames.
+  [[nodiscard]] std::string StoredNameOf(const ScannedFile& file, const std::string& pattern) const;
+  // Whether the extension is on the store list (letter case ignored).
+  [[nodiscard]] bool InStoreList(const std::string& path) const;
+  // The time stamp an entry gets.
+  [[nodiscard]] std::uint32_t EntryTime(const ScannedFile& file) const;
+
+  std::string default_ext_;
+  TCompressMethod method_;
+  bool archive_existed_ = false;
+  std::uint32_t max_file_time_ = 0;
+};
+
+class TCompBase : public TCustomCClass {
+ public:
+  using TCustomCClass::TCustomCClass;
+};
+
+}  // namespace talvor

@@ -1,0 +1,34 @@
+// BH archives: a plain sequence of entries, each a 37-byte header, the
+// stored name and the data; no directory, no end record.
+//
+//   0 signature "BH" 05 07 | 4 header size | 6 fixed size 37 | 7 version 6 |
+//   8 version 8 | 9 flags | 10 method | 11 MS-DOS time | 15 packed size |
+//   19 size | 23 CRC-32 | 27 attributes | 29 reserved | 33 name length |
+//   35 extra length | 37 name (OEM code page, "/" between folders) | data
+#pragma once
+
+#include "archive/archive_reader.h"
+#include "archive/archive_writer.h"
+
+namespace talvor {
+
+class TBlakHole : public TCompBase {
+ public:
+  explicit TBlakHole(FileSystem& fs);
+
+ protected:
+  bool AcceptsMethod(TCompressMethod method) const override;
+  std::vector<CompEntry> ReadExistingEntries(File& archive) override;
+  bool WriteNewEntry(CompEntry& entry, File& out) override;
+};
+
+class TUnBh : public TUnBase {
+ public:
+  using TUnBase::TUnBase;
+
+ protected:
+  void WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) override;
+  std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) override;
+};
+
+}  // namespace talvor

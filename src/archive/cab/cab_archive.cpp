@@ -1,0 +1,172 @@
+#include "archive/cab/cab_archive.h"
+
+#include <algorithm>
+
+#include "platform/failure.h"
+#include "platform/path.h"
+#include "platform/progress.h"
+#include "platform/text.h"
+
+namespace talvor {
+
+namespace {
+
+constexpr std::uint16_t kNameIsUtf8 = 0x80;
+
+std::string CabinetErrorText(const CabinetError& e) {
+  return e.what();
+}
+
+// A writer's failure to open, read or write a file carries the system's
+// error number: its file-layer text follows ("...: Disk full").
+std::string CabinetWriteErrorText(const CabinetError& e) {
+  const bool file_error = e.code() == 1 || e.code() == 2 || e.code() == 4 || e.code() == 6;
+  if (!file_error || e.type() <= 0) return e.what();
+  return std::string(e.what()) + ": " + IoErrorText(IoCodeFromErrno(e.type()));
+}
+
+}  // namespace
+
+TCabInterface::TCabInterface(FileSystem& fs, CabinetLibrary& library)
+    : TCompBase(fs, ".cab", TCompressMethod::cmMsZip), library_(library) {}
+
+void TCabInterface::SetLzxLevel(int level) {
+  lzx_level_ = std::clamp(level, 15, 21);
+}
+void TCabInterface::SetQuantumLevel(int level) {
+  quantum_level_ = std::clamp(level, 1, 7);
+}
+void TCabInterface::SetQuantumMemory(int memory) {
+  quantum_memory_ = std::clamp(memory, 10, 21);
+}
+
+std::uint16_t TCabInterface::CompressionType() const {
+  switch (method_) {
+    case TCompressMethod::cmStore:
+      return cabinet_compression::kNone;
+    case TCompressMethod::cmLzx:
+      return static_cast<std::uint16_t>(cabinet_compression::kLzx | (lzx_level_ << 8));
+    case TCompressMethod::cmQuantum:
+      return static_cast<std::uint16_t>(cabinet_compression::kQuantum | (quantum_level_ << 4) |
+                                        (quantum_memory_ << 8));
+    default:
+      return cabinet_compression::kMsZip;
+  }
+}
+
+bool TMakeCab::AcceptsMethod(TCompressMethod method) const {
+  return method == TCompressMethod::cmStore || method == TCompressMethod::cmMsZip ||
+         method == TCompressMethod::cmLzx || method == TCompressMethod::cmQuantum;
+}
+
+std::vector<CompEntry> TMakeCab::ReadExistingEntries(File&) {
+  return {};
+}
+
+bool TMakeCab::WriteNewEntry(CompEntry&, File&) {
+  return false;
+}
+
+int TMakeCab::Compress() {
+  if (busy_) return 0;
+  const BusyScope busy(*this);
+  int packed = 0;
+  try {
+    if (FileSpec.empty()) return 0;
+    if (!library_.Available()) throw ArchiveFailure(archive_error::kCabinetLibraryMissing);
+    if (Switch == TSwitch::swDelete) throw ArchiveFailure(archive_error::kUnsupportedArchive);
+    const FileInfo existing = fs_.Stat(archive_file_);
+    if (existing.exists && (existing.read_only || existing.is_directory)) {
+      throw ArchiveFailure(archive_error::kErrorWriting, "the archive cannot be written");
+    }
+    std::string folder = ExtractFileDir(archive_file_);
+    if (folder.empty()) folder = fs_.CurrentDirectory();
+    if (archive_file_.empty() || !fs_.Stat(folder).is_directory) {
+      throw ArchiveFailure(archive_error::kInvalidDirectory, folder);
+    }
+    CabinetParameters params;
+    params.fail_on_incompressible = FailOnIncompressible;
+    params.cabinet_name = ExtractFileName(archive_file_);
+    params.cabinet_path = folder;
+    std::unique_ptr<CabinetBuilder> cabinet = library_.Create(params);
+    const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
+    std::uint64_t work = 0;
+    for (const std::string& pattern : FileSpec) {
+      for (const ScannedFile& file : scan.Scan(pattern)) {
+        work += static_cast<std::uint64_t>(file.info.size);
+      }
+    }
+    ExpectedWork expected(work);
+    std::vector<std::uint32_t> times;
+    for (const std::string& pattern : FileSpec) {
+      for (const ScannedFile& file : scan.Scan(pattern)) {
+        ProcessMessages();
+        if (Cancel) throw ArchiveFailure(archive_error::kUserCanceled);
+        std::string stored = ToStoredName(StoredNameOf(file, pattern));
+        std::replace(stored.begin(), stored.end(), '/', '\\');
+        try {
+          cabinet->AddFile(file.path, stored, file.dos_attributes, EntryTime(file),
+                           CompressionType());
+          ++packed;
+        } catch (const CabinetError& e) {
+          if (e.code() != 1) throw;
+          ReportError(archive_error::kErrorOpening, file.path, CabinetWriteErrorText(e));
+        }
+      }
+    }
+    if (packed == 0) throw ArchiveFailure(archive_error::kNothingToDo);
+    cabinet->Flush();
+    expected.Finish();
+    return packed;
+  } catch (const ArchiveFailure& f) {
+    ReportError(f.code(), archive_file_, f.extra());
+  } catch (const CabinetError& e) {
+    ReportError(archive_error::kErrorWriting, archive_file_, CabinetWriteErrorText(e));
+  } catch (const std::exception& e) {
+    ReportError(archive_error::kErrorWriting, archive_file_, e.what());
+  }
+  return 0;
+}
+
+void TUnCab::WalkEntries(File&, const std::function<void(const ArchiveEntry&)>& visit) {
+  if (!library_.Available()) throw ArchiveFailure(archive_error::kCabinetLibraryMissing);
+  try {
+    session_ = library_.Open(ArchiveFile());
+  } catch (const CabinetError& e) {
+    throw ArchiveFailure(archive_error::kBadFileHeader, CabinetErrorText(e));
+  }
+  const std::vector<CabinetEntry>& files = session_->Files();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const CabinetEntry& f = files[i];
+    ArchiveEntry e;
+    // A flag in the attributes says the name is UTF-8, not the OEM code page.
+    e.name =
+        (f.attributes & kNameIsUtf8) != 0 && DecodeUtf8(f.name) ? f.name : FromStoredName(f.name);
+    std::replace(e.name.begin(), e.name.end(), '\\', '/');
+    const std::uint16_t type = f.compression & 0x0F;
+    e.method = type == cabinet_compression::kNone      ? "Stored"
+               : type == cabinet_compression::kMsZip   ? "MsZIP"
+               : type == cabinet_compression::kQuantum ? "Quantum"
+                                                       : "Lzx";
+    e.original_size = f.size;
+    e.packed_size = f.size;
+    e.dos_time = f.dos_time;
+    e.attributes = static_cast<std::uint8_t>(f.attributes & 0x3F);
+    e.crc_bits = 0;  // the library checks the data itself
+    e.data_offset = static_cast<std::int64_t>(i);
+    visit(e);
+  }
+  session_.reset();
+}
+
+std::uint32_t TUnCab::DecodeEntry(File&, const ArchiveEntry& entry, File& out) {
+  if (!session_) throw ArchiveFailure(archive_error::kBadFileHeader, "no cabinet is open");
+  try {
+    session_->Extract(static_cast<std::size_t>(entry.data_offset), out);
+  } catch (const CabinetError& e) {
+    throw ArchiveFailure(archive_error::kCrcFailure, CabinetErrorText(e));
+  }
+  return 0;
+}
+
+}  // namespace talvor

@@ -1,0 +1,55 @@
+// The LHA compression methods: the static-Huffman LZ77 methods -lh4- to
+// -lh7- (encoder and decoder) and the adaptive-Huffman -lh1- (decoder).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+
+#include "archive/byte_stream.h"
+
+namespace talvor {
+
+// Damaged or truncated compressed data.
+class LhaDataError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Parameters of a static-Huffman method.
+struct LhaMethod {
+  int dictionary_bits;  // the sliding window is 2^dictionary_bits bytes
+  int position_codes;   // number of position codes the encoder may use
+  int position_bits;    // bits that carry the count of position-code lengths
+};
+
+// What the writer uses: -lh5- (8 KiB window) and -lh6- (16 KiB window, 15
+// position codes).
+inline constexpr LhaMethod kWriteLh5{13, 14, 4};
+inline constexpr LhaMethod kWriteLh6{14, 15, 5};
+
+// What the reader uses for -lh4- to -lh7-: window bits 12, 13, 15, 16;
+// count bits 4, 4, 5, 5; position codes = window bits + 1.
+[[nodiscard]] LhaMethod ReadMethod(char id) noexcept;  // '4'..'7'
+
+// Called now and then during long work (the windows stay responsive).
+using Pulse = std::function<void()>;
+
+// Compresses all of `in` into `out`. Returns false as soon as the output
+// would exceed `limit` bytes (the encoder gives up; `out` may already hold
+// part of the output). `*crc` receives the CRC-16 of the input and
+// `*input_size` its length when the whole input was read.
+[[nodiscard]] bool LhaEncode(ByteSource& in, ByteSink& out, const LhaMethod& method,
+                             std::uint64_t limit, std::uint16_t* crc, std::uint64_t* input_size,
+                             const Pulse& pulse = {});
+
+// Decodes exactly `original_size` bytes from the compressed data in `in`
+// into `out`. Raises LhaDataError on data no encoder produces or when the
+// compressed data ends early. Memory use does not depend on the sizes.
+void LhaDecodeStatic(ByteSource& in, ByteSink& out, const LhaMethod& method,
+                     std::uint64_t original_size, const Pulse& pulse = {});
+void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+
+}  // namespace talvor
