@@ -1,8 +1,8 @@
 // Faults around the commands of the talvor program and of the main window:
 // a full disk, read-only files and folders, a folder reached through a
 // symbolic link, names that are no valid UTF-8 and names of the longest
-// length, an input that another program removes, cuts, extends or replaces
-// in mid-command, and a process killed in the middle of its work. Each
+// length, and an input that another program removes, cuts, extends or
+// replaces in mid-command. Each
 // command either does its work or ends with a message (exit status 1); no
 // other file is touched, no partial result appears under a final name and
 // no intermediate file is left behind.
@@ -30,186 +30,28 @@
 #include "cli/cli.h"
 #include "main_window_fixture.h"
 #include "memory_console.h"
+#include "program_runner.h"
 #include "test_support.h"
 
 namespace talvor {
 namespace {
 
+using testing::Command;
+using testing::Exit;
+using testing::FolderAfter;
+using testing::kCommands;
+using testing::kNobody;
+using testing::kPass;
+using testing::Library;
 using testing::ListNames;
 using testing::MemoryConsole;
 using testing::ReadFile;
+using testing::RunProgram;
+using testing::SmallDisk;
 using testing::SomeBytes;
 using testing::TempDir;
+using testing::With;
 using testing::WriteFile;
-
-constexpr char kPass[] = "A FAULTY AFTERNOON\n";
-constexpr uid_t kNobody = 65534;
-
-struct Exit {
-  int status = -1;  // the exit status; -1 when a signal ended the process
-  int signal = 0;
-  std::string err;
-};
-
-// Runs the program in `folder` with the pass phrase on standard input. With
-// `unprivileged`, a process of the super-user runs it as "nobody", so that
-// permissions apply to it. With `kill_after`, the process is killed then.
-Exit RunProgram(const std::vector<std::string>& args, const std::string& folder,
-                bool unprivileged = false,
-                std::chrono::milliseconds kill_after = std::chrono::milliseconds(-1)) {
-  // A command that never reads its standard input closes the pipe early.
-  ::signal(SIGPIPE, SIG_IGN);
-  int in[2];
-  int err[2];
-  if (::pipe(in) != 0 || ::pipe(err) != 0) throw std::runtime_error("pipe failed");
-  const pid_t pid = ::fork();
-  if (pid < 0) throw std::runtime_error("fork failed");
-  if (pid == 0) {
-    ::signal(SIGPIPE, SIG_DFL);
-    ::dup2(in[0], 0);
-    ::dup2(err[1], 2);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::close(in[1]);
-    ::close(err[0]);
-    if (unprivileged && ::geteuid() == 0) {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
-        ::_exit(125);
-      }
-    }
-    if (::chdir(folder.c_str()) != 0) ::_exit(125);
-    std::vector<std::string> all = {TALVOR_BINARY};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(argv[0], argv.data());
-    ::_exit(126);
-  }
-  ::close(in[0]);
-  ::close(err[1]);
-  (void)::write(in[1], kPass, std::strlen(kPass));
-  ::close(in[1]);
-  if (kill_after.count() >= 0) {
-    std::this_thread::sleep_for(kill_after);
-    ::kill(pid, SIGKILL);
-  }
-  Exit exit;
-  char buffer[4096];
-  ssize_t n;
-  while ((n = ::read(err[0], buffer, sizeof buffer)) > 0) exit.err.append(buffer, n);
-  ::close(err[0]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  if (WIFEXITED(status)) exit.status = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) exit.signal = WTERMSIG(status);
-  return exit;
-}
-
-// A small file system of its own, mounted over a folder while it lives.
-class SmallDisk {
- public:
-  SmallDisk(const std::string& folder, const std::string& size) : folder_(folder) {
-    const std::string options = "size=" + size + ",mode=0777";
-    mounted_ =
-        ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-  }
-  SmallDisk(const SmallDisk&) = delete;
-  SmallDisk& operator=(const SmallDisk&) = delete;
-  ~SmallDisk() {
-    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
-  }
-  [[nodiscard]] bool mounted() const { return mounted_; }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-};
-
-// One command of the program on a file "doc.<in>" that writes "doc.<out>".
-struct Command {
-  const char* name;
-  std::vector<std::string> args;  // before the file's name
-  const char* in;
-  const char* out;  // "" when it writes no file
-  bool destroys = false;
-  bool restores = false;  // its result is the original document again
-  // It opens its input for reading and writing, as an existing file is
-  // opened throughout, so a read-only input gives "File access denied";
-  // the cipher library and the archive engine read theirs read-only.
-  bool needs_writable_input = false;
-};
-
-const std::vector<std::string> kEncrypt = {"encrypt", "--passphrase-file", "-", "--method"};
-const std::vector<std::string> kDecrypt = {"decrypt", "--passphrase-file", "-"};
-
-std::vector<std::string> With(std::vector<std::string> args, const char* last) {
-  args.emplace_back(last);
-  return args;
-}
-
-const Command kCommands[] = {
-    {"EncryptTrap", With(kEncrypt, "trap"), "txt", "trp", false, false, true},
-    {"EncryptOrm", With(kEncrypt, "orm"), "txt", "orm"},
-    {"EncryptBlowfish", With(kEncrypt, "blowfish"), "txt", "blf"},
-    {"EncryptRijndael", With(kEncrypt, "rijndael"), "txt", "rnl"},
-    {"EncryptRandom", With(kEncrypt, "random"), "txt", "erh"},
-    {"DecryptTrap", kDecrypt, "trp", "txt", false, true, true},
-    {"DecryptOrm", kDecrypt, "orm", "txt", false, true, true},
-    {"DecryptBlowfish", kDecrypt, "blf", "txt", false, true, true},
-    {"DecryptRijndael", kDecrypt, "rnl", "txt", false, true, true},
-    {"DecryptRandom", kDecrypt, "erh", "txt", false, true, true},
-    {"Destroy", {"destroy", "--yes"}, "txt", "", true, false, true},
-    {"PackCab", {"pack", "--yes", "--format", "cab"}, "txt", "cab"},
-    {"PackLha", {"pack", "--yes", "--format", "lha"}, "txt", "lha"},
-    {"PackZip", {"pack", "--yes", "--format", "zip"}, "txt", "zip"},
-    {"PackBh", {"pack", "--yes", "--format", "bh"}, "txt", "bh"},
-    {"UnpackCab", {"unpack"}, "cab", "txt", false, true},
-    {"UnpackLha", {"unpack"}, "lha", "txt", false, true},
-    {"UnpackZip", {"unpack"}, "zip", "txt", false, true},
-    {"UnpackBh", {"unpack"}, "bh", "txt", false, true},
-    {"ListLha", {"list"}, "lha", ""},
-    {"ListZip", {"list"}, "zip", ""},
-    {"ListCab", {"list"}, "cab", ""},
-    {"ListBh", {"list"}, "bh", ""},
-};
-
-// The document and the protected files and archives made from it, by the
-// program itself, each when first asked for, under the name `base`.
-class Library {
- public:
-  static Library& For(const std::string& base, std::size_t size) {
-    static std::map<std::pair<std::string, std::size_t>, std::unique_ptr<Library>> made;
-    auto& entry = made[{base, size}];
-    if (!entry) entry = std::make_unique<Library>(base, size);
-    return *entry;
-  }
-
-  Library(std::string base, std::size_t size)
-      : base_(std::move(base)), document_(SomeBytes(size, static_cast<unsigned>(size))) {}
-
-  [[nodiscard]] std::string File(const std::string& extension) {
-    if (extension == "txt") return document_;
-    const std::string path = dir_ / (base_ + "." + extension);
-    if (!testing::Exists(path)) {
-      const std::string doc = dir_ / (base_ + ".txt");
-      for (const Command& c : kCommands) {
-        if (std::strcmp(c.in, "txt") != 0 || c.out != extension) continue;
-        WriteFile(doc, document_);
-        const Exit exit = RunProgram(With(c.args, doc.c_str()), dir_.path());
-        if (exit.status != 0) throw std::runtime_error(std::string(c.name) + ": " + exit.err);
-        ::unlink(doc.c_str());
-      }
-    }
-    return ReadFile(path);
-  }
-  [[nodiscard]] const std::string& document() const { return document_; }
-
- private:
-  TempDir dir_;
-  std::string base_;
-  std::string document_;
-};
 
 enum class Fault {
   kFullDisk,
@@ -247,18 +89,6 @@ bool Succeeds(const Command& c, Fault fault) {
     default:
       return true;
   }
-}
-
-// The names ListNames gives for a folder holding the input (when `kept`)
-// and the result (when named).
-std::string FolderAfter(const std::string& input, bool kept, const std::string& result) {
-  std::vector<std::string> names;
-  if (kept) names.push_back(input);
-  if (!result.empty()) names.push_back(result);
-  std::sort(names.begin(), names.end());
-  std::string joined;
-  for (const std::string& n : names) joined += (joined.empty() ? "" : " ") + n;
-  return joined;
 }
 
 // What the message of a command that fails under the fault must say.
@@ -347,73 +177,6 @@ INSTANTIATE_TEST_SUITE_P(Commands, FaultTest,
                            return std::string(std::get<0>(param_info.param).name) + "_" +
                                   std::get<1>(param_info.param).name;
                          });
-
-// The program killed at several moments of its work on a larger file, then
-// run again: the first run leaves nothing under a final name and no
-// intermediate the second run does not clear away.
-class KilledTest : public ::testing::TestWithParam<Command> {
- protected:
-  TempDir root_;
-};
-
-TEST_P(KilledTest, LeavesNoPartialResultAndTheNextRunWorks) {
-  const Command& c = GetParam();
-  Library& library = Library::For("big", 4 << 20);
-  const std::string folder = root_ / "folder";
-  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-  const std::string in_name = std::string("big.") + c.in;
-  const std::string out_name = *c.out == '\0' ? "" : std::string("big.") + c.out;
-  const std::string input = library.File(c.in);
-  const std::vector<std::string> args = With(c.args, (folder + "/" + in_name).c_str());
-  int killed = 0;
-  for (const int ms : {4, 20, 80, 300}) {
-    WriteFile(folder + "/" + in_name, input);
-    const Exit exit = RunProgram(args, root_.path(), false, std::chrono::milliseconds(ms));
-    if (exit.signal == 0) {  // done before the signal came
-      EXPECT_EQ(exit.status, 0) << exit.err;
-      if (!out_name.empty()) ::unlink((folder + "/" + out_name).c_str());
-      continue;
-    }
-    ++killed;
-    EXPECT_EQ(exit.signal, SIGKILL);
-    EXPECT_EQ(ListNames(root_.path()), "folder") << "after " << ms << " ms";
-    for (const auto& e : std::filesystem::directory_iterator(folder)) {
-      const std::string name = e.path().filename().string();
-      if (name == in_name) continue;
-      if (name == out_name) {
-        // Killed while clearing up after the result was complete.
-        if (c.restores) {
-          EXPECT_EQ(ReadFile(folder + "/" + out_name), library.document());
-        } else {
-          EXPECT_EQ(ReadFile(folder + "/" + out_name).size(), library.File(c.out).size());
-        }
-        ::unlink((folder + "/" + out_name).c_str());
-        continue;
-      }
-      // A work folder of random protection, or a result being renamed into
-      // place, may stay until the next run; nothing else may.
-      EXPECT_EQ(name.rfind(".talvor-", 0), 0U) << name << " after " << ms << " ms";
-    }
-    if (!c.destroys) {
-      EXPECT_EQ(ReadFile(folder + "/" + in_name), input) << "after " << ms << " ms";
-    }
-  }
-  // The next run, to the end, clears away what the killed ones left.
-  WriteFile(folder + "/" + in_name, input);
-  const Exit again = RunProgram(args, root_.path());
-  EXPECT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(ListNames(folder), FolderAfter(in_name, !c.destroys, out_name));
-  if (c.restores) {
-    EXPECT_EQ(ReadFile(folder + "/" + out_name), library.document());
-  }
-  if (killed == 0) GTEST_SKIP() << "every run ended before it could be killed";
-}
-
-INSTANTIATE_TEST_SUITE_P(Commands, KilledTest,
-                         ::testing::Values(kCommands[0], kCommands[1], kCommands[4], kCommands[6],
-                                           kCommands[9], kCommands[10], kCommands[11],
-                                           kCommands[12], kCommands[15], kCommands[16]),
-                         testing::ByName());
 
 // The file system of the machine, with one act of another program at the
 // moment the command creates its first file: the command's input vanishes,

@@ -76,6 +76,36 @@ TEST_F(ProgressWindowTest, EveryLongCommandShowsItsProgress) {
   }
 }
 
+// Cancel in the progress window stops each command that may be stopped at
+// its first report: no message, the folder holds what it held, the source is
+// unchanged, a cipher command stays pending; Destroy has no Cancel.
+TEST_F(ProgressWindowTest, CancelLeavesTheFolderAsItWas) {
+  const std::string document = SomeBytes(3 << 20, 4);
+  WriteFile(dir_ / "doc.txt", document);
+  Start();
+  // The files the commands work on, made by running them once.
+  for (const LongCommand& c : kCommands) {
+    if (std::string(c.name) != "Destroy") RunOn(c);
+  }
+  ASSERT_TRUE(dialogs_.errors.empty()) << dialogs_.errors.front();
+  const std::string before = testing::ListNames(dir_.path());
+  progress_.cancel_after_updates = 1;
+  for (const LongCommand& c : kCommands) {
+    SCOPED_TRACE(c.name);
+    const bool destroys = std::string(c.name) == "Destroy";
+    const std::string source = testing::ReadFile(dir_ / c.file);
+    progress_.cancel = false;
+    progress_.cancellable.clear();
+    RunOn(c);
+    EXPECT_TRUE(dialogs_.errors.empty()) << dialogs_.errors.front();
+    ASSERT_EQ(progress_.cancellable, std::vector<bool>{!destroys});
+    if (destroys) continue;
+    EXPECT_EQ(testing::ListNames(dir_.path()), before);
+    EXPECT_EQ(testing::ReadFile(dir_ / c.file), source);
+    EXPECT_TRUE(!c.password || form1_.hand_over().OperationPending);
+  }
+}
+
 TEST_F(ProgressWindowTest, AFailingCommandClosesTheWindow) {
   WriteFile(dir_ / "doc.erh", "no archive at all");
   Start();

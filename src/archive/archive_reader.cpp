@@ -115,11 +115,7 @@ std::string TCustomDClass::OutputPath(const ArchiveEntry& entry) {
 }
 
 void TCustomDClass::EnsureFolders(const std::string& folder) {
-  for (std::size_t at = folder.find('/', extract_dir_.size());; at = folder.find('/', at + 1)) {
-    const std::string step = at == std::string::npos ? folder : folder.substr(0, at);
-    if (step.size() >= extract_dir_.size() && !fs_.Stat(step).exists) fs_.CreateDirectory(step);
-    if (at == std::string::npos) break;
-  }
+  CreateFolderChain(fs_, folder, extract_dir_.size());
 }
 
 void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& count) {
@@ -159,6 +155,8 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
         e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
         path, e.what());
     return;
+  } catch (const Cancelled&) {
+    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
     // The compressed data is damaged or cut short.
     ReportError(archive_error::kCrcFailure, path, e.what());
@@ -210,6 +208,8 @@ int TCustomDClass::Extract() {
     WalkEntries(archive, [&](const ArchiveEntry& entry) {
       if (!entry.is_folder && wanted(entry)) work += EntryWork(entry);
     });
+  } catch (const Cancelled&) {
+    throw;                           // the user stopped the work: nothing to report
   } catch (const std::exception&) {  // reported by the walk that extracts
   }
   archive.Seek(0);
@@ -227,6 +227,8 @@ int TCustomDClass::Extract() {
     ReportError(f.code(), archive_file_, f.extra());
   } catch (const IoError& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, e.what());
+  } catch (const Cancelled&) {
+    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
     ReportError(archive_error::kBadFileHeader, archive_file_, e.what());
   }
@@ -245,6 +247,8 @@ void TCustomDClass::List(const std::function<void(const ArchiveEntry&)>& visit) 
     ReportError(f.code(), archive_file_, f.extra());
   } catch (const IoError& e) {
     ReportError(archive_error::kErrorOpening, archive_file_, e.what());
+  } catch (const Cancelled&) {
+    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
     ReportError(archive_error::kBadFileHeader, archive_file_, e.what());
   }

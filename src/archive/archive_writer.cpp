@@ -219,6 +219,8 @@ int TCustomCClass::Compress() {
     ReportError(
         e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorWriting,
         archive_file_, e.what());
+  } catch (const Cancelled&) {
+    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, e.what());
   }

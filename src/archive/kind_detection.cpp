@@ -8,6 +8,8 @@
 //        offset 2, a header level of 0 to 3 at offset 20 and, for levels 0
 //        and 1, a header checksum that matches; or a single zero byte (an
 //        empty archive) in a file named as LHA.
+// A file named as one kind whose content starts with that kind's signature
+// but fits no header is taken for a damaged archive of that kind.
 #include "archive/kind_detection.h"
 
 #include <algorithm>
@@ -91,6 +93,22 @@ bool IsLhaStart(Bytes head) {
   return (sum & 0xFF) == head[1];
 }
 
+// Whether the first bytes carry the kind's signature, whatever follows: a
+// damaged archive of that kind.
+bool HasSignature(ArchiveKind kind, Bytes head) {
+  switch (kind) {
+    case ArchiveKind::kZip:
+      return StartsWith(head, "PK\x03\x04");
+    case ArchiveKind::kCab:
+      return StartsWith(head, "MSCF");
+    case ArchiveKind::kBh:
+      return StartsWith(head, "BH\x05\x07");
+    case ArchiveKind::kLha:
+      return head.size() >= 7 && head[2] == '-' && head[6] == '-';
+  }
+  return false;
+}
+
 // Up to n bytes from `at` on.
 std::vector<std::uint8_t> ReadAt(File& file, std::int64_t at, std::size_t n) {
   std::vector<std::uint8_t> bytes(n);
@@ -140,9 +158,13 @@ std::optional<ArchiveKindInfo> ArchiveKindOfContent(File& file, const std::strin
     return InfoOf(ArchiveKind::kZip);
   }
   // A lone zero byte is what an empty LHA archive holds, and no other
-  // kind's; as it could be any file's content, the name has to agree.
+  // kind's; as it could be any file's content, the name has to agree. So
+  // too for an archive whose header is damaged behind its signature: its
+  // reader then says what is wrong with it.
   const std::optional<ArchiveKindInfo> named = ArchiveKindOfFile(path);
-  if (size == 1 && head[0] == 0 && named && named->kind == ArchiveKind::kLha) return named;
+  if (!named) return std::nullopt;
+  if (size == 1 && head[0] == 0 && named->kind == ArchiveKind::kLha) return named;
+  if (HasSignature(named->kind, head)) return named;
   return std::nullopt;
 }
 

@@ -72,10 +72,12 @@ void AdvanceWork(std::uint64_t bytes) {
       scope->Report();
     }
   }
+  if (WorkCancelled()) throw Cancelled();
+}
+
+bool WorkCancelled() {
   const CancellationScope* cancellation = current_cancellation;
-  if (cancellation != nullptr && cancellation->cancelled_ && cancellation->cancelled_()) {
-    throw Cancelled();
-  }
+  return cancellation != nullptr && cancellation->cancelled_ && cancellation->cancelled_();
 }
 
 std::string ProgressSummary(std::uint64_t done, std::uint64_t total, std::uint64_t file_size,

@@ -66,7 +66,7 @@ class CancellationScope {
   ~CancellationScope();
 
  private:
-  friend void AdvanceWork(std::uint64_t bytes);
+  friend bool WorkCancelled();
   std::function<bool()> cancelled_;
   CancellationScope* outer_;
 };
@@ -99,6 +99,9 @@ void ExpectWork(std::uint64_t bytes) noexcept;
 // Counts `bytes` of that work as done; raises Cancelled when the user
 // cancelled the work.
 void AdvanceWork(std::uint64_t bytes);
+// Whether the user cancelled the work of this thread (for code that must
+// find out after a library in C has given up, rather than raise).
+[[nodiscard]] bool WorkCancelled();
 
 // "25 % (2.5 of 10.0 MiB), about 3 s left": the share of the work done,
 // applied to the size of the file it is done on, and the time left if the

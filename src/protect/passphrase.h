@@ -17,8 +17,8 @@ inline constexpr char kPasswordTooShortText[] =
     "The required password length is at least 14 characters!";
 inline constexpr char kPasswordMismatchText[] = "Your Password and Re-enter password do not match!";
 
-// What a password field does with typed or pasted text: letters become
-// capitals, and the field holds at most 401 characters.
+// What a password field holds after text is typed at its end: letters
+// become capitals, and what goes beyond 401 characters is not taken.
 [[nodiscard]] std::string PasswordFieldText(std::string_view typed);
 
 struct PassphraseCheck {

@@ -305,7 +305,6 @@ class RecordingShell final : public Shell {
     opened.push_back(path);
   }
   void OpenAddress(const std::string& /*address*/) override {}
-  bool MoveToTrash(const std::string& /*path*/) override { return false; }
   void ShowProperties(const std::string& /*path*/) override {}
 
   std::vector<std::string> opened;

@@ -13,7 +13,16 @@
 
 #include <fstream>
 
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QToolButton>
+
+#include "app/application.h"
 #include "app/progress_dialog.h"
+#include "test_support.h"
 
 namespace talvor {
 namespace {
@@ -105,6 +114,52 @@ TEST_F(AppProgressDialog, WorkThatEndsEarlyNeverShowsTheWindow) {
   for (QWidget* window : QApplication::topLevelWidgets()) {
     EXPECT_FALSE(window->isVisible() && window->inherits("QDialog"));
   }
+}
+
+// The real program with its real message boxes: a command that fails at
+// once (a damaged .blf file) shows its message, and no progress window
+// appears over it or takes its OK.
+TEST(AppProgressWindow, AnEarlyFailuresMessageIsNotCoveredAndClosesWithItsOk) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  QFile damaged(folder.filePath("notes.blf"));
+  ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+  damaged.write(QByteArray("4)s\x7fs") + QByteArray(40, 'x'));
+  damaged.close();
+  const QString old_folder = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(folder.path()));
+  {
+    TalvorApplication app;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.main_window()));
+    auto& files = testing::Child<QListWidget>(app.main_window(), "FileListBox1");
+    const QList<QListWidgetItem*> found = files.findItems("notes.blf", Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    QTest::mouseClick(files.viewport(), Qt::LeftButton, {},
+                      files.visualItemRect(found.front()).center());
+    bool message_seen = false;
+    testing::OnModal([&](QWidget& password) {
+      testing::Type(testing::Child<QLineEdit>(password, "MaskEdit1"), "a damaged afternoon");
+      testing::Type(testing::Child<QLineEdit>(password, "MaskEdit2"), "a damaged afternoon");
+      testing::OnModal([&](QWidget& modal) {
+        auto* box = qobject_cast<QMessageBox*>(&modal);
+        ASSERT_NE(box, nullptr) << modal.metaObject()->className();
+        // Past the progress window's quiet moment: nothing comes up.
+        QTest::qWait(800);
+        EXPECT_EQ(app.progress().dialog(), nullptr);
+        EXPECT_EQ(QApplication::activeModalWidget(), box);
+        message_seen = true;
+        QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
+      });
+      QTest::mouseClick(&testing::Child<QToolButton>(password, "SpeedButton1"), Qt::LeftButton);
+      // The command stays pending, as after any failure.
+      EXPECT_TRUE(password.isVisible());
+      QTest::mouseClick(&testing::Child<QToolButton>(password, "SpeedButton2"), Qt::LeftButton);
+    });
+    QTest::mouseClick(&testing::Child<QToolButton>(app.main_window(), "BitBtn3"), Qt::LeftButton);
+    EXPECT_TRUE(message_seen);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  }
+  QDir::setCurrent(old_folder);
 }
 
 }  // namespace

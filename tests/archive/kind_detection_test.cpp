@@ -164,19 +164,30 @@ INSTANTIATE_TEST_SUITE_P(
         NamedCase{"EmptyFile", "empty.lha", "", std::nullopt},
         NamedCase{"RandomBytes", "noise.cab", SomeBytes(70000), std::nullopt},
         NamedCase{"ZipSignatureCut", "cut.zip", "PK\x03", std::nullopt},
-        NamedCase{"ZipLocalHeaderCut", "cut.zip", std::string("PK\x03\x04", 4), std::nullopt},
         NamedCase{"ZipEndRecordCut", "cut.zip", std::string("PK\x05\x06\0\0\0\0", 8), std::nullopt},
         NamedCase{"CabinetSignatureCut", "cut.cab", "MSC", std::nullopt},
-        NamedCase{"CabinetHeaderCut", "cut.cab", kCabinet.substr(0, 30), std::nullopt},
-        NamedCase{"CabinetWithoutFolders", "odd.cab", Patched(kCabinet, 26, '\0'), std::nullopt},
         NamedCase{"BhSignatureCut", "cut.bh", "BH\x05", std::nullopt},
-        NamedCase{"BhHeaderCut", "cut.bh", std::string("BH\x05\x07", 4) + std::string(20, '\0'),
+        // Behind its signature a damaged header: under its own kind's name an
+        // archive of that kind, whose reader says what is wrong; under
+        // another name no archive.
+        NamedCase{"ZipLocalHeaderCut", "cut.zip", std::string("PK\x03\x04", 4), ArchiveKind::kZip},
+        NamedCase{"ZipLocalHeaderCutUnnamed", "cut.dat", std::string("PK\x03\x04", 4),
                   std::nullopt},
-        NamedCase{"LhaHeaderCut", "cut.lha", kLhaTiny.substr(0, 20), std::nullopt},
-        NamedCase{"LhaChecksumWrong", "odd.lha",
+        NamedCase{"CabinetHeaderCut", "cut.cab", kCabinet.substr(0, 30), ArchiveKind::kCab},
+        NamedCase{"CabinetWithoutFolders", "odd.cab", Patched(kCabinet, 26, '\0'),
+                  ArchiveKind::kCab},
+        NamedCase{"CabinetWithoutFoldersAsZip", "odd.zip", Patched(kCabinet, 26, '\0'),
+                  std::nullopt},
+        NamedCase{"BhHeaderCut", "cut.bh", std::string("BH\x05\x07", 4) + std::string(20, '\0'),
+                  ArchiveKind::kBh},
+        NamedCase{"LhaHeaderCut", "cut.lha", kLhaTiny.substr(0, 20), ArchiveKind::kLha},
+        NamedCase{"LhaChecksumWrong", "odd.lzh",
+                  Patched(kLhaTiny, 1, static_cast<char>(kLhaTiny[1] + 1)), ArchiveKind::kLha},
+        NamedCase{"LhaChecksumWrongAsBh", "odd.bh",
                   Patched(kLhaTiny, 1, static_cast<char>(kLhaTiny[1] + 1)), std::nullopt},
-        NamedCase{"LhaUnknownMethodFamily", "odd.lha", Patched(kLhaTiny, 3, 'x'), std::nullopt},
-        NamedCase{"LhaLevelBeyond3", "odd.lha", Patched(kLhaTiny, 20, '\4'), std::nullopt}),
+        NamedCase{"LhaUnknownMethodFamily", "odd.lha", Patched(kLhaTiny, 3, 'x'),
+                  ArchiveKind::kLha},
+        NamedCase{"LhaLevelBeyond3", "odd.dat", Patched(kLhaTiny, 20, '\4'), std::nullopt}),
     testing::ByName());
 
 }  // namespace

@@ -122,6 +122,8 @@ int TMakeCab::Compress() {
     ReportError(f.code(), archive_file_, f.extra());
   } catch (const CabinetError& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, CabinetWriteErrorText(e));
+  } catch (const Cancelled&) {
+    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, e.what());
   }

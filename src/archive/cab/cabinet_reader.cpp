@@ -303,6 +303,8 @@ class MspackSession final : public CabinetSession {
     system_->output = &out;
     const int rc = decompressor_->extract(decompressor_.get(), files_[index], kOutputName);
     system_->output = nullptr;
+    // A cancel ends the writes, which the library takes for an error.
+    if (rc != MSPACK_ERR_OK && WorkCancelled()) throw Cancelled();
     if (rc != MSPACK_ERR_OK) throw ErrorFor(rc);
   }
 

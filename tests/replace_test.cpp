@@ -1,0 +1,131 @@
+// A result that takes the name of an existing file: the file that was there
+// goes to the desktop's trash, its content intact, just before, through
+// talvor and through the windows alike; the result is right, and talvor
+// says what it replaced.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "main_window_fixture.h"
+#include "memory_console.h"
+#include "program_runner.h"
+
+namespace talvor {
+namespace {
+
+using testing::kDecrypt;
+using testing::kEncrypt;
+using testing::kPass;
+using testing::Library;
+using testing::ReadFile;
+using testing::With;
+using testing::WriteFile;
+
+constexpr char kOlder[] = "an older file, edited by its user";
+
+struct ReplaceCase {
+  const char* name;
+  std::vector<std::string> args;  // talvor's, before the file
+  Handler handler;                // the window's
+  const char* in;                 // the command works on doc.<in>
+  const char* out;                // and writes doc.<out>, which is there already
+  bool restores;                  // its result is the document again
+};
+
+const ReplaceCase kCases[] = {
+    {"EncryptTrap", With(kEncrypt, "trap"), &TForm1::SpeedButton1Click, "txt", "trp", false},
+    {"EncryptOrm", With(kEncrypt, "orm"), &TForm1::SpeedButton18Click, "txt", "orm", false},
+    {"EncryptBlowfish", With(kEncrypt, "blowfish"), &TForm1::BitBtn2Click, "txt", "blf", false},
+    {"EncryptRijndael", With(kEncrypt, "rijndael"), &TForm1::SpeedButton19Click, "txt", "rnl",
+     false},
+    {"EncryptRandom", With(kEncrypt, "random"), &TForm1::SpeedButton21Click, "txt", "erh", false},
+    {"DecryptTrap", kDecrypt, &TForm1::SpeedButton4Click, "trp", "txt", true},
+    {"DecryptOrm", kDecrypt, &TForm1::BitBtn1Click, "orm", "txt", true},
+    {"DecryptBlowfish", kDecrypt, &TForm1::BitBtn3Click, "blf", "txt", true},
+    {"DecryptRijndael", kDecrypt, &TForm1::SpeedButton20Click, "rnl", "txt", true},
+    {"DecryptRandom", kDecrypt, &TForm1::SpeedButton22Click, "erh", "txt", true},
+    {"PackCab",
+     {"pack", "--yes", "--format", "cab"},
+     &TForm1::SpeedButton2Click,
+     "txt",
+     "cab",
+     false},
+    {"PackLha",
+     {"pack", "--yes", "--format", "lha"},
+     &TForm1::SpeedButton5Click,
+     "txt",
+     "lha",
+     false},
+    {"PackZip",
+     {"pack", "--yes", "--format", "zip"},
+     &TForm1::SpeedButton13Click,
+     "txt",
+     "zip",
+     false},
+    {"PackBh",
+     {"pack", "--yes", "--format", "bh"},
+     &TForm1::SpeedButton15Click,
+     "txt",
+     "bh",
+     false},
+    {"UnpackCab", {"unpack"}, &TForm1::SpeedButton3Click, "cab", "txt", true},
+    {"UnpackLha", {"unpack"}, &TForm1::SpeedButton6Click, "lha", "txt", true},
+    {"UnpackZip", {"unpack"}, &TForm1::SpeedButton14Click, "zip", "txt", true},
+    {"UnpackBh", {"unpack"}, &TForm1::SpeedButton16Click, "bh", "txt", true},
+};
+
+enum class Front { kTalvor, kWindows };
+
+class ReplaceTest : public ::testing::TestWithParam<std::tuple<ReplaceCase, Front>>,
+                    protected testing::MainWindowFixture {
+ protected:
+  const testing::ScopedEnvironment data_home_{"XDG_DATA_HOME", (dir_ / "data").c_str()};
+};
+
+TEST_P(ReplaceTest, TheReplacedFileIsInTheTrash) {
+  const ReplaceCase& c = std::get<0>(GetParam());
+  Library& library = Library::For("doc", 64 << 10);
+  const std::string in = std::string("doc.") + c.in;
+  const std::string out = std::string("doc.") + c.out;
+  WriteFile(dir_ / in, library.File(c.in));
+  WriteFile(dir_ / out, kOlder);
+  if (std::get<1>(GetParam()) == Front::kTalvor) {
+    testing::MemoryConsole console(kPass);
+    ASSERT_EQ(RunTalvor(With(c.args, (dir_ / in).c_str()), console, fs_), 0) << console.err_.str();
+    EXPECT_NE(
+        console.err_.str().find((dir_ / out) + " replaced; the previous file is in the trash\n"),
+        std::string::npos)
+        << console.err_.str();
+  } else {
+    Start();
+    view_.selected = in;
+    dialogs_.answers = {Answer::kYes};  // packing asks before it replaces
+    password_view_.user = [this](testing::FakePasswordView& v) {
+      v.TypeBoth(std::string(kPass, std::strlen(kPass) - 1));
+      v.ClickAction(dialogs_);
+    };
+    MainWindowFixture::Run(c.handler);
+    EXPECT_TRUE(dialogs_.errors.empty()) << dialogs_.errors.front();
+  }
+  EXPECT_EQ(ReadFile(dir_ / ("data/Trash/files/" + out)), kOlder);
+  if (c.restores) {
+    EXPECT_EQ(ReadFile(dir_ / out), library.document());
+  } else {
+    EXPECT_EQ(ReadFile(dir_ / out).size(), library.File(c.out).size());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, ReplaceTest,
+                         ::testing::Combine(::testing::ValuesIn(kCases),
+                                            ::testing::Values(Front::kTalvor, Front::kWindows)),
+                         [](const auto& param_info) {
+                           return std::string(std::get<0>(param_info.param).name) +
+                                  (std::get<1>(param_info.param) == Front::kTalvor ? "_Talvor"
+                                                                                   : "_Windows");
+                         });
+
+}  // namespace
+}  // namespace talvor
