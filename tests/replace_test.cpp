@@ -127,5 +127,21 @@ INSTANTIATE_TEST_SUITE_P(Commands, ReplaceTest,
                                                                                    : "_Windows");
                          });
 
+// Where no trash can take the file, it stays as it is and the new file is
+// not kept: the command fails and says why.
+TEST_F(ReplaceTest, WithoutATrashNothingIsReplaced) {
+  Library& library = Library::For("doc", 64 << 10);
+  WriteFile(dir_ / "doc.blf", library.File("blf"));
+  WriteFile(dir_ / "doc.txt", kOlder);
+  const testing::ScopedEnvironment no_trash("XDG_DATA_HOME", (dir_ / "doc.txt/data").c_str());
+  testing::MemoryConsole console(kPass);
+  EXPECT_EQ(RunTalvor({"decrypt", "--passphrase-file", "-", dir_ / "doc.blf"}, console, fs_), 1);
+  EXPECT_NE(console.err_.str().find("it was left as it is, and the new file was not kept"),
+            std::string::npos)
+      << console.err_.str();
+  EXPECT_EQ(ReadFile(dir_ / "doc.txt"), kOlder);
+  EXPECT_EQ(testing::ListNames(dir_.path()), "doc.blf doc.txt");
+}
+
 }  // namespace
 }  // namespace talvor

@@ -36,6 +36,7 @@ class ProgressDialog::Box final : public QDialog {
     bar_->setObjectName(QStringLiteral("ProgressBar"));
     bar_->setRange(0, kSteps);
     bar_->setAccessibleName(QStringLiteral("Progress"));
+    bar_->setTextVisible(false);  // the text above says how far
     layout->addWidget(bar_);
     if (cancellable) {
       button_ = new QPushButton(QStringLiteral("Cancel"), this);

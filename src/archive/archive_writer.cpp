@@ -208,8 +208,10 @@ int TCustomCClass::Compress() {
     }
     if (packed == 0) return 0;  // every file failed to open; reported already
     WriteClosing(out.file(), written);
-    out.Commit();
+    // Done counting before the archive takes its name: a cancel never
+    // follows a complete archive.
     expected.Finish();
+    out.Commit();
     return packed;
   } catch (const ArchiveFailure& f) {
     ReportError(f.code(), archive_file_, f.extra());

@@ -58,6 +58,8 @@ std::string EncryptWithLibrary(RoutineServices& services, const LibraryCipher& c
   WriteExtensionHeader(out.file(), extension);
   CopyBytes(work.file(), out.file(), cipher.body_mask);
   out.Commit();
+  // The result is complete: clearing up is not cancelled.
+  const CancellationScope clearing_up({});
   work.Shred(services.random, services.clock);
   return out.target();
 }
@@ -83,6 +85,8 @@ std::string DecryptWithLibrary(RoutineServices& services, const LibraryCipher& c
     cipher.stream(work.file(), out.file(), cipher_key.bytes(), false, services.clock);
   }
   out.Commit();
+  // The result is complete: clearing up is not cancelled.
+  const CancellationScope clearing_up({});
   work.Shred(services.random, services.clock);
   return out.target();
 }

@@ -181,6 +181,8 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
   ReplacingFile erh(fs, ChangeFileExt(source, kErhExtension));
   CopyMaskedFile(fs, lha, erh.file(), kBodyMask);
   erh.Commit();
+  // The result is complete: clearing up is not cancelled.
+  const CancellationScope clearing_up({});
   ShredFile(fs, services_.random, services_.clock, xxr);
   ShredFile(fs, services_.random, services_.clock, lha);
   expected.Finish();
@@ -259,6 +261,8 @@ std::string RandomProtection::DecryptErh(const std::string& source, std::string_
     cipher.Close();
   }
   result.Commit();
+  // The result is complete: clearing up is not cancelled.
+  const CancellationScope clearing_up({});
   ShredFile(fs, services_.random, services_.clock, xxr);
   ShredFile(fs, services_.random, services_.clock, stream);
   expected.Finish();

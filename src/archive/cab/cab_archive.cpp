@@ -115,8 +115,8 @@ int TMakeCab::Compress() {
       }
     }
     if (packed == 0) throw ArchiveFailure(archive_error::kNothingToDo);
+    expected.Finish();  // before the cabinet takes its name
     cabinet->Flush();
-    expected.Finish();
     return packed;
   } catch (const ArchiveFailure& f) {
     ReportError(f.code(), archive_file_, f.extra());
