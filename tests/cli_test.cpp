@@ -1,6 +1,8 @@
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 
 #include "cli/cli.h"
 #include "cli/progress_line.h"
+#include "protect/overwrite_warning.h"
 #include "protect/trap.h"
 #include "test_support.h"
 
@@ -30,6 +33,7 @@ class FakeConsole : public Console {
   std::istream& in() override { return in_; }
   std::ostream& out() override { return out_; }
   std::ostream& err() override { return err_; }
+  bool HasTerminal() override { return terminal; }
   std::optional<Secret> ReadHidden(const std::string& prompt) override {
     prompts.push_back(prompt);
     if (typed.empty()) return std::nullopt;
@@ -43,6 +47,7 @@ class FakeConsole : public Console {
   std::ostringstream out_, err_;
   std::deque<std::string> typed;
   std::vector<std::string> prompts;
+  bool terminal = false;
 };
 
 class CliTest : public ::testing::Test {
@@ -51,6 +56,7 @@ class CliTest : public ::testing::Test {
     console_ = std::make_unique<FakeConsole>();
     console_->in_.str(stdin_);
     console_->typed = typed_;
+    console_->terminal = console_terminal_ || !typed_.empty();
     return RunTalvor(args, *console_, fs_);
   }
   std::string Err() const { return console_->err_.str(); }
@@ -62,6 +68,7 @@ class CliTest : public ::testing::Test {
   std::unique_ptr<FakeConsole> console_;
   std::string stdin_;
   std::deque<std::string> typed_;
+  bool console_terminal_ = false;  // a terminal even when nothing is typed
 };
 
 TEST_F(CliTest, EncryptAndDecryptTrapWithAPassphraseFile) {
@@ -82,17 +89,18 @@ TEST_F(CliTest, EncryptAndDecryptTrapWithAPassphraseFile) {
   EXPECT_EQ(ReadFile(dir_ / "report.txt"), "hello world\n");
 }
 
-TEST_F(CliTest, RelativeNamesWorkFromTheFilesFolder) {
+TEST_F(CliTest, RelativeNamesAreTakenFromTheFolderTheUserIsIn) {
   ::mkdir((dir_ / "sub").c_str(), 0755);
   WriteFile(dir_ / "sub/a.txt", "abc");
+  WriteFile(dir_ / "pw", "MY SECRET PHRASE\n");
+  WriteFile(dir_ / "sub/pw", "ANOTHER PASS PHRASE 99\n");  // never the one meant
   fs_.SetCurrentDirectory(dir_.path());
-  stdin_ = "MY SECRET PHRASE\r\n";
-  ASSERT_EQ(Run({"encrypt", "--method=trap", "--passphrase-file", "-", "sub/a.txt"}), 0) << Err();
-  EXPECT_EQ(ListNames(dir_ / "sub"), "a.trp a.txt");
+  ASSERT_EQ(Run({"encrypt", "--method=trap", "--passphrase-file", "pw", "sub/a.txt"}), 0) << Err();
+  EXPECT_EQ(ListNames(dir_ / "sub"), "a.trp a.txt pw");
   EXPECT_EQ(fs_.CurrentDirectory(), dir_ / "sub");  // as the file panel would have it
-  // CR LF was taken off: the same bytes as with the bare line.
+  // The same bytes as from standard input, where CR LF is taken off.
   WriteFile(dir_ / "b.txt", "abc");
-  stdin_ = "MY SECRET PHRASE";
+  stdin_ = "MY SECRET PHRASE\r\n";
   ASSERT_EQ(Run({"encrypt", "--method", "trap", "--passphrase-file", "-", dir_ / "b.txt"}), 0);
   EXPECT_EQ(ReadFile(dir_ / "b.trp"), ReadFile(dir_ / "sub/a.trp"));
 }
@@ -105,6 +113,13 @@ TEST_F(CliTest, PromptsTwiceOnTheTerminal) {
   typed_ = {"my secret phrase", "my secret phrasf"};
   EXPECT_EQ(Run({"decrypt", dir_ / "a.trp"}), 2);
   EXPECT_EQ(Err(), "Your Password and Re-enter password do not match!\n");
+  typed_ = {"my secret phrase"};  // then Ctrl+D
+  console_terminal_ = true;
+  EXPECT_EQ(Run({"decrypt", dir_ / "a.trp"}), 2);
+  EXPECT_EQ(Err(), "The password was not entered a second time\n");
+  typed_ = {};
+  EXPECT_EQ(Run({"decrypt", dir_ / "a.trp"}), 2);
+  EXPECT_EQ(Err(), "No password was given: the input ended before it was typed\n");
 }
 
 struct RefusalCase {
@@ -123,6 +138,7 @@ TEST_P(CliRefusalTest, RefusesWithStatusAndMessage) {
   WriteFile(dir_ / "A.TRP", "4.txtabc");
   WriteFile(dir_ / "long.abcdefghij", "abc");
   WriteFile(dir_ / "pw", c.passphrase_line + "\n");
+  ASSERT_EQ(::mkfifo((dir_ / "pipe.zip").c_str(), 0644), 0);  // would block a reader
   const std::string before = ListNames(dir_.path());
   std::vector<std::string> args;
   for (std::string a : c.args) {
@@ -130,7 +146,9 @@ TEST_P(CliRefusalTest, RefusesWithStatusAndMessage) {
     args.push_back(a);
   }
   EXPECT_EQ(Run(args), c.status);
-  const std::string expected = c.err;
+  std::string expected = c.err;
+  if (const auto at = expected.find('@'); at != std::string::npos)
+    expected.replace(at, 1, dir_.path());
   if (expected.size() > 3 && expected.substr(expected.size() - 3) == "...") {
     EXPECT_EQ(Err().substr(0, expected.size() - 3), expected.substr(0, expected.size() - 3))
         << Err();
@@ -210,7 +228,21 @@ INSTANTIATE_TEST_SUITE_P(
                     {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/none.txt"},
                     kGood,
                     1,
-                    "File not found.\n"},
+                    "File not found: @/none.txt.\n"},
+        RefusalCase{
+            "ListMissing", {"list", "@/none.zip"}, kGood, 1, "File not found: @/none.zip.\n"},
+        RefusalCase{"EncryptPipe",
+                    {"encrypt", "--method", "blowfish", "--passphrase-file", "@/pw", "@/pipe.zip"},
+                    kGood,
+                    2,
+                    "@/pipe.zip is a named pipe (FIFO), not a file..."},
+        RefusalCase{
+            "UnpackPipe", {"unpack", "@/pipe.zip"}, kGood, 2, "@/pipe.zip is a named pipe..."},
+        RefusalCase{"PassphraseNotUtf8",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
+                    "MY SECRET PHRASE CAF\xC9 2024",
+                    2,
+                    "The password is not UTF-8 text..."},
         RefusalCase{"NoTerminal",
                     {"encrypt", "--method", "trap", "@/a.txt"},
                     kGood,
@@ -247,13 +279,17 @@ TEST_F(CliTest, EncryptAndDecryptEveryOtherMethod) {
 
 TEST_F(CliTest, DestroyAsksOrTakesYes) {
   WriteFile(dir_ / "a.txt", "secret");
+  ASSERT_EQ(::link((dir_ / "a.txt").c_str(), (dir_ / "b.txt").c_str()), 0);
   EXPECT_EQ(Run({"destroy", dir_ / "a.txt"}), 2);  // no terminal, no --yes
-  EXPECT_EQ(Err(), "This command asks a question first: answer it on a terminal, or give --yes\n");
+  EXPECT_EQ(Err(), "Warning: " + OverwriteWarning(fs_.Storage(dir_ / "a.txt")) +
+                       "\nThis command asks a question first: answer it on a terminal, or give "
+                       "--yes\n");
+  EXPECT_THAT(Err(), ::testing::HasSubstr("1 other name (a hard link)"));
   EXPECT_EQ(ReadFile(dir_ / "a.txt"), "secret");
   EXPECT_EQ(Run({"destroy", "--yes", dir_ / "a.txt"}), 0) << Err();
   EXPECT_FALSE(testing::Exists(dir_ / "a.txt"));
   EXPECT_EQ(Run({"destroy", "--yes", dir_ / "a.txt"}), 1);
-  EXPECT_EQ(Err(), "File not found.\n");
+  EXPECT_EQ(Err(), "File not found: " + (dir_ / "a.txt") + ".\n");
   ASSERT_EQ(::symlink("/etc/hostname", (dir_ / "link").c_str()), 0);
   EXPECT_EQ(Run({"destroy", "--yes", dir_ / "link"}), 2);
 }
@@ -269,6 +305,9 @@ TEST_F(CliTest, PackListUnpackLha) {
   EXPECT_NE(Out().find(" notes.txt\n"), std::string::npos);
   ASSERT_EQ(Run({"unpack", "--to", dir_ / "out/deeper", dir_ / "notes.lha"}), 0) << Err();
   EXPECT_EQ(ReadFile(dir_ / "out/deeper/notes.txt"), text);
+  EXPECT_EQ(Run({"unpack", "--to", dir_ / "notes.txt/x", dir_ / "notes.lha"}), 2);
+  EXPECT_EQ(Err(), "Cannot unpack into " + (dir_ / "notes.txt/x") + ": " + (dir_ / "notes.txt") +
+                       " is a file, not a folder\n");
   // Into the archive's own folder by default, replacing what is there.
   WriteFile(dir_ / "notes.txt", "changed");
   ASSERT_EQ(Run({"unpack", dir_ / "notes.lha"}), 0) << Err();

@@ -222,6 +222,7 @@ class SabotagedFileSystem final : public FileSystem {
   void SetCurrentDirectory(const std::string& p) override { fs_.SetCurrentDirectory(p); }
   FileInfo Stat(const std::string& p) override { return fs_.Stat(p); }
   bool SameFile(const std::string& a, const std::string& b) override { return fs_.SameFile(a, b); }
+  StorageFacts Storage(const std::string& p) override { return fs_.Storage(p); }
   void SetLastWriteTime(const std::string& p, std::time_t w) override {
     fs_.SetLastWriteTime(p, w);
   }

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -138,7 +139,8 @@ TEST_P(LibraryCipherTest, DamagedFilesGiveAMessageAndNoResult) {
       Decrypt(path);
       ADD_FAILURE() << "no failure for " << content;
     } catch (const Failure& e) {
-      EXPECT_EQ(std::string(e.what()), message);
+      // A failure of the file layer names the file after its text.
+      EXPECT_THAT(e.what(), ::testing::StartsWith(message));
     }
     EXPECT_EQ(ListNames(dir_.path()), "d" + std::string(GetParam().extension));
   }

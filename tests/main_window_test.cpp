@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +8,7 @@
 #include "fakes.h"
 #include "main_window/main_window.h"
 #include "main_window_fixture.h"
+#include "protect/overwrite_warning.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -101,7 +103,8 @@ TEST_F(MainWindowTest, ChangingFolderChangesTheCurrentFolder) {
 TEST_F(MainWindowTest, FolderThatCannotBeEnteredKeepsThePanelWhereItWas) {
   view_.volume_root = "changed by the user";
   RunGuarded(dialogs_, [&] { form1_.DriveComboBox1Change(dir_ / "missing"); });
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File not found."});
+  EXPECT_EQ(dialogs_.errors,
+            std::vector<std::string>{"File not found: " + (dir_ / "missing") + "."});
   EXPECT_EQ(view_.volume_root, "/");
   EXPECT_EQ(form1_.shown_folder(), dir_.path());
   EXPECT_EQ(fs_.CurrentDirectory(), dir_.path());
@@ -264,7 +267,8 @@ TEST_F(MainWindowTest, FailureInsideTheRoutineIsShownAndNothingIsRefreshed) {
     v.ClickCancel();
   };
   Run(&TForm1::SpeedButton1Click);
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File not found."});
+  EXPECT_EQ(dialogs_.errors,
+            std::vector<std::string>{"File not found: " + (dir_ / "vanished.txt") + "."});
   EXPECT_TRUE(form1_.hand_over().OperationPending);
   EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
 }
@@ -281,11 +285,17 @@ class DestroyCommandTest : public MainWindowTest,
 
 TEST_P(DestroyCommandTest, AsksThenShredsAndReReadsTheList) {
   const DestroyCase& c = GetParam();
+  // A second name elsewhere: the question says what overwriting cannot do.
+  const TempDir elsewhere;
+  ASSERT_EQ(::link((dir_ / "report.txt").c_str(), (elsewhere / "report.txt").c_str()), 0);
+  const std::string warning = OverwriteWarning(PosixFileSystem().Storage(dir_ / "report.txt"));
+  EXPECT_THAT(warning, ::testing::HasSubstr("1 other name (a hard link)"));
   Select("report.txt");
   dialogs_.answers.push_back(c.answer);
   const int rebuilds = view_.file_list_rebuilds;
   Run(c.handler);
-  EXPECT_EQ(dialogs_.questions, std::vector<std::string>{c.question + (dir_ / "report.txt") + "?"});
+  EXPECT_EQ(dialogs_.questions,
+            std::vector<std::string>{c.question + (dir_ / "report.txt") + "?\r" + warning});
   if (c.answer == Answer::kNo) {
     EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
     EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
@@ -317,7 +327,8 @@ TEST_F(MainWindowTest, DestroyFailureIsShownAndTheCursorComesBack) {
   Select("report.txt");
   dialogs_.answers.push_back(Answer::kYes);
   Run(&TForm1::SpeedButton7Click);
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File access denied."});
+  EXPECT_EQ(dialogs_.errors,
+            std::vector<std::string>{"File access denied: " + (dir_ / "report.txt") + "."});
   EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
   EXPECT_EQ(view_.cursor_log.back(), false);
 }
@@ -394,7 +405,8 @@ TEST_F(MainWindowTest, CopyRefusesTheSourceItselfAndStopsWhenCancelled) {
   Select("report.txt");
   dialogs_.save_answer = dir_ / "copy.txt";
   Run(&TForm1::SpeedButton9Click);
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File access denied."});
+  EXPECT_EQ(dialogs_.errors,
+            std::vector<std::string>{"File access denied: " + (dir_ / "report.txt") + "."});
   EXPECT_FALSE(testing::Exists(dir_ / "copy.txt"));
 }
 
@@ -431,7 +443,7 @@ TEST_F(MainWindowTest, NewFolderThroughTheNamePrompt) {
   EXPECT_TRUE(prompt_view_.open);
   prompt_view_.edit = "sub";  // exists
   RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"I/O error 183."});
+  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"I/O error 183: sub."});
   EXPECT_TRUE(prompt_view_.open);
   prompt_view_.edit = "fresh";
   RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });
@@ -467,7 +479,8 @@ TEST_P(EraseCommandTest, AsksThenDeletes) {
   Select("vanished.txt");
   dialogs_.answers = {Answer::kYes};
   Run(GetParam().handler);
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File not found."});
+  EXPECT_EQ(dialogs_.errors,
+            std::vector<std::string>{"File not found: " + (dir_ / "vanished.txt") + "."});
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -16,6 +16,7 @@ class MemoryConsole final : public Console {
   std::istream& in() override { return in_; }
   std::ostream& out() override { return out_; }
   std::ostream& err() override { return err_; }
+  bool HasTerminal() override { return false; }
   std::optional<Secret> ReadHidden(const std::string&) override { return std::nullopt; }
   std::optional<bool> AskYesNo(const std::string&) override { return std::nullopt; }
   std::istringstream in_;

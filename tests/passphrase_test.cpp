@@ -55,6 +55,9 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"\tZA\xC5\xBB\xC3\x93\xC5\x81\xC4\x86 GESLA JA\xC5\x83 \r",
                   "\tZA\xC5\xBB\xC3\x93\xC5\x81\xC4\x86 GESLA JA\xC5\x83 \r", Verdict::kAccepted,
                   "ZA\xAF\xD3\xA3\xC6 GESLA JA\xD1"},
+        // Text in another code page than UTF-8: nothing of it is shown.
+        CheckCase{"MY SECRET PHRASE CAF\xC9 2024", "MY SECRET PHRASE CAF\xC9 2024",
+                  Verdict::kUnusableCharacter, kPasswordNotUtf8Text},
         CheckCase{"PASSWORD \xD0\x96\xD0\x96 LONG", "PASSWORD \xD0\x96\xD0\x96 LONG",
                   Verdict::kUnusableCharacter,
                   "The password contains the character \"\xD0\x96\", which the Central European "

@@ -184,7 +184,8 @@ TEST_F(PasswordWindowTest, FailingRoutineLeavesWindowOpenWithFieldsEmptied) {
     EXPECT_EQ(v.echo1, "0");
   };
   form_.ShowModal();
-  EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"File not found."});
+  EXPECT_EQ(dialogs_.errors,
+            std::vector<std::string>{"File not found: " + (dir_ / "vanished.txt") + "."});
   EXPECT_TRUE(hand_over_.OperationPending);
 }
 

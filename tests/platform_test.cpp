@@ -224,7 +224,7 @@ TEST(FileTest, ReadExactPastTheEndRaises) {
     file.ReadExact(buf, 4);
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "Read beyond end of file");
+    EXPECT_EQ(std::string(e.what()), "Read beyond end of file: " + (dir / "a"));
   }
 }
 
@@ -246,7 +246,7 @@ TEST(FileSystemTest, OpenFailuresCarryTheFileLayerTexts) {
       (void)fs.OpenExisting(path);
       ADD_FAILURE() << path << " opened";
     } catch (const IoError& e) {
-      EXPECT_STREQ(e.what(), text) << path;
+      EXPECT_EQ(std::string(e.what()), path.empty() ? text : std::string(text) + ": " + path);
     }
   }
   // A read-only file can still be read, and is not emptied by Create.
@@ -264,7 +264,7 @@ TEST(FileSystemTest, MoveRefusesAnExistingTarget) {
     fs.Move(dir / "a", dir / "b");
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "I/O error 183");
+    EXPECT_EQ(std::string(e.what()), "I/O error 183: " + (dir / "b"));
   }
   EXPECT_EQ(ReadFile(dir / "b"), "B");
   EXPECT_EQ(ReadFile(dir / "a"), "A");

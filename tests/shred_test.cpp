@@ -130,7 +130,7 @@ TEST(ShredRefusalTest, ReadOnlyFileIsUnchanged) {
     ShredFile(fs, random, clock, dir / "ro");
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "File access denied");
+    EXPECT_EQ(std::string(e.what()), "File access denied: " + (dir / "ro"));
   }
   EXPECT_EQ(ReadFile(dir / "ro"), "keep me");
 }
@@ -156,7 +156,7 @@ TEST(ShredRefusalTest, MissingFile) {
     ShredFile(fs, random, clock, dir / "gone");
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "File not found");
+    EXPECT_EQ(std::string(e.what()), "File not found: " + (dir / "gone"));
   }
 }
 

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -142,7 +143,8 @@ TEST_P(TrapBadInputTest, FailsWithMessageAndWritesNothing) {
     DecryptTrp(fs_, dir_ / "in.trp", pass_);
     FAIL() << "no failure";
   } catch (const Failure& e) {
-    EXPECT_STREQ(e.what(), GetParam().message);
+    // A failure of the file layer names the file after its text.
+    EXPECT_THAT(e.what(), ::testing::StartsWith(GetParam().message));
   }
   EXPECT_EQ(ListNames(dir_.path()), "in.trp");
 }
@@ -185,13 +187,13 @@ TEST_F(TrapFileTest, SourceFailuresLeaveNoResult) {
     EncryptTrp(fs_, dir_ / "ro.txt", pass_);
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "File access denied");
+    EXPECT_EQ(std::string(e.what()), "File access denied: " + (dir_ / "ro.txt"));
   }
   try {
     EncryptTrp(fs_, dir_ / "missing.txt", pass_);
     FAIL();
   } catch (const IoError& e) {
-    EXPECT_STREQ(e.what(), "File not found");
+    EXPECT_EQ(std::string(e.what()), "File not found: " + (dir_ / "missing.txt"));
   }
   EXPECT_EQ(ListNames(dir_.path()), "ro.txt");
 }

@@ -140,6 +140,21 @@ Invocation Parse(const std::vector<std::string>& args) {
   return inv;
 }
 
+// Every path the user gave, taken against the folder the user is in,
+// before any command enters another folder.
+Invocation ResolvePaths(Invocation inv, const std::string& current) {
+  for (std::string& operand : inv.operands) operand = AbsolutePath(operand, current);
+  for (const char* option : {"--passphrase-file", "--to"}) {
+    const auto it = inv.options.find(option);
+    const bool standard_input =
+        it != inv.options.end() && it->first == "--passphrase-file" && it->second == "-";
+    if (it != inv.options.end() && !standard_input) {
+      it->second = AbsolutePath(it->second, current);
+    }
+  }
+  return inv;
+}
+
 // Where the commands ask, refuse and report: the terminal.
 class ConsoleHost final : public CommandHost {
  public:
@@ -147,8 +162,9 @@ class ConsoleHost final : public CommandHost {
       : console_(console), progress_(console.err(), fs), yes_(yes) {}
 
   // Answered yes by --yes; otherwise asked on the terminal, without which
-  // the command refuses.
-  bool Confirm(const std::string& question) override {
+  // the command refuses. The warning is a line of its own, --yes or not.
+  bool Confirm(const std::string& question, const std::string& warning) override {
+    if (!warning.empty()) console_.err() << "Warning: " << warning << '\n';
     if (yes_) return true;
     std::string text = question;
     for (char& c : text) {
@@ -252,12 +268,13 @@ Secret ObtainPassphrase(const Invocation& inv, Console& console) {
     first = FirstLineOf(it->second, console);
     second = first.Copy();
   } else {
-    std::optional<Secret> typed = console.ReadHidden("Password: ");
-    if (!typed) {
+    if (!console.HasTerminal()) {
       throw Refusal{
           "No terminal to ask for the password on: give it with --passphrase-file FILE (- for "
           "standard input)"};
     }
+    std::optional<Secret> typed = console.ReadHidden("Password: ");
+    if (!typed) throw Refusal{"No password was given: the input ended before it was typed"};
     first = std::move(*typed);
     std::optional<Secret> again = console.ReadHidden("Re-enter password: ");
     if (!again) throw Refusal{"The password was not entered a second time"};
@@ -278,7 +295,7 @@ Secret ObtainPassphrase(const Invocation& inv, Console& console) {
 std::string EnterFolderOf(const std::string& operand, FileSystem& fs) {
   const std::string full = AbsolutePath(operand, fs.CurrentDirectory());
   const FileInfo info = fs.Stat(full);
-  if (!info.exists) RaiseIoError(io_code::kFileNotFound);
+  if (!info.exists) RaiseIoError(io_code::kFileNotFound, full);
   if (info.is_directory) throw Refusal{"\"" + operand + "\" is a folder, not a file"};
   const std::string folder = ExtractFileDir(full);
   fs.SetCurrentDirectory(folder);
@@ -405,7 +422,7 @@ int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem
   try {
     // Ctrl+C and SIGTERM cancel the work where it is counted.
     const CancellationScope interrupts([] { return InterruptSignal() != 0; });
-    return Dispatch(Parse(args), console, fs);
+    return Dispatch(ResolvePaths(Parse(args), fs.CurrentDirectory()), console, fs);
   } catch (const Cancelled& e) {
     console.err() << e.what() << '\n';
     return 128 + (InterruptSignal() != 0 ? InterruptSignal() : SIGINT);

@@ -98,6 +98,10 @@ std::ostream& ProcessConsole::err() {
   return std::cerr;
 }
 
+bool ProcessConsole::HasTerminal() {
+  return Terminal().ok();
+}
+
 std::optional<Secret> ProcessConsole::ReadHidden(const std::string& prompt) {
   const Terminal tty;
   if (!tty.ok()) return std::nullopt;

@@ -15,8 +15,10 @@ class Console {
   [[nodiscard]] virtual std::istream& in() = 0;
   [[nodiscard]] virtual std::ostream& out() = 0;
   [[nodiscard]] virtual std::ostream& err() = 0;
+  // Whether there is a terminal to ask on.
+  [[nodiscard]] virtual bool HasTerminal() = 0;
   // Asks on the terminal for a line (a pass phrase) without echoing it;
-  // nullopt when there is no terminal (or it was closed).
+  // nullopt when the input ends first (Ctrl+D) or there is no terminal.
   [[nodiscard]] virtual std::optional<Secret> ReadHidden(const std::string& prompt) = 0;
   // Asks a yes/no question on the terminal; nullopt when there is none.
   [[nodiscard]] virtual std::optional<bool> AskYesNo(const std::string& question) = 0;
@@ -30,6 +32,7 @@ class ProcessConsole final : public Console {
   std::istream& in() override;
   std::ostream& out() override;
   std::ostream& err() override;
+  bool HasTerminal() override;
   std::optional<Secret> ReadHidden(const std::string& prompt) override;
   std::optional<bool> AskYesNo(const std::string& question) override;
   bool ErrorIsTerminal() const override;

@@ -39,7 +39,8 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
     return Outcome::kRefused;
   }
   if (fs.Stat(target).exists &&
-      !host_.Confirm("File : " + target + " already exists. Do you want to overwrite this file?")) {
+      !host_.Confirm("File : " + target + " already exists. Do you want to overwrite this file?",
+                     "")) {
     return Outcome::kDeclined;
   }
   const std::unique_ptr<TCustomCClass> writer = MakeWriter(kind, fs);
@@ -55,7 +56,7 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
 std::unique_ptr<TCustomDClass> Commands::ReaderFor(const std::string& archive) {
   FileSystem& fs = services_.fs;
   const FileInfo info = fs.Stat(archive);
-  if (!info.exists) RaiseIoError(io_code::kFileNotFound);
+  if (!info.exists) RaiseIoError(io_code::kFileNotFound, archive);
   if (info.is_directory) {
     host_.Refuse("\"" + archive + "\" is a folder, not an archive");
     return nullptr;
@@ -76,11 +77,15 @@ Outcome Commands::Unpack(const std::string& archive, const std::string& folder) 
   const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
   FileSystem& fs = services_.fs;
-  CreateFolderChain(fs, folder);
-  if (!fs.Stat(folder).is_directory) {
-    host_.Refuse("\"" + folder + "\" is not a folder");
-    return Outcome::kRefused;
+  // A file where a folder of the chain should be: said in words.
+  for (std::string step = folder; step.size() > 1; step = ExtractFileDir(step)) {
+    const FileInfo info = fs.Stat(step);
+    if (info.exists && !info.is_directory) {
+      host_.Refuse("Cannot unpack into " + folder + ": " + step + " is a file, not a folder");
+      return Outcome::kRefused;
+    }
   }
+  CreateFolderChain(fs, folder);
   reader->FileSpec = {"*.*"};
   reader->SetExtractDir(folder);
   return RunArchiveOperation(*reader, "Unpacking " + ExtractFileName(archive), archive,

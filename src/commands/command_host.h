@@ -15,8 +15,9 @@ namespace talvor {
 class CommandHost {
  public:
   virtual ~CommandHost() = default;
-  // A yes/no question ("\r" breaks its lines); true for yes.
-  [[nodiscard]] virtual bool Confirm(const std::string& question) = 0;
+  // A yes/no question ("\r" breaks its lines); true for yes. A `warning`
+  // (one sentence, or empty) goes with it: what the user should know first.
+  [[nodiscard]] virtual bool Confirm(const std::string& question, const std::string& warning) = 0;
   // Input refused before anything was changed, in the program's own words.
   virtual void Refuse(const std::string& message) = 0;
   // The failures the archive engine reported during one command, once its

@@ -5,6 +5,7 @@
 #include "platform/path.h"
 #include "platform/progress.h"
 #include "platform/replacing_file.h"
+#include "protect/overwrite_warning.h"
 
 namespace talvor {
 
@@ -34,7 +35,8 @@ std::string Commands::Cipher(const ProtectionMethod& method, Direction direction
 
 Outcome Commands::Destroy(const std::string& path, const std::string& question,
                           const ShredHooks& hooks) {
-  if (!host_.Confirm(question + path + "?")) return Outcome::kDeclined;
+  const std::string warning = OverwriteWarning(services_.fs.Storage(path));
+  if (!host_.Confirm(question + path + "?", warning)) return Outcome::kDeclined;
   // Once overwriting has begun, there is nothing to go back to.
   const ProgressDisplay progress(host_.progress(), "Destroying " + ExtractFileName(path), path,
                                  false);

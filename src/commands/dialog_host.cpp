@@ -2,8 +2,8 @@
 
 namespace talvor {
 
-bool DialogCommandHost::Confirm(const std::string& question) {
-  return dialogs_.AskYesNo(question) == Answer::kYes;
+bool DialogCommandHost::Confirm(const std::string& question, const std::string& warning) {
+  return dialogs_.AskYesNo(warning.empty() ? question : question + "\r" + warning) == Answer::kYes;
 }
 
 void DialogCommandHost::Refuse(const std::string& message) {

@@ -20,7 +20,7 @@ class DialogCommandHost final : public CommandHost {
   // What lets the windows repaint while the archive engine works.
   void SetProcessMessages(std::function<void()> process) { process_ = std::move(process); }
 
-  bool Confirm(const std::string& question) override;
+  bool Confirm(const std::string& question, const std::string& warning) override;
   void Refuse(const std::string& message) override;
   void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override;
   // The windows replace as they always have; the old file waits in the

@@ -5,11 +5,14 @@
 
 namespace talvor {
 
-IoError::IoError(int code, int system_error)
-    : Failure(IoErrorText(code)), code_(code), system_error_(system_error) {}
+IoError::IoError(int code, int system_error, std::string path)
+    : Failure(path.empty() ? IoErrorText(code) : IoErrorText(code) + ": " + path),
+      code_(code),
+      system_error_(system_error),
+      path_(std::move(path)) {}
 
 std::string IoError::SystemText() const {
-  if (system_error_ == 0) return what();
+  if (system_error_ == 0) return IoErrorText(code_);
   return std::strerror(system_error_);
 }
 
@@ -80,12 +83,12 @@ int IoCodeFromErrno(int err) noexcept {
   }
 }
 
-void RaiseIoError(int code) {
-  throw IoError(code);
+void RaiseIoError(int code, const std::string& path) {
+  throw IoError(code, 0, path);
 }
 
-void RaiseErrno(int err) {
-  throw IoError(IoCodeFromErrno(err), err);
+void RaiseErrno(int err, const std::string& path) {
+  throw IoError(IoCodeFromErrno(err), err, path);
 }
 
 std::string NotAnIntegerText(const std::string& text) {

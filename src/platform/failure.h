@@ -19,20 +19,23 @@ class RefusedInput : public Failure {
   using Failure::Failure;
 };
 
-// A file-layer failure with its numeric code ("File not found", "I/O error 32").
+// A file-layer failure with its numeric code and, where known, the file it
+// concerns ("File not found: /home/ann/notes.txt", "I/O error 32").
 class IoError : public Failure {
  public:
   // `system_error` is the platform's error number behind the code, 0 when
-  // there is none.
-  explicit IoError(int code, int system_error = 0);
+  // there is none; `path` the file or folder concerned, empty when unknown.
+  explicit IoError(int code, int system_error = 0, std::string path = {});
   [[nodiscard]] int code() const noexcept { return code_; }
   [[nodiscard]] int system_error() const noexcept { return system_error_; }
+  [[nodiscard]] const std::string& path() const noexcept { return path_; }
   // The platform's own wording of the failure ("No such file or directory").
   [[nodiscard]] std::string SystemText() const;
 
  private:
   int code_;
   int system_error_;
+  std::string path_;
 };
 
 // Codes of the file layer, as the run-time library numbers them.
@@ -63,8 +66,8 @@ inline constexpr int kCannotResolveLink = 1921;
 // are the same on every platform.
 [[nodiscard]] int IoCodeFromErrno(int err) noexcept;
 
-[[noreturn]] void RaiseIoError(int code);
-[[noreturn]] void RaiseErrno(int err);
+[[noreturn]] void RaiseIoError(int code, const std::string& path = {});
+[[noreturn]] void RaiseErrno(int err, const std::string& path = {});
 
 // "'%s' is not a valid integer value"
 [[nodiscard]] std::string NotAnIntegerText(const std::string& text);

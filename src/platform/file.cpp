@@ -14,13 +14,14 @@ namespace talvor {
 namespace {
 
 // Reads up to n bytes at offset; retries interrupted and partial reads.
-std::size_t PRead(int fd, std::uint8_t* data, std::size_t n, std::int64_t offset) {
+std::size_t PRead(int fd, std::uint8_t* data, std::size_t n, std::int64_t offset,
+                  const std::string& path) {
   std::size_t done = 0;
   while (done < n) {
     const ssize_t got = ::pread(fd, data + done, n - done, offset + static_cast<off_t>(done));
     if (got < 0) {
       if (errno == EINTR) continue;
-      RaiseErrno(errno);
+      RaiseErrno(errno, path);
     }
     if (got == 0) break;
     done += static_cast<std::size_t>(got);
@@ -28,15 +29,16 @@ std::size_t PRead(int fd, std::uint8_t* data, std::size_t n, std::int64_t offset
   return done;
 }
 
-void PWrite(int fd, const std::uint8_t* data, std::size_t n, std::int64_t offset) {
+void PWrite(int fd, const std::uint8_t* data, std::size_t n, std::int64_t offset,
+            const std::string& path) {
   std::size_t done = 0;
   while (done < n) {
     const ssize_t put = ::pwrite(fd, data + done, n - done, offset + static_cast<off_t>(done));
     if (put < 0) {
       if (errno == EINTR) continue;
-      RaiseErrno(errno);
+      RaiseErrno(errno, path);
     }
-    if (put == 0) RaiseIoError(io_code::kDiskFull);
+    if (put == 0) RaiseIoError(io_code::kDiskFull, path);
     done += static_cast<std::size_t>(put);
   }
 }
@@ -83,7 +85,7 @@ void File::Release() noexcept {
 }
 
 void File::RequireOpen() const {
-  if (fd_ < 0) RaiseIoError(io_code::kFileNotOpen);
+  if (fd_ < 0) RaiseIoError(io_code::kFileNotOpen, path_);
 }
 
 void File::EnsureBuffer() {
@@ -102,7 +104,7 @@ void File::Flush() {
   const std::size_t hi = dirty_hi_;
   dirty_lo_ = SIZE_MAX;
   dirty_hi_ = 0;
-  PWrite(fd_, buffer_.get() + lo, hi - lo, base_ + static_cast<std::int64_t>(lo));
+  PWrite(fd_, buffer_.get() + lo, hi - lo, base_ + static_cast<std::int64_t>(lo), path_);
   disk_size_ = std::max(disk_size_, base_ + static_cast<std::int64_t>(hi));
 }
 
@@ -128,20 +130,20 @@ std::size_t File::Read(void* data, std::size_t n) {
     Rebase();
     if (n - done >= kBufferSize) {
       // Large reads bypass the buffer.
-      const std::size_t got = PRead(fd_, out + done, n - done, base_);
+      const std::size_t got = PRead(fd_, out + done, n - done, base_, path_);
       base_ += static_cast<std::int64_t>(got);
       done += got;
       break;
     }
     EnsureBuffer();
-    valid_ = PRead(fd_, buffer_.get(), kBufferSize, base_);
+    valid_ = PRead(fd_, buffer_.get(), kBufferSize, base_, path_);
     if (valid_ == 0) break;
   }
   return done;
 }
 
 void File::ReadExact(void* data, std::size_t n) {
-  if (Read(data, n) != n) RaiseIoError(io_code::kReadBeyondEnd);
+  if (Read(data, n) != n) RaiseIoError(io_code::kReadBeyondEnd, path_);
 }
 
 int File::ReadByteSlow() {
@@ -169,7 +171,7 @@ void File::Write(const void* data, std::size_t n) {
     Rebase();
     if (n - done >= kBufferSize) {
       // Large writes bypass the buffer.
-      PWrite(fd_, in + done, n - done, base_);
+      PWrite(fd_, in + done, n - done, base_, path_);
       base_ += static_cast<std::int64_t>(n - done);
       disk_size_ = std::max(disk_size_, base_);
       break;
@@ -184,7 +186,7 @@ void File::WriteByteSlow(std::uint8_t b) {
 
 void File::Seek(std::int64_t position) {
   RequireOpen();
-  if (position < 0) RaiseIoError(io_code::kReadBeyondEnd);
+  if (position < 0) RaiseIoError(io_code::kReadBeyondEnd, path_);
   if (position >= base_ && position <= base_ + static_cast<std::int64_t>(valid_)) {
     cur_ = static_cast<std::size_t>(position - base_);
     return;
@@ -200,7 +202,7 @@ void File::Truncate() {
   Flush();
   const std::int64_t at = Position();
   while (::ftruncate(fd_, at) != 0) {
-    if (errno != EINTR) RaiseErrno(errno);
+    if (errno != EINTR) RaiseErrno(errno, path_);
   }
   disk_size_ = at;
   valid_ = cur_;
@@ -209,7 +211,7 @@ void File::Truncate() {
 void File::Sync() {
   Flush();
   while (::fdatasync(fd_) != 0) {
-    if (errno != EINTR) RaiseErrno(errno);
+    if (errno != EINTR) RaiseErrno(errno, path_);
   }
 }
 
@@ -225,7 +227,7 @@ void File::Close() {
   }
   fd_ = -1;
   buffer_.reset();
-  if (::close(fd) != 0 && errno != EINTR) RaiseErrno(errno);
+  if (::close(fd) != 0 && errno != EINTR) RaiseErrno(errno, path_);
 }
 
 }  // namespace talvor

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/storage.h"
 
 namespace talvor {
 
@@ -77,6 +78,8 @@ class FileSystem {
   [[nodiscard]] virtual FileInfo Stat(const std::string& path) = 0;
   // Whether two names lead to the same file.
   [[nodiscard]] virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+  // Where the regular file `path` keeps its bytes (see storage.h).
+  [[nodiscard]] virtual StorageFacts Storage(const std::string& path) = 0;
   virtual void SetLastWriteTime(const std::string& path, std::time_t when) = 0;
   // Takes away (or gives back) the permission to write, as the read-only
   // attribute does.
@@ -108,6 +111,7 @@ class PosixFileSystem final : public FileSystem {
   void SetCurrentDirectory(const std::string& path) override;
   FileInfo Stat(const std::string& path) override;
   bool SameFile(const std::string& a, const std::string& b) override;
+  StorageFacts Storage(const std::string& path) override;
   void SetLastWriteTime(const std::string& path, std::time_t when) override;
   void SetReadOnly(const std::string& path, bool read_only) override;
   std::vector<std::string> ListFiles(const std::string& folder) override;

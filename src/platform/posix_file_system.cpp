@@ -24,27 +24,51 @@ namespace {
 
 constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
+// Opens without waiting: a named pipe or a device would otherwise hold the
+// program until another one opens its other end. The descriptor waits again
+// once it is known to be a regular file (RequireRegular).
 int OpenOrRaise(const std::string& path, int flags, mode_t mode = 0) {
   if (path.empty()) RaiseIoError(io_code::kFileNotFound);
   for (;;) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
     if (fd >= 0) return fd;
-    if (errno != EINTR) RaiseErrno(errno);
+    if (errno != EINTR) RaiseErrno(errno, path);
   }
 }
 
+// What a name that is no regular file stands for, in words.
+std::string KindOfNonFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a named pipe (FIFO)";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "no regular file";
+}
+
 // Refuses anything but a regular file (a folder, a device, a pipe would
-// block or mean nothing to a byte-oriented routine).
-void RequireRegular(int fd, bool for_writing) {
+// block or mean nothing to a byte-oriented routine), then lets the
+// descriptor wait for its reads and writes again.
+void RequireRegular(int fd, bool for_writing, const std::string& path) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     const int err = errno;
     ::close(fd);
-    RaiseErrno(err);
+    RaiseErrno(err, path);
   }
-  if (!S_ISREG(st.st_mode) || (for_writing && (st.st_mode & kAnyWrite) == 0)) {
+  if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    RaiseIoError(io_code::kAccessDenied);
+    throw RefusedInput(path + " is " + KindOfNonFile(st.st_mode) +
+                       ", not a file: only files can be read and written");
+  }
+  if (for_writing && (st.st_mode & kAnyWrite) == 0) {
+    ::close(fd);
+    RaiseIoError(io_code::kAccessDenied, path);
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int err = errno;
+    ::close(fd);
+    RaiseErrno(err, path);
   }
 }
 
@@ -55,7 +79,7 @@ struct DirCloser {
 template <typename Keep>
 std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
   std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.empty() ? "." : folder.c_str()));
-  if (!dir) RaiseErrno(errno);
+  if (!dir) RaiseErrno(errno, folder);
   std::vector<std::string> names;
   errno = 0;
   while (const dirent* entry = ::readdir(dir.get())) {
@@ -140,13 +164,13 @@ unsigned DefaultFileMode() {
 
 File PosixFileSystem::OpenExisting(const std::string& path, bool follow_links) {
   const int fd = OpenOrRaise(path, O_RDWR | (follow_links ? 0 : O_NOFOLLOW));
-  RequireRegular(fd, true);
+  RequireRegular(fd, true, path);
   return File(fd, path);
 }
 
 File PosixFileSystem::OpenForReading(const std::string& path) {
   const int fd = OpenOrRaise(path, O_RDONLY);
-  RequireRegular(fd, false);
+  RequireRegular(fd, false, path);
   return File(fd, path);
 }
 
@@ -154,10 +178,10 @@ File PosixFileSystem::Create(const std::string& path) {
   // A read-only file is not emptied, as on a system with a read-only attribute.
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & kAnyWrite) == 0) {
-    RaiseIoError(io_code::kAccessDenied);
+    RaiseIoError(io_code::kAccessDenied, path);
   }
   const int fd = OpenOrRaise(path, O_RDWR | O_CREAT | O_TRUNC, 0666);
-  RequireRegular(fd, false);
+  RequireRegular(fd, false, path);
   return File(fd, path);
 }
 
@@ -166,7 +190,7 @@ File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::stri
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-  if (fd < 0) RaiseErrno(errno);
+  if (fd < 0) RaiseErrno(errno, ExtractFileDir(pattern));
   ::fchmod(fd, static_cast<mode_t>(DefaultFileMode()));
   *temp_path = std::string(buffer.begin(), buffer.end() - 1);
   return File(fd, *temp_path);
@@ -180,7 +204,7 @@ File PosixFileSystem::CreateUnnamedBeside(const std::string& beside) {
   if (fd < 0) {
     // Not every file system has unnamed files; a named temporary file serves.
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return File();
-    RaiseErrno(errno);
+    RaiseErrno(errno, folder);
   }
   return File(fd, beside);
 }
@@ -202,9 +226,9 @@ std::string PosixFileSystem::NameUnnamed(File& file, const std::string& beside) 
     if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       return path;
     }
-    if (errno != EEXIST) RaiseErrno(errno);
+    if (errno != EEXIST) RaiseErrno(errno, path);
   }
-  RaiseIoError(io_code::kAlreadyExists);
+  RaiseIoError(io_code::kAlreadyExists, stem);
 }
 
 bool PosixFileSystem::NameUnnamedAs(File& file, const std::string& path) {
@@ -214,7 +238,7 @@ bool PosixFileSystem::NameUnnamedAs(File& file, const std::string& path) {
     return true;
   }
   if (errno == EEXIST) return false;
-  RaiseErrno(errno);
+  RaiseErrno(errno, path);
 }
 
 std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& beside) {
@@ -224,7 +248,7 @@ std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& besi
       IncludeTrailingSeparator(folder) + kWorkFolderPrefix + std::to_string(::getpid()) + "-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno);
+  if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno, folder);
   return std::string(buffer.begin(), buffer.end() - 1);
 }
 
@@ -278,13 +302,15 @@ void PosixFileSystem::RemoveAbandonedTemporaries(const std::string& beside) {
 }
 
 void PosixFileSystem::RemoveDirectory(const std::string& path) {
-  if (::rmdir(path.c_str()) != 0) RaiseErrno(errno);
+  if (::rmdir(path.c_str()) != 0) RaiseErrno(errno, path);
 }
 
 void PosixFileSystem::Delete(const std::string& path) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) RaiseIoError(io_code::kAccessDenied);
-  if (::unlink(path.c_str()) != 0) RaiseErrno(errno);
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    RaiseIoError(io_code::kAccessDenied, path);
+  }
+  if (::unlink(path.c_str()) != 0) RaiseErrno(errno, path);
 }
 
 void PosixFileSystem::Move(const std::string& from, const std::string& to) {
@@ -293,25 +319,25 @@ void PosixFileSystem::Move(const std::string& from, const std::string& to) {
     MoveAcrossDevices(from, to);
     return;
   }
-  if (errno != EINVAL && errno != ENOSYS) RaiseErrno(errno);
+  if (errno != EINVAL && errno != ENOSYS) RaiseErrno(errno, errno == EEXIST ? to : from);
   // The file system cannot rename without replacing: link, then unlink.
   struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) RaiseErrno(errno);
+  if (::lstat(from.c_str(), &st) != 0) RaiseErrno(errno, from);
   if (!S_ISDIR(st.st_mode)) {
-    if (::link(from.c_str(), to.c_str()) != 0) RaiseErrno(errno);
+    if (::link(from.c_str(), to.c_str()) != 0) RaiseErrno(errno, errno == EEXIST ? to : from);
     ::unlink(from.c_str());
     return;
   }
-  if (::lstat(to.c_str(), &st) == 0) RaiseIoError(io_code::kAlreadyExists);
-  if (::rename(from.c_str(), to.c_str()) != 0) RaiseErrno(errno);
+  if (::lstat(to.c_str(), &st) == 0) RaiseIoError(io_code::kAlreadyExists, to);
+  if (::rename(from.c_str(), to.c_str()) != 0) RaiseErrno(errno, from);
 }
 
 void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::string& to) {
   struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) RaiseErrno(errno);
-  if (!S_ISREG(st.st_mode)) RaiseIoError(io_code::kNotSameDevice);
+  if (::lstat(from.c_str(), &st) != 0) RaiseErrno(errno, from);
+  if (!S_ISREG(st.st_mode)) RaiseIoError(io_code::kNotSameDevice, from);
   struct stat target {};
-  if (::lstat(to.c_str(), &target) == 0) RaiseIoError(io_code::kAlreadyExists);
+  if (::lstat(to.c_str(), &target) == 0) RaiseIoError(io_code::kAlreadyExists, to);
   // A copy beside the target, put in place only when complete: an unnamed
   // file given the target's name at the end where the file system has them.
   File in = OpenForReading(from);
@@ -324,20 +350,20 @@ void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::stri
     for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;)
       out.Write(buffer.data(), n);
     out.Sync();
-    if (::fchmod(out.Descriptor(), st.st_mode & 07777) != 0) RaiseErrno(errno);
+    if (::fchmod(out.Descriptor(), st.st_mode & 07777) != 0) RaiseErrno(errno, to);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.Descriptor(), times);
     if (unnamed) {
       const std::string source = "/proc/self/fd/" + std::to_string(out.Descriptor());
       // linkat never replaces: an existing target makes it fail.
       if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        RaiseErrno(errno);
+        RaiseErrno(errno, to);
       }
       out.Close();
     } else {
       out.Close();
       if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
-        RaiseErrno(errno);
+        RaiseErrno(errno, to);
       }
     }
   } catch (...) {
@@ -345,7 +371,7 @@ void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::stri
     if (!temp.empty()) ::unlink(temp.c_str());
     throw;
   }
-  if (::unlink(from.c_str()) != 0) RaiseErrno(errno);
+  if (::unlink(from.c_str()) != 0) RaiseErrno(errno, from);
 }
 
 bool PosixFileSystem::SameFile(const std::string& a, const std::string& b) {
@@ -360,7 +386,7 @@ void PosixFileSystem::MoveToTrash(const std::string& path) {
 }
 
 void PosixFileSystem::CreateDirectory(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) != 0) RaiseErrno(errno);
+  if (::mkdir(path.c_str(), 0777) != 0) RaiseErrno(errno, path);
 }
 
 std::string PosixFileSystem::CurrentDirectory() {
@@ -373,7 +399,7 @@ std::string PosixFileSystem::CurrentDirectory() {
 }
 
 void PosixFileSystem::SetCurrentDirectory(const std::string& path) {
-  if (::chdir(path.c_str()) != 0) RaiseErrno(errno);
+  if (::chdir(path.c_str()) != 0) RaiseErrno(errno, path);
 }
 
 FileInfo PosixFileSystem::Stat(const std::string& path) {
@@ -397,16 +423,16 @@ void PosixFileSystem::SetLastWriteTime(const std::string& path, std::time_t when
   times[0].tv_nsec = UTIME_OMIT;
   times[1].tv_sec = when;
   times[1].tv_nsec = 0;
-  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) RaiseErrno(errno);
+  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) RaiseErrno(errno, path);
 }
 
 void PosixFileSystem::SetReadOnly(const std::string& path, bool read_only) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) RaiseErrno(errno);
+  if (::stat(path.c_str(), &st) != 0) RaiseErrno(errno, path);
   const mode_t mode = read_only
                           ? (st.st_mode & ~kAnyWrite)
                           : (st.st_mode | (static_cast<mode_t>(DefaultFileMode()) & kAnyWrite));
-  if (::chmod(path.c_str(), mode & 07777) != 0) RaiseErrno(errno);
+  if (::chmod(path.c_str(), mode & 07777) != 0) RaiseErrno(errno, path);
 }
 
 std::vector<std::string> PosixFileSystem::ListFiles(const std::string& folder) {

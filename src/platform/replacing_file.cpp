@@ -33,7 +33,7 @@ ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
   const FileInfo existing = fs_.Stat(target_);
   // A read-only or non-file target is not replaced behind the user's back.
   if (existing.exists && (existing.is_directory || existing.read_only)) {
-    RaiseIoError(io_code::kAccessDenied);
+    RaiseIoError(io_code::kAccessDenied, target_);
   }
   file_ = fs_.CreateUnnamedBeside(target_);
   unnamed_ = file_.IsOpen();

@@ -210,7 +210,7 @@ std::string CodePage::FirstUnencodable(std::string_view utf8) const {
     AppendUtf8(c, first);
     return false;
   });
-  return valid ? first : std::string(utf8);
+  return valid ? first : std::string();
 }
 
 const CodePage& AnsiCodePage() {

@@ -39,7 +39,7 @@ class CodePage {
   // control characters of the same number, as the platform converts them.
   [[nodiscard]] std::string Decode(std::string_view bytes) const;
   // The first character of `utf8` that cannot be encoded, as UTF-8 text; empty
-  // when there is none.
+  // when there is none or the text is not valid UTF-8.
   [[nodiscard]] std::string FirstUnencodable(std::string_view utf8) const;
 
   [[nodiscard]] char32_t ToUnicode(unsigned char b) const { return to_unicode_[b]; }

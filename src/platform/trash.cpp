@@ -234,14 +234,14 @@ void FreedesktopTrash::MoveToTrash(const std::string& path) {
   PosixFileSystem fs;
   const std::string absolute = AbsolutePath(path, fs.CurrentDirectory());
   const std::string name = ExtractFileName(absolute);
-  if (name.empty() || name == "..") RaiseIoError(io_code::kInvalidFilename);
+  if (name.empty() || name == "..") RaiseIoError(io_code::kInvalidFilename, path);
   // The folder without links or "..": where the file is recorded to have been.
   const std::unique_ptr<char, FreeDeleter> folder(
       ::realpath(ExtractFileDir(absolute).c_str(), nullptr));
-  if (!folder) RaiseErrno(errno);
+  if (!folder) RaiseErrno(errno, path);
   const std::string file = JoinPath(folder.get(), name);
   struct stat st {};
-  if (::lstat(file.c_str(), &st) != 0) RaiseErrno(errno);
+  if (::lstat(file.c_str(), &st) != 0) RaiseErrno(errno, file);
 
   TrashFolder trash = FindTrash(file, st.st_dev);
   const std::string recorded =
@@ -273,7 +273,7 @@ void FreedesktopTrash::MoveToTrash(const std::string& path) {
     // A name in files/ whose info file was lost stays as it is.
     if (err == EEXIST) continue;
     if (err == EXDEV) RaiseUnusable(trash.path, Reason(err), file);
-    RaiseErrno(err);
+    RaiseErrno(err, file);
   }
 }
 

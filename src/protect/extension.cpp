@@ -32,7 +32,7 @@ std::string ExtensionFromRecord(std::string_view recorded) {
 
 std::size_t ReadCountDigit(File& file) {
   const int b = file.ReadByte();
-  if (b < 0) RaiseIoError(io_code::kReadBeyondEnd);
+  if (b < 0) RaiseIoError(io_code::kReadBeyondEnd, file.path());
   if (b < '0' || b > '9') {
     std::string text =
         b == 0 ? std::string() : AnsiCodePage().Decode(std::string(1, static_cast<char>(b)));

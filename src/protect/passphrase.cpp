@@ -23,7 +23,12 @@ PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second)
   } else {
     const std::string_view trimmed = TrimControl(first);
     auto bytes = AnsiCodePage().EncodeSecret(trimmed);
-    if (!bytes) {
+    if (!bytes && !DecodeUtf8(trimmed)) {
+      // Not a word of it is shown: it is a secret, and not text either.
+      check.verdict = Verdict::kUnusableCharacter;
+      check.message = kPasswordNotUtf8Text;
+    } else if (!bytes) {
+      // Only the one character that cannot be used.
       check.verdict = Verdict::kUnusableCharacter;
       check.message = "The password contains the character \"" +
                       AnsiCodePage().FirstUnencodable(trimmed) +

@@ -16,6 +16,9 @@ inline constexpr char kPasswordEmptyText[] = "Password???";
 inline constexpr char kPasswordTooShortText[] =
     "The required password length is at least 14 characters!";
 inline constexpr char kPasswordMismatchText[] = "Your Password and Re-enter password do not match!";
+inline constexpr char kPasswordNotUtf8Text[] =
+    "The password is not UTF-8 text. A pass phrase file must be saved as UTF-8 (a file in the "
+    "Central European code page Windows-1250 is not)!";
 
 // What a password field holds after text is typed at its end: letters
 // become capitals, and what goes beyond 401 characters is not taken.

@@ -139,7 +139,7 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
                                        int choice) {
   FileSystem& fs = services_.fs;
   const std::string extension = RecordedExtension(source, kMaxHeaderExtension);
-  if (!fs.Stat(source).exists) RaiseIoError(io_code::kFileNotFound);
+  if (!fs.Stat(source).exists) RaiseIoError(io_code::kFileNotFound, source);
   const WorkFolder work(fs, source);
   const std::string base = ExtractFileName(ChangeFileExt(source, ""));
   const std::string stream = work / kWorkingFileName;

@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         NameCase{"OkWithoutAName", "", "SpeedButton1", true, {}, false},
         NameCase{"OkWithANewName", "fresh", "SpeedButton1", false, {}, true},
-        NameCase{"OkWithAnExistingName", "sub", "SpeedButton1", true, {"I/O error 183."}, false},
+        NameCase{"OkWithAnExistingName", "sub", "SpeedButton1", true, {"I/O error 183: sub."}, false},
         NameCase{"Cancel", "fresh", "SpeedButton2", false, {}, false}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
 

@@ -1,0 +1,99 @@
+#include "platform/storage.h"
+
+#include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <array>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/file_system.h"
+
+namespace talvor {
+
+namespace {
+
+// The line of /proc/self/mountinfo for device `dev` (see proc(5)): the file
+// system type and its super-block options.
+void ReadMountTable(dev_t dev, StorageFacts& facts) {
+  std::ifstream table("/proc/self/mountinfo");
+  const std::string wanted = std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
+  std::string line;
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string id, parent, device;
+    fields >> id >> parent >> device;
+    if (device != wanted) continue;
+    const std::size_t dash = line.find(" - ");
+    if (dash == std::string::npos) continue;
+    std::istringstream rest(line.substr(dash + 3));
+    std::string source;
+    rest >> facts.fs_type >> source >> facts.mount_options;
+    return;
+  }
+}
+
+// Whether the block device behind `dev` says it is not rotational; a
+// partition answers through the disk it belongs to.
+bool ReportsFlash(dev_t dev) {
+  const std::string base =
+      "/sys/dev/block/" + std::to_string(major(dev)) + ":" + std::to_string(minor(dev));
+  for (const char* queue : {"/queue/rotational", "/../queue/rotational"}) {
+    std::ifstream flag(base + queue);
+    int rotational = 1;
+    if (flag >> rotational) return rotational == 0;
+  }
+  return false;
+}
+
+// Whether any extent of the open file is shared (FIEMAP, see the kernel's
+// Documentation/filesystems/fiemap.rst).
+bool HasSharedExtents(int fd) {
+  constexpr unsigned kBatch = 64;
+  std::vector<std::uint8_t> buffer(sizeof(fiemap) + kBatch * sizeof(fiemap_extent));
+  std::uint64_t start = 0;
+  for (;;) {
+    auto* map = reinterpret_cast<fiemap*>(buffer.data());
+    *map = fiemap{};
+    map->fm_start = start;
+    map->fm_length = FIEMAP_MAX_OFFSET - start;
+    map->fm_extent_count = kBatch;
+    if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0) return false;
+    for (unsigned i = 0; i < map->fm_mapped_extents; ++i) {
+      const fiemap_extent& extent = map->fm_extents[i];
+      if ((extent.fe_flags & FIEMAP_EXTENT_SHARED) != 0) return true;
+      if ((extent.fe_flags & FIEMAP_EXTENT_LAST) != 0) return false;
+      start = extent.fe_logical + extent.fe_length;
+    }
+  }
+}
+
+}  // namespace
+
+StorageFacts ProbeStorage(const std::string& path) {
+  StorageFacts facts;
+  const File file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY),
+                  path);
+  struct stat st {};
+  if (file.Descriptor() < 0 || ::fstat(file.Descriptor(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    return facts;
+  }
+  facts.links = st.st_nlink;
+  ReadMountTable(st.st_dev, facts);
+  facts.flash = ReportsFlash(st.st_dev);
+  facts.shared_extents = HasSharedExtents(file.Descriptor());
+  return facts;
+}
+
+StorageFacts PosixFileSystem::Storage(const std::string& path) {
+  return ProbeStorage(path);
+}
+
+}  // namespace talvor
