@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QCoreApplication>
+#include <iostream>
 
 #include "app/qt_dialogs.h"
 
@@ -42,6 +43,13 @@ TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialo
   RunGuarded(dialogs_, [this] { form6_.FormCreate(); });
   RunGuarded(dialogs_, [this] { form1_.FormCreate(); });
   main_window_->show();
+}
+
+void TalvorApplication::StartWith(const StartRequest& request) {
+  RunGuarded(dialogs_, [&] {
+    form1_.StartWith(request,
+                     [](const std::string& text) { std::cerr << "zem-talvor: " << text << '\n'; });
+  });
 }
 
 // The secondary windows are children of the main window: they go first, and

@@ -41,6 +41,10 @@ class TalvorApplication {
   [[nodiscard]] TForm1& form1() noexcept { return form1_; }
   [[nodiscard]] TForm2& form2() noexcept { return form2_; }
 
+  // Shows the file the program was started with and starts the command it
+  // names; what cannot be done is printed on standard error and shown.
+  void StartWith(const StartRequest& request);
+
  private:
   TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialogs* dialogs);
 

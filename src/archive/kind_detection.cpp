@@ -119,6 +119,10 @@ std::vector<std::uint8_t> ReadAt(File& file, std::int64_t at, std::size_t n) {
 
 }  // namespace
 
+std::span<const ArchiveKindInfo> ArchiveKinds() {
+  return kKinds;
+}
+
 ArchiveKindInfo ArchiveKindInfoOf(ArchiveKind kind) {
   for (const ArchiveKindInfo& k : kKinds) {
     if (k.kind == kind) return k;

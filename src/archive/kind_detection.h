@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "platform/file.h"
@@ -19,6 +20,8 @@ struct ArchiveKindInfo {
   const char* extension;  // ".lha"
 };
 
+// Every kind: CAB, LHA, ZIP, BH.
+[[nodiscard]] std::span<const ArchiveKindInfo> ArchiveKinds();
 // The entry of a kind.
 [[nodiscard]] ArchiveKindInfo ArchiveKindInfoOf(ArchiveKind kind);
 // "cab", "lha", "zip", "bh".

@@ -12,6 +12,7 @@
 #include "main_window/file_panel.h"
 #include "main_window/info_windows.h"
 #include "main_window/name_prompt.h"
+#include "main_window/start_command.h"
 #include "password/hand_over.h"
 #include "password/password_window.h"
 #include "platform/clock.h"
@@ -170,6 +171,13 @@ class TForm1 {
   // A file (or folder) dragged from a file manager onto the window: its
   // folder is shown and the file selected.
   void FileDropped(const std::string& path);
+  // The program started with a file (a path of the folder the user is in)
+  // and perhaps a command: the file is shown as a dropped one, then the
+  // command starts on it. What cannot be done (wrong arguments, a file that
+  // is not there) goes to `complain` and then into a message box; the
+  // window stays in either case.
+  void StartWith(const StartRequest& request,
+                 const std::function<void(const std::string&)>& complain);
   void zn();      // click on the file list: only selects
   void otworz();  // double click on the file list: Open
 
@@ -242,17 +250,24 @@ class TForm1 {
  private:
   // Shows "No files selected!" and returns nullopt when nothing is selected.
   [[nodiscard]] std::optional<std::string> SelectionCheck();
-  // Hands a cipher command (an operation code) to the password window.
+  // Hands a cipher command (an operation code) on the selected file, or on
+  // `path`, to the password window, once the file suits the command.
   void CipherHandOver(std::uint8_t code);
+  void HandOverFile(std::uint8_t code, const std::string& path);
+  void RunStartCommand(const StartCommand& command, const std::string& path);
   void ShowFolder(const std::string& folder);
-  // The archive commands: pack the selected file into a new archive beside
-  // it, or unpack the selected archive into the shown folder. No other
-  // command starts meanwhile.
+  // The archive commands: pack the selected file (or `source`) into a new
+  // archive beside it, or unpack the selected archive into the shown folder
+  // (`archive`, whatever its name, into `folder`). No other command starts
+  // meanwhile.
   void PackSelected(ArchiveKind kind);
+  void PackFile(ArchiveKind kind, const std::string& source);
   void UnpackSelected(ArchiveKind kind);
+  void UnpackFile(const std::string& archive, const std::string& folder);
   void RunArchiveCommand(const std::function<void()>& command);
-  // Destroy: the question, then ShredFile on the selected file.
+  // Destroy: the question, then ShredFile on the selected file (or `path`).
   void DestroySelected(const char* question);
+  void DestroyFile(const std::string& path, const char* question);
   // The file commands.
   void OpenSelected();
   void CopySelected(const char* title);

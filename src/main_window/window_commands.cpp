@@ -10,16 +10,19 @@ namespace talvor {
 
 void TForm1::CipherHandOver(std::uint8_t code) {
   const std::optional<std::string> path = SelectionCheck();
-  if (!path) return;
+  if (path) HandOverFile(code, *path);
+}
+
+void TForm1::HandOverFile(std::uint8_t code, const std::string& path) {
   Direction direction = Direction::kEncrypt;
   const ProtectionMethod* method = MethodByCode(code, &direction);
   if (method == nullptr) return;
-  if (const std::string refusal = Commands::CipherRefusal(*method, direction, *path);
+  if (const std::string refusal = Commands::CipherRefusal(*method, direction, path);
       !refusal.empty()) {
     dialogs_.ShowMessage(refusal);
     return;
   }
-  hand_over_.SelectedPath = *path;
+  hand_over_.SelectedPath = path;
   hand_over_.OperationCode = code;
   hand_over_.OperationPending = true;
   form2_->ShowModal();
@@ -42,8 +45,11 @@ void TForm1::RunArchiveCommand(const std::function<void()>& command) {
 void TForm1::PackSelected(ArchiveKind kind) {
   if (archive_busy_) return;
   const std::optional<std::string> source = SelectionCheck();
-  if (!source) return;
-  RunArchiveCommand([&] { (void)commands_.Pack(kind, *source, nullptr); });
+  if (source) PackFile(kind, *source);
+}
+
+void TForm1::PackFile(ArchiveKind kind, const std::string& source) {
+  RunArchiveCommand([&] { (void)commands_.Pack(kind, source, nullptr); });
   RefreshFileList();
 }
 
@@ -60,14 +66,21 @@ void TForm1::UnpackSelected(ArchiveKind kind) {
     dialogs_.ShowMessage("File extension must be *" + extension);
     return;
   }
-  RunArchiveCommand([&] { (void)commands_.Unpack(*path, fs_.CurrentDirectory()); });
+  UnpackFile(*path, fs_.CurrentDirectory());
+}
+
+void TForm1::UnpackFile(const std::string& archive, const std::string& folder) {
+  RunArchiveCommand([&] { (void)commands_.Unpack(archive, folder); });
   RefreshFileList();
 }
 
 void TForm1::DestroySelected(const char* question) {
   view_->SetBusyCursor(false);
   const std::optional<std::string> path = SelectionCheck();
-  if (!path) return;
+  if (path) DestroyFile(*path, question);
+}
+
+void TForm1::DestroyFile(const std::string& path, const char* question) {
   // The normal cursor comes back however the command ends.
   struct CursorRestore {
     MainWindowView* view;
@@ -81,7 +94,7 @@ void TForm1::DestroySelected(const char* question) {
     view_->SetBusyCursor(true);
     restore.busy = true;
   };
-  if (commands_.Destroy(*path, question, hooks) == Outcome::kDone) RefreshFileList();
+  if (commands_.Destroy(path, question, hooks) == Outcome::kDone) RefreshFileList();
 }
 
 void TForm1::OpenSelected() {
