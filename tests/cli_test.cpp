@@ -105,6 +105,26 @@ TEST_F(CliTest, RelativeNamesAreTakenFromTheFolderTheUserIsIn) {
   EXPECT_EQ(ReadFile(dir_ / "b.trp"), ReadFile(dir_ / "sub/a.trp"));
 }
 
+TEST_F(CliTest, SeveralFilesOnePassphraseEachItsLineTheWorstStatus) {
+  WriteFile(dir_ / "a.txt", "abc");
+  WriteFile(dir_ / "-x.txt", "def");
+  fs_.SetCurrentDirectory(dir_.path());
+  typed_ = {"my secret phrase", "my secret phrase"};
+  EXPECT_EQ(Run({"encrypt", "--method", "trap", "a.txt", "none.txt", "--", "-x.txt"}), 1);
+  EXPECT_EQ(console_->prompts.size(), 2U);  // asked once for all
+  EXPECT_EQ(Out(), dir_ / "a.trp\n" + dir_ / "-x.trp\n");
+  EXPECT_EQ(Err(), dir_ / "none.txt: File not found: " + dir_ / "none.txt.\n");
+  // A refused file makes the worst status 2; the others are still done.
+  typed_ = {"my secret phrase", "my secret phrase"};
+  EXPECT_EQ(Run({"decrypt", dir_ / "a.txt", dir_ / "a.trp"}), 2);
+  EXPECT_EQ(Out(), dir_ / "a.txt\n");
+  // A pass phrase that cannot be used stops the run before any file.
+  typed_ = {"too short", "too short"};
+  EXPECT_EQ(Run({"encrypt", "--method", "orm", dir_ / "a.txt", dir_ / "-x.txt"}), 2);
+  EXPECT_EQ(Err(), "The required password length is at least 14 characters!\n");
+  EXPECT_EQ(ListNames(dir_.path()), "-x.trp -x.txt a.trp a.txt");
+}
+
 TEST_F(CliTest, PromptsTwiceOnTheTerminal) {
   WriteFile(dir_ / "a.txt", "abc");
   typed_ = {"my secret phrase", "MY SECRET PHRASE"};
@@ -176,11 +196,6 @@ INSTANTIATE_TEST_SUITE_P(
                     kGood,
                     2,
                     "talvor: unknown method..."},
-        RefusalCase{"TwoFiles",
-                    {"encrypt", "--method", "trap", "@/a.txt", "@/pw"},
-                    kGood,
-                    2,
-                    "talvor: one file at a time..."},
         RefusalCase{
             "NoFile", {"decrypt", "--method", "trap"}, kGood, 2, "talvor: no file given..."},
         RefusalCase{"OptionOfAnotherCommand",

@@ -1,13 +1,14 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <optional>
 
 #include "archive/archive_kinds.h"
-#include "cli/progress_line.h"
+#include "cli/console_host.h"
+#include "cli/invocation.h"
 #include "commands/commands.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -24,179 +25,6 @@ namespace talvor {
 
 namespace {
 
-constexpr char kUsage[] =
-    "Usage:\n"
-    "  talvor encrypt --method trap|orm|blowfish|rijndael|random [--passphrase-file FILE|-] FILE\n"
-    "  talvor decrypt [--method M] [--passphrase-file FILE|-] FILE\n"
-    "  talvor destroy [--yes] FILE\n"
-    "  talvor pack --format cab|lha|zip|bh [--yes] FILE\n"
-    "  talvor unpack [--to DIR] ARCHIVE\n"
-    "  talvor list ARCHIVE\n"
-    "  talvor --help | --version\n";
-
-constexpr char kHelp[] =
-    "\n"
-    "Protects one file at a time, as the ZEM Talvor windows do, and writes the\n"
-    "result beside it.\n"
-    "\n"
-    "  encrypt   encrypt FILE with a method; the result keeps the base name and\n"
-    "            gets the method's extension (.trp .orm .blf .rnl .erh)\n"
-    "  decrypt   decrypt FILE; the method follows from its extension (letter\n"
-    "            case counts), or is given with --method\n"
-    "  destroy   overwrite FILE in seven passes and delete it\n"
-    "  pack      pack FILE into an archive beside it\n"
-    "  unpack    unpack every entry of ARCHIVE into its folder, or into DIR\n"
-    "  list      list the entries of ARCHIVE\n"
-    "\n"
-    "The pass phrase is the first line of --passphrase-file (- reads standard\n"
-    "input), or is asked for twice on the terminal. It needs at least 14\n"
-    "characters; letters count as capitals.\n"
-    "Questions (destroy, overwrite an archive) are asked on the terminal or\n"
-    "answered yes with --yes.\n"
-    "\n"
-    "A result that replaces a file of its name sends that file to the desktop's\n"
-    "trash (one line on standard error says so). Ctrl+C cancels a command:\n"
-    "nothing it started is left behind, and its source stays as it was.\n"
-    "\n"
-    "Exit status: 0 done, 1 the operation failed, 2 wrong usage or refused input,\n"
-    "130 or 143 cancelled by Ctrl+C (SIGINT) or SIGTERM.\n";
-
-// Wrong usage: reported with the usage text.
-struct UsageError {
-  std::string message;
-};
-
-// Input refused with the system's own message (exit status 2).
-struct Refusal {
-  std::string message;
-};
-
-struct Invocation {
-  std::string command;
-  std::map<std::string, std::string> options;  // "--method" -> "trap"; flags -> ""
-  std::vector<std::string> operands;
-};
-
-// Options each command takes; true when the option carries a value.
-const std::map<std::string, std::map<std::string, bool>>& CommandOptions() {
-  static const std::map<std::string, std::map<std::string, bool>> table = {
-      {"encrypt", {{"--method", true}, {"--passphrase-file", true}}},
-      {"decrypt", {{"--method", true}, {"--passphrase-file", true}}},
-      {"destroy", {{"--yes", false}}},
-      {"pack", {{"--format", true}, {"--yes", false}}},
-      {"unpack", {{"--to", true}}},
-      {"list", {}},
-  };
-  return table;
-}
-
-Invocation Parse(const std::vector<std::string>& args) {
-  Invocation inv;
-  inv.command = args.front();
-  const auto table_it = CommandOptions().find(inv.command);
-  if (table_it == CommandOptions().end())
-    throw UsageError{"unknown command \"" + inv.command + "\""};
-  const auto& allowed = table_it->second;
-  bool options_done = false;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_done || arg == "-" || arg.rfind("--", 0) != 0) {
-      if (!options_done && arg.size() > 1 && arg[0] == '-' && arg != "-") {
-        throw UsageError{"unknown option \"" + arg + "\""};
-      }
-      inv.operands.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      options_done = true;
-      continue;
-    }
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-      name = arg.substr(0, eq);
-      value = arg.substr(eq + 1);
-    }
-    const auto opt = allowed.find(name);
-    if (opt == allowed.end()) throw UsageError{inv.command + " takes no option \"" + name + "\""};
-    if (inv.options.count(name) != 0) throw UsageError{"\"" + name + "\" given twice"};
-    if (opt->second) {
-      if (!value) {
-        if (i + 1 >= args.size()) throw UsageError{"\"" + name + "\" needs a value"};
-        value = args[++i];
-      }
-      inv.options[name] = *value;
-    } else {
-      if (value) throw UsageError{"\"" + name + "\" takes no value"};
-      inv.options[name] = "";
-    }
-  }
-  for (const std::string& o : inv.operands) {
-    if (o.empty()) throw UsageError{"an empty file name"};
-  }
-  if (inv.operands.size() != 1) {
-    throw UsageError{inv.operands.empty() ? "no file given" : "one file at a time, please"};
-  }
-  return inv;
-}
-
-// Every path the user gave, taken against the folder the user is in,
-// before any command enters another folder.
-Invocation ResolvePaths(Invocation inv, const std::string& current) {
-  for (std::string& operand : inv.operands) operand = AbsolutePath(operand, current);
-  for (const char* option : {"--passphrase-file", "--to"}) {
-    const auto it = inv.options.find(option);
-    const bool standard_input =
-        it != inv.options.end() && it->first == "--passphrase-file" && it->second == "-";
-    if (it != inv.options.end() && !standard_input) {
-      it->second = AbsolutePath(it->second, current);
-    }
-  }
-  return inv;
-}
-
-// Where the commands ask, refuse and report: the terminal.
-class ConsoleHost final : public CommandHost {
- public:
-  ConsoleHost(Console& console, FileSystem& fs, bool yes)
-      : console_(console), progress_(console.err(), fs), yes_(yes) {}
-
-  // Answered yes by --yes; otherwise asked on the terminal, without which
-  // the command refuses. The warning is a line of its own, --yes or not.
-  bool Confirm(const std::string& question, const std::string& warning) override {
-    if (!warning.empty()) console_.err() << "Warning: " << warning << '\n';
-    if (yes_) return true;
-    std::string text = question;
-    for (char& c : text) {
-      if (c == '\r') c = '\n';
-    }
-    const std::optional<bool> answer = console_.AskYesNo(text);
-    if (!answer) {
-      console_.err()
-          << "This command asks a question first: answer it on a terminal, or give --yes\n";
-      return false;
-    }
-    return *answer;
-  }
-  // Shown as the windows show a plain message.
-  void Refuse(const std::string& message) override { console_.err() << message << '\n'; }
-  void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override {
-    for (const ArchiveError& e : errors) {
-      console_.err() << "Error " << e.code << ": " << ArchiveErrorLine(e) << '\n';
-    }
-  }
-  void Replaced(const std::string& path) noexcept override {
-    console_.err() << path << " replaced; the previous file is in the trash\n";
-  }
-  // A progress line on a terminal.
-  ProgressWindow* progress() override { return console_.ErrorIsTerminal() ? &progress_ : nullptr; }
-
- private:
-  Console& console_;
-  TerminalProgress progress_;
-  bool yes_;
-};
-
 // What one run of talvor works with.
 struct Session {
   Session(const Invocation& request, Console& terminal, FileSystem& file_system)
@@ -206,6 +34,9 @@ struct Session {
         host(terminal, file_system, request.options.count("--yes") != 0),
         commands(file_system, random, clock, host) {}
 
+  // The pass phrase, asked for once, when the first file needs it.
+  const Secret& Passphrase();
+
   const Invocation& inv;
   Console& console;
   FileSystem& fs;
@@ -213,6 +44,9 @@ struct Session {
   RandomGenerator random;
   ConsoleHost host;
   Commands commands;
+
+ private:
+  std::optional<Secret> passphrase_;
 };
 
 int ExitStatus(Outcome outcome) {
@@ -290,6 +124,17 @@ Secret ObtainPassphrase(const Invocation& inv, Console& console) {
   return std::move(check.passphrase);
 }
 
+const Secret& Session::Passphrase() {
+  if (!passphrase_) {
+    try {
+      passphrase_ = ObtainPassphrase(inv, console);
+    } catch (const Refusal& e) {
+      throw Refusal{e.message, true};  // the same for every file
+    }
+  }
+  return *passphrase_;
+}
+
 // Makes the file's folder the current folder, as the file panel does for the
 // folder it shows, and returns the file's full path.
 std::string EnterFolderOf(const std::string& operand, FileSystem& fs) {
@@ -302,7 +147,7 @@ std::string EnterFolderOf(const std::string& operand, FileSystem& fs) {
   return JoinPath(folder, ExtractFileName(full));
 }
 
-int RunCipher(Session& s) {
+int RunCipher(Session& s, const std::string& operand) {
   const bool encrypt = s.inv.command == "encrypt";
   const Direction direction = encrypt ? Direction::kEncrypt : Direction::kDecrypt;
   std::vector<std::string> names;
@@ -322,7 +167,6 @@ int RunCipher(Session& s) {
     for (const std::string& name : names) list += (list.empty() ? "" : "|") + name;
     throw UsageError{"encrypt needs --method " + list};
   }
-  const std::string& operand = s.inv.operands.front();
   if (method == nullptr) method = MethodByExtension(ExtractFileExt(operand));
   if (method == nullptr) {
     throw Refusal{"File extension must be " + Alternatives(extensions)};
@@ -332,39 +176,36 @@ int RunCipher(Session& s) {
     throw Refusal{refusal};
   }
   const std::string path = EnterFolderOf(operand, s.fs);
-  const Secret passphrase = ObtainPassphrase(s.inv, s.console);
+  const Secret& passphrase = s.Passphrase();
   s.console.out() << s.commands.Cipher(*method, direction, path, passphrase.view()) << '\n';
   return exit_status::kSuccess;
 }
 
-int RunDestroy(Session& s) {
-  const std::string path = EnterFolderOf(s.inv.operands.front(), s.fs);
-  return ExitStatus(s.commands.Destroy(path, kDestroyQuestionMenu));
+int RunDestroy(Session& s, const std::string& operand) {
+  const std::string path = EnterFolderOf(operand, s.fs);
+  const Outcome outcome = s.commands.Destroy(path, kDestroyQuestionMenu);
+  if (outcome == Outcome::kDone) s.console.out() << path << " destroyed\n";
+  return ExitStatus(outcome);
 }
 
-int RunPack(Session& s) {
+int RunPack(Session& s, const std::string& operand) {
   const auto it = s.inv.options.find("--format");
   if (it == s.inv.options.end()) throw UsageError{"pack needs --format cab|lha|zip|bh"};
   const std::optional<ArchiveKindInfo> kind = ArchiveKindByName(it->second);
   if (!kind) throw UsageError{"unknown format \"" + it->second + "\" (cab, lha, zip or bh)"};
-  const std::string source = EnterFolderOf(s.inv.operands.front(), s.fs);
+  const std::string source = EnterFolderOf(operand, s.fs);
   std::string archive;
   const Outcome outcome = s.commands.Pack(kind->kind, source, &archive);
   if (!archive.empty()) s.console.out() << archive << '\n';
   return ExitStatus(outcome);
 }
 
-std::string ArchivePath(Session& s) {
-  return AbsolutePath(s.inv.operands.front(), s.fs.CurrentDirectory());
-}
-
-int RunUnpack(Session& s) {
-  const std::string archive = ArchivePath(s);
+int RunUnpack(Session& s, const std::string& archive) {
   std::string folder = ExtractFileDir(archive);
-  if (const auto it = s.inv.options.find("--to"); it != s.inv.options.end()) {
-    folder = AbsolutePath(it->second, s.fs.CurrentDirectory());
-  }
-  return ExitStatus(s.commands.Unpack(archive, folder));
+  if (const auto it = s.inv.options.find("--to"); it != s.inv.options.end()) folder = it->second;
+  const Outcome outcome = s.commands.Unpack(archive, folder);
+  if (outcome == Outcome::kDone) s.console.out() << folder << '\n';
+  return ExitStatus(outcome);
 }
 
 std::string FormatDosTime(std::uint32_t stamp) {
@@ -384,8 +225,9 @@ std::string Printable(std::string name) {
   return name;
 }
 
-int RunList(Session& s) {
-  return ExitStatus(s.commands.List(ArchivePath(s), [&](const ArchiveEntry& e) {
+int RunList(Session& s, const std::string& archive) {
+  if (s.inv.operands.size() > 1) s.console.out() << archive << ":\n";
+  return ExitStatus(s.commands.List(archive, [&](const ArchiveEntry& e) {
     char line[160];
     std::snprintf(line, sizeof line, "%-7s %12llu %12llu  %s  %0*X  ", e.method.c_str(),
                   static_cast<unsigned long long>(e.original_size),
@@ -395,13 +237,47 @@ int RunList(Session& s) {
   }));
 }
 
+using Runner = int (*)(Session&, const std::string&);
+
+Runner RunnerFor(const std::string& command) {
+  if (command == "encrypt" || command == "decrypt") return RunCipher;
+  if (command == "destroy") return RunDestroy;
+  if (command == "pack") return RunPack;
+  if (command == "unpack") return RunUnpack;
+  return RunList;
+}
+
+// One file of the run: its failure is reported and the next file goes on.
+// Wrong usage, a refusal of the whole run and a cancel end the run.
+int RunOne(Session& s, Runner run, const std::string& operand) {
+  try {
+    return run(s, operand);
+  } catch (const Refusal& e) {
+    if (e.whole_run) throw;
+    s.host.Line() << e.message << '\n';
+    return exit_status::kRefused;
+  } catch (const RefusedInput& e) {
+    s.host.Line() << ErrorDisplayText(e.what()) << '\n';
+    return exit_status::kRefused;
+  } catch (const Cancelled&) {
+    throw;
+  } catch (const std::exception& e) {
+    s.host.Line() << ErrorDisplayText(e.what()) << '\n';
+    return exit_status::kFailed;
+  }
+}
+
 int Dispatch(const Invocation& inv, Console& console, FileSystem& fs) {
   Session session(inv, console, fs);
-  if (inv.command == "encrypt" || inv.command == "decrypt") return RunCipher(session);
-  if (inv.command == "destroy") return RunDestroy(session);
-  if (inv.command == "pack") return RunPack(session);
-  if (inv.command == "unpack") return RunUnpack(session);
-  return RunList(session);
+  const Runner run = RunnerFor(inv.command);
+  const std::string start = fs.CurrentDirectory();
+  int worst = exit_status::kSuccess;
+  for (const std::string& operand : inv.operands) {
+    if (inv.operands.size() > 1) session.host.SetSubject(operand);
+    fs.SetCurrentDirectory(start);
+    worst = std::max(worst, RunOne(session, run, operand));
+  }
+  return worst;
 }
 
 }  // namespace

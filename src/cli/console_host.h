@@ -1,0 +1,41 @@
+// Where the commands ask, refuse and report when talvor runs them: the
+// terminal and standard error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/progress_line.h"
+#include "commands/command_host.h"
+
+namespace talvor {
+
+class ConsoleHost final : public CommandHost {
+ public:
+  ConsoleHost(Console& console, FileSystem& fs, bool yes)
+      : console_(console), progress_(console.err(), fs), yes_(yes) {}
+
+  // Answered yes by --yes; otherwise asked on the terminal, without which
+  // the command refuses. The warning is a line of its own, --yes or not.
+  bool Confirm(const std::string& question, const std::string& warning) override;
+  // Shown as the windows show a plain message.
+  void Refuse(const std::string& message) override;
+  void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override;
+  void Replaced(const std::string& path) noexcept override;
+  // A progress line on a terminal.
+  ProgressWindow* progress() override;
+
+  // With several files, each line about one of them starts with its name.
+  void SetSubject(const std::string& file) { subject_ = file.empty() ? "" : file + ": "; }
+  // Standard error, at the start of a line about the current file.
+  [[nodiscard]] std::ostream& Line();
+
+ private:
+  Console& console_;
+  TerminalProgress progress_;
+  bool yes_;
+  std::string subject_;
+};
+
+}  // namespace talvor
