@@ -107,7 +107,14 @@ std::optional<Secret> ProcessConsole::ReadHidden(const std::string& prompt) {
   if (!tty.ok()) return std::nullopt;
   const EchoOff quiet(tty.fd());
   tty.Write(prompt);
-  return tty.ReadLine<Secret>();
+  try {
+    std::optional<Secret> line = tty.ReadLine<Secret>();
+    if (!line) tty.Write("\n");  // Ctrl+D: what follows starts a line of its own
+    return line;
+  } catch (const Cancelled&) {
+    tty.Write("\n");
+    throw;
+  }
 }
 
 std::optional<bool> ProcessConsole::AskYesNo(const std::string& question) {
