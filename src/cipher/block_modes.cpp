@@ -274,6 +274,11 @@ void TripleDesTransform(const void* context, std::uint8_t* blocks, std::size_t c
   for (std::size_t i = 0; i < count; ++i) TripleDesBlock(c, blocks + 8 * i);
 }
 
+void TripleDesChainEncipher(const void* context, std::uint8_t* blocks, std::size_t count,
+                            std::uint8_t* chain) {
+  TripleDesChainEncipher(*static_cast<const TripleDesContext*>(context), blocks, count, chain);
+}
+
 void RijndaelTransform(const void* context, std::uint8_t* blocks, std::size_t count) {
   RijndaelBlocks(*static_cast<const RijndaelContext*>(context), blocks, count);
 }
@@ -304,8 +309,9 @@ MethodStream::MethodStream(LibraryMethod method, const std::uint8_t* key, bool e
       TripleDesInit(key, context, encrypt);
       // The header block is enciphered with the plain block operation.
       if (encrypt) TripleDesIv(clock, iv);
-      keyed_->stream.emplace(BlockMode{8, true, TripleDesTransform, &context, nullptr, nullptr},
-                             encrypt, iv, std::move(sink));
+      keyed_->stream.emplace(
+          BlockMode{8, true, TripleDesTransform, &context, TripleDesChainEncipher, nullptr},
+          encrypt, iv, std::move(sink));
       break;
     }
     case LibraryMethod::kRijndaelEcb: {
