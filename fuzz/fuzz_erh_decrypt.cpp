@@ -1,6 +1,5 @@
 // Fuzzes .erh decryption: the masked LHA archive, its one entry, the choice
-// digit, the extension header and the Rijndael stream, with the work folder
-// beside the file.
+// digit, the extension header and the Rijndael stream, all read as a stream.
 #include "decrypt_fuzz.h"
 #include "protect/random_protection.h"
 

@@ -137,6 +137,38 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{(1 << 20) + 8, (1 << 20) + 24, (1 << 20) + 16},
                       SizeCase{(3 << 20) + 5, (3 << 20) + 16, (3 << 20) + 16}));
 
+// A stream handed over in pieces of any size gives the bytes the whole file
+// gives, in either direction, whether the mode chains by itself or not.
+TEST_F(FramingTest, PiecesOfAnySizeGiveTheSameStream) {
+  ToyKey k8{77, 8};
+  ToyKey k16{201, 16};
+  const BlockMode modes[][2] = {
+      {{8, true, ToyEncipher, &k8, nullptr, nullptr}, {8, true, ToyDecipher, &k8, nullptr}},
+      {{8, true, ToyEncipher, &k8, ToyChainEncipher, nullptr},
+       {8, true, ToyDecipher, &k8, nullptr, ToyChainDecipher}},
+      {{16, false, ToyEncipher, &k16, nullptr}, {16, false, ToyDecipher, &k16, nullptr}}};
+  const std::string plain = SomeBytes(5000, 9);
+  for (const auto& [enc, dec] : modes) {
+    const std::string whole = Encipher(plain, enc);
+    for (const std::size_t piece : {1, 3, 8, 15, 16, 17, 999}) {
+      const auto run = [&](const BlockMode& mode, bool encrypt, std::string input) {
+        std::string out;
+        BlockStream stream(mode, encrypt, iv_, [&out](std::uint8_t* data, std::size_t n) {
+          out.append(reinterpret_cast<const char*>(data), n);
+        });
+        for (std::size_t at = 0; at < input.size(); at += piece) {
+          stream.Process(reinterpret_cast<std::uint8_t*>(input.data()) + at,
+                         std::min(piece, input.size() - at));
+        }
+        stream.Finish();
+        return out;
+      };
+      EXPECT_EQ(run(enc, true, plain), whole) << piece;
+      EXPECT_EQ(run(dec, false, whole + "junk"), plain) << piece;
+    }
+  }
+}
+
 TEST_F(FramingTest, FinalBlockCarriesTailZerosAndCount) {
   ToyKey none{0, 16};
   const BlockMode ecb{16, false, Identity, &none, nullptr};

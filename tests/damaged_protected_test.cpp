@@ -2,14 +2,19 @@
 // header damaged: every decrypt routine either refuses them with a clear
 // message, leaving the folder as it was, or (where the method has no check
 // that could notice) writes a result; it never crashes and never leaves a
-// working file, a work folder or a half-written result behind.
+// working file, a work folder or a half-written result behind. The check of
+// a file raises what decrypting raises, writing nothing; and no routine
+// writes a result that would be its own source.
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <set>
 #include <string>
 
+#include <unistd.h>
+
 #include "fakes.h"
+#include "platform/failure.h"
 #include "protect/library_ciphers.h"
 #include "protect/random_protection.h"
 #include "protect/trap.h"
@@ -123,9 +128,14 @@ TEST_P(DamagedFileTest, EveryCutAndEveryFlippedByte) {
   const std::string plain = ReadFile(kData + "sample.txt");
   const MethodCase& m = GetParam();
   int refused = 0;
+  // Random protection's archive checks its headers and the CRC of its data.
+  const bool checks_everything = m.method == Method::kRandom;
   for (std::size_t length = 0; length < original.size(); ++length) {
     const Outcome outcome = Run(original.substr(0, length), "cut to " + std::to_string(length));
     refused += outcome.refused;
+    if (checks_everything) {
+      EXPECT_TRUE(outcome.refused) << "cut to " << length;
+    }
     if (m.method == Method::kOrm || m.method == Method::kBlowfish ||
         m.method == Method::kRijndael) {
       const std::size_t header = 5;  // "4" and the masked ".txt"
@@ -142,6 +152,9 @@ TEST_P(DamagedFileTest, EveryCutAndEveryFlippedByte) {
     flipped[at] = static_cast<char>(flipped[at] ^ 0xFF);
     const Outcome outcome = Run(flipped, "flipped at " + std::to_string(at));
     refused += outcome.refused;
+    if (checks_everything) {
+      EXPECT_TRUE(outcome.refused) << "flipped at " << at;
+    }
     if (!outcome.refused) {
       EXPECT_TRUE(outcome.result != plain || outcome.result_name != "sample.txt")
           << "flipped at " << at;
@@ -206,6 +219,62 @@ TEST_P(DamagedFileTest, KnownDamages) {
       EXPECT_EQ(outcome.result, ReadFile(kData + "sample.txt")) << "nothing lost";
     }
   }
+}
+
+// The check of a file, for the intact file, a wrong pass phrase and each
+// damage: the same failure as decrypting, or none, and nothing written.
+TEST_P(DamagedFileTest, VerifyRaisesWhatDecryptingRaises) {
+  const MethodCase& m = GetParam();
+  const ProtectionMethod& method = *MethodByExtension(m.extension);
+  const std::string name = std::string("sample") + m.extension;
+  const auto verify = [&](const std::string& bytes, const std::string& pass) {
+    WriteFile(dir_ / name, bytes);
+    std::string message;
+    try {
+      method.verify(services_, dir_ / name, pass);
+    } catch (const std::exception& e) {
+      message = e.what();
+    }
+    EXPECT_EQ(ListNames(dir_.path()), name);
+    (void)std::remove((dir_ / name).c_str());
+    return message;
+  };
+  const std::string original = Fixture("sample");
+  EXPECT_EQ(verify(original, kPass), "");
+  EXPECT_EQ(verify(original, "ANOTHER PASS PHRASE"),
+            method.can_tell_wrong_passphrase ? kWrongOrDamaged : "");
+  for (const Damage& damage : kDamages) {
+    const std::string bytes = damage.apply(original, m.block);
+    EXPECT_EQ(verify(bytes, kPass), Run(bytes, damage.name).message) << damage.name;
+  }
+}
+
+// A command whose result would be its own source is refused before anything
+// is written: a source that has the method's extension already, and another
+// name of the same file (a hard link), either way.
+TEST_P(DamagedFileTest, AResultThatWouldBeItsSourceIsRefused) {
+  const std::string ext = GetParam().extension;
+  const ProtectionMethod& method = *MethodByExtension(ext);
+  const auto refused = [&](Direction direction, const std::string& path) {
+    const std::string names = ListNames(dir_.path());
+    EXPECT_THROW((void)method.routine(direction)(services_, path, kPass), RefusedInput) << path;
+    EXPECT_EQ(ListNames(dir_.path()), names) << path;
+    EXPECT_EQ(ReadFile(path).size(), 8U) << path;
+  };
+  WriteFile(dir_ / ("notes" + ext), "precious");
+  refused(Direction::kEncrypt, dir_ / ("notes" + ext));
+  WriteFile(dir_ / "a.txt", "precious");
+  ASSERT_EQ(::link((dir_ / "a.txt").c_str(), (dir_ / ("a" + ext)).c_str()), 0);
+  refused(Direction::kEncrypt, dir_ / "a.txt");
+  refused(Direction::kEncrypt, dir_ / ("a" + ext));
+  // A protected file whose recorded name is another name of itself.
+  WriteFile(dir_ / "b.txt", "precious");
+  const std::string protected_file = method.encrypt(services_, dir_ / "b.txt", kPass);
+  ::unlink((dir_ / "b.txt").c_str());
+  ASSERT_EQ(::link(protected_file.c_str(), (dir_ / "b.txt").c_str()), 0);
+  const std::string names = ListNames(dir_.path());
+  EXPECT_THROW((void)method.decrypt(services_, protected_file, kPass), RefusedInput);
+  EXPECT_EQ(ListNames(dir_.path()), names);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, DamagedFileTest, ::testing::ValuesIn(kMethods),

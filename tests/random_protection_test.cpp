@@ -4,9 +4,13 @@
 #include <array>
 
 #include "archive/crc.h"
+#include "archive/dos_time.h"
+#include "archive/lha/lha_archive.h"
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
 #include "fakes.h"
+#include "platform/path.h"
+#include "protect/erh_archive.h"
 #include "protect/random_protection.h"
 #include "test_support.h"
 
@@ -204,8 +208,10 @@ TEST_F(RandomProtectionTest, ARenamedErhFileStillDecrypts) {
   try {
     protection_.DecryptErh(dir_ / "other.erh", kPass);
     FAIL();
-  } catch (const std::exception& e) {
-    EXPECT_STREQ(e.what(), "File not found");
+  } catch (const Failure& e) {
+    EXPECT_EQ(std::string(e.what()), "The file \"" + (dir_ / "other.erh") +
+                                         "\" was not made by random protection: its archive "
+                                         "holds 2 files and none of them is \"other.xxr\".");
   }
   EXPECT_EQ(ListNames(dir_.path()), "after.erh after.txt other.erh");
 }
@@ -225,14 +231,93 @@ TEST_F(RandomProtectionTest, FilesWithTheIntermediateNamesAreNeverTouched) {
   EXPECT_EQ(ListNames(dir_.path()), "report.erh report.lha report.txt report.xxr temp.tmp");
 }
 
-TEST_F(RandomProtectionTest, NamesOutsideTheOemCodePageRoundTrip) {
-  const std::string name = "\xE6\xB5\x8B\xE8\xAF\x95";  // two CJK characters
-  WriteFile(dir_ / (name + ".txt"), "payload");
-  protection_.EncryptErh(dir_ / (name + ".txt"), kPass);
-  ::unlink((dir_ / (name + ".txt")).c_str());
-  protection_.DecryptErh(dir_ / (name + ".erh"), kPass);
-  EXPECT_EQ(ReadFile(dir_ / (name + ".txt")), "payload");
+// Names the archive's code page cannot hold, and names with characters that
+// mean something to archives or to the file scanner.
+TEST_F(RandomProtectionTest, EveryNameRoundTrips) {
+  for (const std::string name : {"\xE6\xB5\x8B\xE8\xAF\x95", "q\\1", "tab\there", "new\nline",
+                                 "carriage\rreturn", "star*q?", "\xFF\xFE"}) {
+    WriteFile(dir_ / (name + ".txt"), "payload of " + name);
+    protection_.EncryptErh(dir_ / (name + ".txt"), kPass);
+    ::unlink((dir_ / (name + ".txt")).c_str());
+    EXPECT_EQ(protection_.DecryptErh(dir_ / (name + ".erh"), kPass), dir_ / (name + ".txt"));
+    EXPECT_EQ(ReadFile(dir_ / (name + ".txt")), "payload of " + name);
+    ::unlink((dir_ / (name + ".txt")).c_str());
+    ::unlink((dir_ / (name + ".erh")).c_str());
+  }
+  EXPECT_EQ(ListNames(dir_.path()), "");
 }
+
+TEST(RepeatWatchTest, SeesABlockRepeatedWithinTheCodersReachOnly) {
+  for (const auto& [gap, seen] : {std::pair{1, true}, {1024, true}, {1025, false}}) {
+    std::string blocks = SomeBytes(16 * (gap + 1), static_cast<unsigned>(gap));
+    blocks.replace(16 * gap, 16, blocks.substr(0, 16));
+    RepeatWatch watch;
+    EXPECT_EQ(watch.Add(reinterpret_cast<const std::uint8_t*>(blocks.data()), gap + 1), seen)
+        << gap;
+  }
+}
+
+// The .erh file is, byte for byte, what the LHA writer makes of the layer
+// written out as a file of its own (dated as the entry), masked: stored
+// where the enciphered data cannot shrink, -lh6- where repeated blocks let
+// it, with a level-2 header for a long name.
+struct LayoutCase {
+  const char* name;
+  std::string source;
+  std::string content;
+  const char* method;
+};
+
+std::string WithRepeatedBlock(std::string content) {
+  content.replace(16 * 100, 16, content.substr(0, 16));
+  return content;
+}
+
+class ErhLayoutTest : public RandomProtectionTest,
+                      public ::testing::WithParamInterface<LayoutCase> {};
+
+TEST_P(ErhLayoutTest, IsTheLhaWritersArchiveOfTheLayer) {
+  const LayoutCase& c = GetParam();
+  const std::string source = dir_ / c.source;
+  WriteFile(source, c.content);
+  const int choice = 3;
+  const std::string erh = Unmasked(
+      ReadFile(protection_.BuildErh(source, EffectivePassphrase(choice, kPass).view(), choice)));
+  ASSERT_GT(erh.size(), 22U);
+  EXPECT_EQ(erh.substr(2, 5), c.method);
+
+  TempDir parts;
+  std::uint8_t key[16];
+  DeriveKeyFromPassphrase(key, 16, EffectivePassphrase(choice, kPass).view());
+  RijndaelFileECB(fs_, source, parts / "stream", key, 16, true);
+  std::string xxr = "3" + std::to_string(ExtractFileExt(source).size());
+  for (const char ch : ExtractFileExt(source)) xxr.push_back(static_cast<char>(ch ^ 7));
+  const std::string layer = parts / (ExtractFileName(ChangeFileExt(source, "")) + ".xxr");
+  WriteFile(layer, xxr + ReadFile(parts / "stream"));
+  ::unlink((parts / "stream").c_str());
+  const auto stamp = static_cast<std::uint32_t>(
+      static_cast<std::uint8_t>(erh[15]) | static_cast<std::uint8_t>(erh[16]) << 8 |
+      static_cast<std::uint8_t>(erh[17]) << 16 |
+      static_cast<std::uint32_t>(static_cast<std::uint8_t>(erh[18])) << 24);
+  fs_.SetLastWriteTime(layer,
+                       erh[20] == 0 ? UnixFromDosTime(stamp) : static_cast<std::time_t>(stamp));
+  TLha lha(fs_);
+  lha.SetArchiveFile(parts / "layer.lha");
+  lha.FileSpec = {layer};
+  ASSERT_EQ(lha.Compress(), 1);
+  EXPECT_EQ(erh, ReadFile(parts / "layer.lha"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, ErhLayoutTest,
+    ::testing::Values(
+        LayoutCase{"RandomBytes", "report.txt", SomeBytes(70000), "-lh0-"},
+        LayoutCase{"Zeros", "zeros.bin", std::string(50000, '\0'), "-lh6-"},
+        LayoutCase{"OneRepeatedBlock", "once.dat", WithRepeatedBlock(SomeBytes(9000)), "-lh0-"},
+        LayoutCase{"Empty", "empty.txt", "", "-lh0-"},
+        LayoutCase{"LongName", std::string(240, 'n') + ".txt", SomeBytes(100), "-lh0-"},
+        LayoutCase{"HiddenName", ".profile", "x", "-lh0-"}),
+    testing::ByName());
 
 }  // namespace
 }  // namespace talvor

@@ -104,22 +104,6 @@ TEST_F(TrapFileTest, SecondEncryptionReplacesTheFirst) {
   EXPECT_EQ(ListNames(dir_.path()), "a.doc a.trp a.txt");
 }
 
-TEST_F(TrapFileTest, ReEncryptingATrpFileIsSafe) {
-  WriteFile(dir_ / "x.txt", "payload");
-  EncryptTrp(fs_, dir_ / "x.txt", pass_);
-  const std::string once = ReadFile(dir_ / "x.trp");
-  EncryptTrp(fs_, dir_ / "x.trp", "SECOND PASS PHRASE");
-  const std::string twice = ReadFile(dir_ / "x.trp");
-  EXPECT_EQ(twice.substr(0, 5), "4.trp");
-  EXPECT_EQ(twice.size(), once.size() + 5);
-  // And back again, twice.
-  DecryptTrp(fs_, dir_ / "x.trp", "SECOND PASS PHRASE");
-  EXPECT_EQ(ReadFile(dir_ / "x.trp"), once);
-  ::unlink((dir_ / "x.txt").c_str());
-  DecryptTrp(fs_, dir_ / "x.trp", pass_);
-  EXPECT_EQ(ReadFile(dir_ / "x.txt"), "payload");
-}
-
 TEST_F(TrapFileTest, DecryptionReplacesAnExistingFile) {
   WriteFile(dir_ / "a.txt", "original");
   EncryptTrp(fs_, dir_ / "a.txt", pass_);

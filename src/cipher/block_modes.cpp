@@ -4,13 +4,15 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <variant>
 
 #include "cipher/blowfish.h"
 #include "cipher/des.h"
 #include "cipher/rijndael.h"
-#include "platform/secret.h"
 #include "platform/progress.h"
+#include "platform/secret.h"
 
 namespace talvor {
 
@@ -22,16 +24,6 @@ constexpr std::size_t kMaxBlock = 16;
 // reads and writes go straight between the file and this buffer.
 constexpr std::size_t kChunk = 1024 * 1024;
 static_assert(kChunk >= File::kBufferSize && kChunk % 16 == 0);
-
-void ReadOrFail(File& in, std::uint8_t* data, std::size_t n) {
-  if (in.Read(data, n) != n) throw ECipherException(kInvalidFileFormat);
-}
-
-// Chunks of whole blocks, at most `blocks_left` blocks.
-std::size_t ChunkBlocks(std::int64_t blocks_left, std::size_t block_size) {
-  return static_cast<std::size_t>(
-      std::min<std::int64_t>(blocks_left, static_cast<std::int64_t>(kChunk / block_size)));
-}
 
 std::size_t CheckedBlockSize(const BlockMode& mode) {
   if (mode.block_size != 8 && mode.block_size != 16) {
@@ -55,100 +47,196 @@ void XorBytes(std::uint8_t* target, const std::uint8_t* source, std::size_t coun
   for (; i < count; ++i) target[i] ^= source[i];
 }
 
-void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8_t* iv) {
-  const std::size_t b = CheckedBlockSize(mode);
-  const std::int64_t size = in.Size() - in.Position();
-  const std::int64_t n = size / static_cast<std::int64_t>(b);
-  const std::size_t r = static_cast<std::size_t>(size % static_cast<std::int64_t>(b));
-  std::uint8_t chain[kMaxBlock] = {};
-  if (mode.chained) {
-    std::memcpy(chain, iv, b);
-    mode.transform(mode.context, chain, 1);
-    out.Write(chain, b);
-  }
-  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk);
-  for (std::int64_t left = n; left > 0;) {
-    const std::size_t blocks = ChunkBlocks(left, b);
-    std::uint8_t* data = buffer.get();
-    ReadOrFail(in, data, blocks * b);
-    if (mode.chained && mode.chain_encipher != nullptr) {
-      mode.chain_encipher(mode.context, data, blocks, chain);
-    } else if (mode.chained) {
-      for (std::size_t i = 0; i < blocks; ++i) {
-        std::uint8_t* block = data + i * b;
-        XorBytes(block, chain, b);
-        mode.transform(mode.context, block, 1);
-        std::memcpy(chain, block, b);
-      }
-    } else {
-      mode.transform(mode.context, data, blocks);
+void MaskBytes(std::uint8_t* data, std::size_t count, std::uint8_t mask) noexcept {
+  if (mask == 0) return;
+  for (std::size_t i = 0; i < count; ++i) data[i] ^= mask;
+}
+
+BlockStream::BlockStream(const BlockMode& mode, bool encrypt, const std::uint8_t* iv,
+                         BlockSink sink)
+    : mode_(mode), b_(CheckedBlockSize(mode)), encrypt_(encrypt), sink_(std::move(sink)) {
+  if (encrypt_ && mode_.chained) std::memcpy(chain_, iv, b_);
+}
+
+BlockStream::~BlockStream() {
+  SecureWipe(chain_);
+  SecureWipe(partial_);
+  SecureWipe(held_);
+  if (!kept_.empty()) SecureWipe(kept_.data(), kept_.size());
+}
+
+// A chained stream starts with the header block E(IV), the first chaining
+// value.
+void BlockStream::Start() {
+  started_ = true;
+  if (!encrypt_ || !mode_.chained) return;
+  std::uint8_t header[kMaxBlock];
+  std::memcpy(header, chain_, b_);
+  mode_.transform(mode_.context, header, 1);
+  std::memcpy(chain_, header, b_);
+  Emit(header, b_);
+}
+
+void BlockStream::Encipher(std::uint8_t* blocks, std::size_t count) {
+  if (mode_.chained && mode_.chain_encipher != nullptr) {
+    mode_.chain_encipher(mode_.context, blocks, count, chain_);
+  } else if (mode_.chained) {
+    for (std::size_t i = 0; i < count; ++i) {
+      std::uint8_t* block = blocks + i * b_;
+      XorBytes(block, chain_, b_);
+      mode_.transform(mode_.context, block, 1);
+      std::memcpy(chain_, block, b_);
     }
-    out.Write(data, blocks * b);
-    AdvanceWork(blocks * b);
-    left -= static_cast<std::int64_t>(blocks);
+  } else {
+    mode_.transform(mode_.context, blocks, count);
   }
-  std::uint8_t last[kMaxBlock] = {};
-  ReadOrFail(in, last, r);
-  AdvanceWork(r);
-  last[b - 1] = static_cast<std::uint8_t>(r);
-  if (mode.chained) XorBytes(last, chain, b);
-  mode.transform(mode.context, last, 1);
-  out.Write(last, b);
-  SecureWipe(buffer.get(), kChunk);
+}
+
+void BlockStream::Decipher(std::uint8_t* blocks, std::size_t count) {
+  if (mode_.chained && mode_.chain_decipher != nullptr) {
+    mode_.chain_decipher(mode_.context, blocks, count, chain_);
+  } else if (mode_.chained) {
+    // A copy of the enciphered blocks, for chaining.
+    const std::size_t bytes = count * b_;
+    if (kept_.size() < bytes) kept_.resize(bytes);
+    std::memcpy(kept_.data(), blocks, bytes);
+    mode_.transform(mode_.context, blocks, count);
+    XorBytes(blocks, chain_, b_);
+    if (count > 1) XorBytes(blocks + b_, kept_.data(), bytes - b_);
+    std::memcpy(chain_, kept_.data() + bytes - b_, b_);
+  } else {
+    mode_.transform(mode_.context, blocks, count);
+  }
+}
+
+// Moves bytes from the front of the piece into the partial block; true when
+// it is whole.
+bool BlockStream::FillPartial(std::uint8_t*& data, std::size_t& n) {
+  const std::size_t take = std::min(b_ - partial_size_, n);
+  std::memcpy(partial_ + partial_size_, data, take);
+  partial_size_ += take;
+  data += take;
+  n -= take;
+  return partial_size_ == b_;
+}
+
+void BlockStream::Process(std::uint8_t* data, std::size_t n) {
+  if (!started_) Start();
+  if (encrypt_) {
+    if (partial_size_ > 0) {
+      if (!FillPartial(data, n)) return;
+      Encipher(partial_, 1);
+      Emit(partial_, b_);
+      partial_size_ = 0;
+    }
+    const std::size_t whole = n - n % b_;
+    if (whole > 0) {
+      Encipher(data, whole / b_);
+      Emit(data, whole);
+    }
+    std::memcpy(partial_, data + whole, n - whole);
+    partial_size_ = n - whole;
+    return;
+  }
+  // Deciphering: a whole block is passed on only once more bytes follow it.
+  const auto take_block = [this](const std::uint8_t* block) {
+    if (mode_.chained && !have_chain_) {
+      std::memcpy(chain_, block, b_);
+      have_chain_ = true;
+      return;
+    }
+    if (have_held_) {
+      Decipher(held_, 1);
+      Emit(held_, b_);
+    }
+    std::memcpy(held_, block, b_);
+    have_held_ = true;
+  };
+  if (partial_size_ > 0) {
+    if (!FillPartial(data, n)) return;
+    take_block(partial_);
+    partial_size_ = 0;
+  }
+  std::size_t whole = n / b_;
+  if (whole > 0 && mode_.chained && !have_chain_) {
+    take_block(data);
+    data += b_;
+    n -= b_;
+    --whole;
+  }
+  if (whole > 0) {
+    if (have_held_) {
+      Decipher(held_, 1);
+      Emit(held_, b_);
+      have_held_ = false;
+    }
+    if (whole > 1) {
+      Decipher(data, whole - 1);
+      Emit(data, (whole - 1) * b_);
+    }
+    std::memcpy(held_, data + (whole - 1) * b_, b_);
+    have_held_ = true;
+  }
+  std::memcpy(partial_, data + whole * b_, n - whole * b_);
+  partial_size_ = n - whole * b_;
+}
+
+void BlockStream::Finish() {
+  if (!started_) Start();
+  if (encrypt_) {
+    std::uint8_t last[kMaxBlock] = {};
+    std::memcpy(last, partial_, partial_size_);
+    last[b_ - 1] = static_cast<std::uint8_t>(partial_size_);
+    partial_size_ = 0;
+    Encipher(last, 1);
+    Emit(last, b_);
+    return;
+  }
+  if (!have_held_) throw ECipherException(kInvalidFileFormat);
+  have_held_ = false;
+  Decipher(held_, 1);
+  const std::size_t r = held_[b_ - 1];
+  const bool padding_clear =
+      r < b_ && std::all_of(held_ + r, held_ + b_ - 1, [](std::uint8_t v) { return v == 0; });
+  if (!padding_clear) throw ECipherException(kWrongPasswordOrDamaged);
+  if (r > 0) Emit(held_, r);
+}
+
+namespace {
+
+// Reads the rest of `in` in large pieces, each byte XOR `mask`, into
+// `process`, counting the bytes read as work done. The buffer, which holds
+// plain text on one side or the other, is wiped.
+template <typename Stream>
+void PumpFile(File& in, Stream& stream, std::uint8_t mask) {
+  Secret buffer(kChunk);
+  std::uint8_t* data = buffer.bytes();
+  for (std::size_t n; (n = in.Read(data, kChunk)) > 0;) {
+    MaskBytes(data, n, mask);
+    stream.Process(data, n);
+    AdvanceWork(n);
+  }
+  stream.Finish();
+}
+
+BlockSink WriteTo(File& out) {
+  return [&out](std::uint8_t* data, std::size_t n) { out.Write(data, n); };
+}
+
+void RunFramedFile(File& in, File& out, const BlockMode& mode, bool encrypt,
+                   const std::uint8_t* iv) {
+  BlockStream stream(mode, encrypt, iv, WriteTo(out));
+  PumpFile(in, stream, 0);
+}
+
+}  // namespace
+
+void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8_t* iv) {
+  RunFramedFile(in, out, mode, true, iv);
 }
 
 void DecipherStream(File& in, File& out, const BlockMode& mode) {
-  const std::size_t b = CheckedBlockSize(mode);
-  const std::int64_t size = in.Size() - in.Position();
-  std::int64_t n = size / static_cast<std::int64_t>(b);
-  std::uint8_t chain[kMaxBlock] = {};
-  if (mode.chained) {
-    // A short header is not reported by itself: the final block's read is.
-    (void)in.Read(chain, b);
-    n -= 1;
-  }
-  // A copy of the enciphered blocks, for chaining, unless the mode chains
-  // by itself.
-  const bool keep = mode.chained && mode.chain_decipher == nullptr;
-  const std::size_t buffer_size = keep ? 2 * kChunk : kChunk;
-  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(buffer_size);
-  std::uint8_t* data = buffer.get();
-  std::uint8_t* kept = buffer.get() + kChunk;
-  for (std::int64_t left = n - 1; left > 0;) {
-    const std::size_t blocks = ChunkBlocks(left, b);
-    ReadOrFail(in, data, blocks * b);
-    if (mode.chained && !keep) {
-      mode.chain_decipher(mode.context, data, blocks, chain);
-    } else if (keep) {
-      std::memcpy(kept, data, blocks * b);
-      mode.transform(mode.context, data, blocks);
-      XorBytes(data, chain, b);
-      if (blocks > 1) XorBytes(data + b, kept, (blocks - 1) * b);
-      std::memcpy(chain, kept + (blocks - 1) * b, b);
-    } else {
-      mode.transform(mode.context, data, blocks);
-    }
-    out.Write(data, blocks * b);
-    AdvanceWork(blocks * b);
-    left -= static_cast<std::int64_t>(blocks);
-  }
-  std::uint8_t last[kMaxBlock] = {};
-  ReadOrFail(in, last, b);
-  mode.transform(mode.context, last, 1);
-  if (mode.chained) XorBytes(last, chain, b);
-  const std::size_t r = last[b - 1];
-  const bool padding_clear =
-      r < b && std::all_of(last + r, last + b - 1, [](std::uint8_t v) { return v == 0; });
-  if (!padding_clear) {
-    SecureWipe(buffer.get(), buffer_size);
-    SecureWipe(last);
-    throw ECipherException(kWrongPasswordOrDamaged);
-  }
-  out.Write(last, r);
-  // The header block, the final block and what follows it.
-  AdvanceWork(static_cast<std::uint64_t>(size - (n - 1) * static_cast<std::int64_t>(b)));
-  SecureWipe(buffer.get(), buffer_size);
-  SecureWipe(last);
+  RunFramedFile(in, out, mode, false, nullptr);
 }
 
 namespace {
@@ -186,16 +274,77 @@ void TripleDesTransform(const void* context, std::uint8_t* blocks, std::size_t c
   for (std::size_t i = 0; i < count; ++i) TripleDesBlock(c, blocks + 8 * i);
 }
 
+void TripleDesChainEncipher(const void* context, std::uint8_t* blocks, std::size_t count,
+                            std::uint8_t* chain) {
+  TripleDesChainEncipher(*static_cast<const TripleDesContext*>(context), blocks, count, chain);
+}
+
 void RijndaelTransform(const void* context, std::uint8_t* blocks, std::size_t count) {
   RijndaelBlocks(*static_cast<const RijndaelContext*>(context), blocks, count);
 }
 
-void RunStream(File& in, File& out, const BlockMode& mode, bool encrypt, const std::uint8_t* iv) {
-  if (encrypt) {
-    EncipherStream(in, out, mode, iv);
-  } else {
-    DecipherStream(in, out, mode);
+}  // namespace
+
+struct MethodStream::Keyed {
+  std::variant<BlowfishContext, TripleDesContext, RijndaelContext> context;
+  std::optional<BlockStream> stream;
+};
+
+MethodStream::MethodStream(LibraryMethod method, const std::uint8_t* key, bool encrypt,
+                           Clock& clock, BlockSink sink, std::int32_t key_size)
+    : keyed_(std::make_unique<Keyed>()) {
+  std::uint8_t iv[kMaxBlock] = {};
+  switch (method) {
+    case LibraryMethod::kBlowfishCbc: {
+      auto& context = keyed_->context.emplace<BlowfishContext>();
+      BlowfishInit(key, context);
+      if (encrypt) BlowfishIv(clock, iv);
+      keyed_->stream.emplace(BlockMode{8, true, BlowfishTransform, &context, BlowfishChainEncipher,
+                                       BlowfishChainDecipher},
+                             encrypt, iv, std::move(sink));
+      break;
+    }
+    case LibraryMethod::kTripleDesCbc: {
+      auto& context = keyed_->context.emplace<TripleDesContext>();
+      TripleDesInit(key, context, encrypt);
+      // The header block is enciphered with the plain block operation.
+      if (encrypt) TripleDesIv(clock, iv);
+      keyed_->stream.emplace(
+          BlockMode{8, true, TripleDesTransform, &context, TripleDesChainEncipher, nullptr},
+          encrypt, iv, std::move(sink));
+      break;
+    }
+    case LibraryMethod::kRijndaelEcb: {
+      auto& context = keyed_->context.emplace<RijndaelContext>();
+      RijndaelInit(key, key_size, context, encrypt);
+      keyed_->stream.emplace(BlockMode{16, false, RijndaelTransform, &context, nullptr, nullptr},
+                             encrypt, iv, std::move(sink));
+      break;
+    }
   }
+}
+
+MethodStream::~MethodStream() = default;
+
+void MethodStream::Process(std::uint8_t* data, std::size_t n) {
+  keyed_->stream->Process(data, n);
+}
+
+void MethodStream::Finish() {
+  keyed_->stream->Finish();
+}
+
+void StreamFile(File& in, MethodStream& stream, std::uint8_t mask) {
+  PumpFile(in, stream, mask);
+}
+
+namespace {
+
+// Runs one of the methods between two open files.
+void RunMethod(LibraryMethod method, File& in, File& out, const std::uint8_t* key, bool encrypt,
+               Clock& clock, std::int32_t key_size = 16) {
+  MethodStream stream(method, key, encrypt, clock, WriteTo(out), key_size);
+  PumpFile(in, stream, 0);
 }
 
 // Runs `stream` between a named input and a named output, closing the
@@ -219,34 +368,18 @@ void RunFiles(FileSystem& fs, const std::string& input, const std::string& outpu
 
 void BlowfishStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt,
                        Clock& clock) {
-  BlowfishContext context;
-  BlowfishInit(key, context);
-  std::uint8_t iv[8] = {};
-  if (encrypt) BlowfishIv(clock, iv);
-  const BlockMode mode{
-      8, true, BlowfishTransform, &context, BlowfishChainEncipher, BlowfishChainDecipher};
-  RunStream(in, out, mode, encrypt, iv);
+  RunMethod(LibraryMethod::kBlowfishCbc, in, out, key, encrypt, clock);
 }
 
 void TripleDesStreamCBC(File& in, File& out, const std::uint8_t key[16], bool encrypt,
                         Clock& clock) {
-  TripleDesContext context;
-  TripleDesInit(key, context, encrypt);
-  std::uint8_t iv[8] = {};
-  if (encrypt) {
-    // The header block is enciphered with the plain block operation.
-    TripleDesIv(clock, iv);
-  }
-  const BlockMode mode{8, true, TripleDesTransform, &context, nullptr, nullptr};
-  RunStream(in, out, mode, encrypt, iv);
+  RunMethod(LibraryMethod::kTripleDesCbc, in, out, key, encrypt, clock);
 }
 
 void RijndaelStreamECB(File& in, File& out, const std::uint8_t* key, std::int32_t key_size,
                        bool encrypt) {
-  RijndaelContext context;
-  RijndaelInit(key, key_size, context, encrypt);
-  const BlockMode mode{16, false, RijndaelTransform, &context, nullptr, nullptr};
-  RunStream(in, out, mode, encrypt, nullptr);
+  SystemClock clock;  // Rijndael takes no IV
+  RunMethod(LibraryMethod::kRijndaelEcb, in, out, key, encrypt, clock, key_size);
 }
 
 File OpenCipherInput(FileSystem& fs, const std::string& name) {

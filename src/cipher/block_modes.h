@@ -11,7 +11,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/failure.h"
@@ -50,14 +53,89 @@ struct BlockMode {
                          std::uint8_t* chain) = nullptr;
 };
 
+// Receives the bytes a stream has ready, in order, to pass them on; it may
+// change them in place (to mask them, say).
+using BlockSink = std::function<void(std::uint8_t* data, std::size_t n)>;
+
+// The framing of one stream in one direction, for a stream that arrives in
+// pieces of any size: whole blocks are transformed in the caller's buffer
+// and handed to the sink as they are ready. Deciphering holds back the last
+// whole block (and what follows it) until Finish, which tells the final
+// block. Keys, chain and held bytes are wiped when it ends.
+class BlockStream {
+ public:
+  // `iv`: B bytes, for enciphering in a chained mode (else unused).
+  BlockStream(const BlockMode& mode, bool encrypt, const std::uint8_t* iv, BlockSink sink);
+  BlockStream(const BlockStream&) = delete;
+  BlockStream& operator=(const BlockStream&) = delete;
+  ~BlockStream();
+
+  // The next `n` bytes of the stream, which may be transformed in place.
+  void Process(std::uint8_t* data, std::size_t n);
+  // The end of the stream: enciphering writes the final block; deciphering
+  // checks it ("Invalid file format" when there is none, "Wrong password or
+  // damaged file") and hands on its data bytes. A trailing partial block is
+  // ignored.
+  void Finish();
+
+ private:
+  void Start();
+  [[nodiscard]] bool FillPartial(std::uint8_t*& data, std::size_t& n);
+  void Encipher(std::uint8_t* blocks, std::size_t count);
+  void Decipher(std::uint8_t* blocks, std::size_t count);
+  void Emit(std::uint8_t* data, std::size_t n) { sink_(data, n); }
+
+  BlockMode mode_;
+  std::size_t b_;
+  bool encrypt_;
+  BlockSink sink_;
+  bool started_ = false;
+  std::uint8_t chain_[16] = {};
+  bool have_chain_ = false;  // deciphering a chained mode: the header block was read
+  std::uint8_t partial_[16] = {};
+  std::size_t partial_size_ = 0;
+  std::uint8_t held_[16] = {};  // deciphering: the last whole block so far
+  bool have_held_ = false;
+  std::vector<std::uint8_t> kept_;  // enciphered blocks, for modes that do not chain by themselves
+};
+
 // Enciphers the rest of `in` (from its position to its end) into `out`.
 // `iv`: B bytes, for chained modes only.
 void EncipherStream(File& in, File& out, const BlockMode& mode, const std::uint8_t* iv);
 // Deciphers the rest of `in` into `out`. A trailing partial block is ignored.
 void DecipherStream(File& in, File& out, const BlockMode& mode);
 
+// The library's three methods.
+enum class LibraryMethod { kBlowfishCbc, kTripleDesCbc, kRijndaelEcb };
+
+// One of the three methods keyed for one direction, framing a stream that
+// arrives in pieces (see BlockStream). The CBC methods take their IV from
+// the clock when enciphering. The key schedule is wiped when it ends.
+class MethodStream {
+ public:
+  // `key`: 16 bytes; Rijndael takes `key_size` bytes (16, 24 or 32).
+  MethodStream(LibraryMethod method, const std::uint8_t* key, bool encrypt, Clock& clock,
+               BlockSink sink, std::int32_t key_size = 16);
+  MethodStream(const MethodStream&) = delete;
+  MethodStream& operator=(const MethodStream&) = delete;
+  ~MethodStream();
+
+  void Process(std::uint8_t* data, std::size_t n);
+  void Finish();
+
+ private:
+  struct Keyed;
+  std::unique_ptr<Keyed> keyed_;
+};
+
+// Reads the rest of `in` in large pieces through `stream`, each byte XOR
+// `mask` first, counting the bytes read as work done, and finishes it.
+void StreamFile(File& in, MethodStream& stream, std::uint8_t mask = 0);
+
 // XORs `count` bytes of `source` into `target`.
 void XorBytes(std::uint8_t* target, const std::uint8_t* source, std::size_t count) noexcept;
+// XORs each of `count` bytes with `mask` (nothing for a mask of 0).
+void MaskBytes(std::uint8_t* data, std::size_t count, std::uint8_t mask) noexcept;
 
 // The three methods on open files. Keys are set up once per call and wiped
 // when it ends. The CBC methods take their IV from the clock.

@@ -239,6 +239,34 @@ void TripleDesBlock(const TripleDesContext& context, std::uint8_t block[8]) noex
   StoreBigEndian(block + 4, right);
 }
 
+// The chain stays in the permuted domain: IP(P ^ C) = IP(P) ^ IP(C), and
+// IP(C) is the state the rounds left, so only the rounds lie on the path
+// from one block to the next.
+void TripleDesChainEncipher(const TripleDesContext& context, std::uint8_t* blocks,
+                            std::size_t count, std::uint8_t chain[8]) noexcept {
+  std::uint32_t chain_left = LoadBigEndian(chain);
+  std::uint32_t chain_right = LoadBigEndian(chain + 4);
+  InitialPermutation(chain_left, chain_right);
+  for (std::size_t i = 0; i < count; ++i, blocks += 8) {
+    std::uint32_t left = LoadBigEndian(blocks);
+    std::uint32_t right = LoadBigEndian(blocks + 4);
+    InitialPermutation(left, right);
+    left ^= chain_left;
+    right ^= chain_right;
+    Rounds(context.First, left, right);
+    Rounds(context.Second, left, right);
+    Rounds(context.First, left, right);
+    chain_left = left;
+    chain_right = right;
+    FinalPermutation(left, right);
+    StoreBigEndian(blocks, left);
+    StoreBigEndian(blocks + 4, right);
+  }
+  FinalPermutation(chain_left, chain_right);
+  StoreBigEndian(chain, chain_left);
+  StoreBigEndian(chain + 4, chain_right);
+}
+
 void TripleDesBlockCBC(const TripleDesContext& context, const std::uint8_t chain[8],
                        std::uint8_t block[8]) noexcept {
   if (context.First.Encrypt) {

@@ -2,6 +2,7 @@
 // K1, K2, K1 (NIST SP 800-67 keying option 2). Blocks are big-endian.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/secret.h"
@@ -28,6 +29,10 @@ void TripleDesInit(const std::uint8_t key[16], TripleDesContext& context, bool e
 void TripleDesBlock(const TripleDesContext& context, std::uint8_t block[8]) noexcept;
 // Enciphering (First.Encrypt set): XOR `chain` in, then TripleDesBlock;
 // deciphering: TripleDesBlock, then XOR `chain` in. `chain` is only read.
+// CBC enciphering of `count` consecutive blocks in place (First.Encrypt
+// set), `chain` the previous enciphered block, updated to the last one.
+void TripleDesChainEncipher(const TripleDesContext& context, std::uint8_t* blocks,
+                            std::size_t count, std::uint8_t chain[8]) noexcept;
 void TripleDesBlockCBC(const TripleDesContext& context, const std::uint8_t chain[8],
                        std::uint8_t block[8]) noexcept;
 

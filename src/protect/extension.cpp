@@ -30,9 +30,8 @@ std::string ExtensionFromRecord(std::string_view recorded) {
   return AnsiCodePage().Decode(recorded);
 }
 
-std::size_t ReadCountDigit(File& file) {
-  const int b = file.ReadByte();
-  if (b < 0) RaiseIoError(io_code::kReadBeyondEnd, file.path());
+std::size_t CountFromDigit(int b) {
+  if (b < 0) RaiseIoError(io_code::kReadBeyondEnd);
   if (b < '0' || b > '9') {
     std::string text =
         b == 0 ? std::string() : AnsiCodePage().Decode(std::string(1, static_cast<char>(b)));
@@ -41,8 +40,44 @@ std::size_t ReadCountDigit(File& file) {
   return static_cast<std::size_t>(b - '0');
 }
 
+std::size_t ReadCountDigit(File& file) {
+  return CountFromDigit(file.ReadByte());
+}
+
 char CountDigit(std::size_t length) {
   return static_cast<char>('0' + length % 10);
+}
+
+std::string ExtensionHeader(const std::string& recorded_extension) {
+  std::string header(1, CountDigit(recorded_extension.size()));
+  for (const char c : recorded_extension) header.push_back(static_cast<char>(c ^ kHeaderMask));
+  return header;
+}
+
+void WriteExtensionHeader(File& out, const std::string& recorded_extension) {
+  const std::string header = ExtensionHeader(recorded_extension);
+  out.Write(header.data(), header.size());
+}
+
+std::string ExtensionFromMasked(std::string masked) {
+  for (char& c : masked) c = static_cast<char>(c ^ kHeaderMask);
+  return ExtensionFromRecord(masked);
+}
+
+std::string ReadExtensionHeader(File& in) {
+  const std::size_t n = ReadCountDigit(in);
+  std::string masked(n, '\0');
+  in.ReadExact(masked.data(), n);
+  return ExtensionFromMasked(std::move(masked));
+}
+
+void RequireResultIsNotSource(FileSystem& fs, const std::string& source,
+                              const std::string& result) {
+  if (result == source || fs.SameFile(source, result)) {
+    throw RefusedInput("The result would take the place of the file \"" + source +
+                       "\" itself, which the command reads. Nothing was done; please rename "
+                       "the file first!");
+  }
 }
 
 }  // namespace talvor

@@ -1,6 +1,6 @@
 // The ORM, BLOWFISH and RIJNDAEL file commands: a key from the pass phrase,
-// the cipher library between the user's file and the working file, and the
-// masked extension header in front of the result.
+// the cipher library streaming between the user's file and the result, and
+// the masked extension header in front of the result.
 //
 //   .orm  header | Triple-DES CBC stream, every byte XOR 5
 //   .blf  header | Blowfish CBC stream
@@ -11,11 +11,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/clock.h"
-#include "platform/file.h"
+#include "cipher/block_modes.h"
 #include "protect/methods.h"
 
 namespace talvor {
+
+// The mask over the ORM body (and over the archive of random protection).
+inline constexpr std::uint8_t kBodyMask = 5;
 
 // How one library cipher makes its files.
 struct LibraryCipher {
@@ -23,8 +25,7 @@ struct LibraryCipher {
   std::uint8_t body_mask;  // every byte of the stream XOR this
   std::uint64_t block;     // B: 8 or 16
   bool chained;            // CBC, with an enciphered header block
-  // The cipher library's stream in one direction, under a 16-byte key.
-  void (*stream)(File& in, File& out, const std::uint8_t* key, bool encrypt, Clock& clock);
+  LibraryMethod method;
 
   // The size of the stream that enciphers `plain` bytes.
   [[nodiscard]] std::uint64_t StreamSize(std::uint64_t plain) const noexcept {
@@ -37,10 +38,14 @@ extern const LibraryCipher kBlowfishCipher;
 extern const LibraryCipher kRijndaelCipher;
 
 // Each returns the path of the file it wrote. The pass phrase is code-page
-// bytes. Failures are raised; they leave no result and no working file.
+// bytes. Failures are raised; they leave no result.
 std::string EncryptWithLibrary(RoutineServices& services, const LibraryCipher& cipher,
                                const std::string& source, std::string_view passphrase);
 std::string DecryptWithLibrary(RoutineServices& services, const LibraryCipher& cipher,
                                const std::string& source, std::string_view passphrase);
+// Deciphers the whole file into nothing: returns when the pass phrase opens
+// it, raises what decrypting would raise.
+void VerifyWithLibrary(RoutineServices& services, const LibraryCipher& cipher,
+                       const std::string& source, std::string_view passphrase);
 
 }  // namespace talvor

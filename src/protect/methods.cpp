@@ -22,6 +22,12 @@ std::string DecryptLibrary(RoutineServices& services, const std::string& source,
   return DecryptWithLibrary(services, kCipher, source, passphrase);
 }
 
+template <const LibraryCipher& kCipher>
+void VerifyLibrary(RoutineServices& services, const std::string& source,
+                   std::string_view passphrase) {
+  VerifyWithLibrary(services, kCipher, source, passphrase);
+}
+
 std::string EncryptTrap(RoutineServices& services, const std::string& source,
                         std::string_view passphrase) {
   return EncryptTrp(services.fs, source, passphrase);
@@ -32,20 +38,24 @@ std::string DecryptTrap(RoutineServices& services, const std::string& source,
   return DecryptTrp(services.fs, source, passphrase);
 }
 
+void VerifyTrap(RoutineServices& services, const std::string& source, std::string_view) {
+  VerifyTrp(services.fs, source);
+}
+
 const std::array<ProtectionMethod, 5>& Table() {
   static const std::array<ProtectionMethod, 5> methods = {{
       {"trap", "TRAP", kTrapExtension, operation::kEncryptTrap, operation::kDecryptTrap,
-       &EncryptTrap, &DecryptTrap},
+       &EncryptTrap, &DecryptTrap, &VerifyTrap, false},
       {"orm", "ORM", kOrmCipher.extension, operation::kEncryptOrm, operation::kDecryptOrm,
-       &EncryptLibrary<kOrmCipher>, &DecryptLibrary<kOrmCipher>},
+       &EncryptLibrary<kOrmCipher>, &DecryptLibrary<kOrmCipher>, &VerifyLibrary<kOrmCipher>, true},
       {"blowfish", "BLOWFISH", kBlowfishCipher.extension, operation::kEncryptBlowfish,
        operation::kDecryptBlowfish, &EncryptLibrary<kBlowfishCipher>,
-       &DecryptLibrary<kBlowfishCipher>},
+       &DecryptLibrary<kBlowfishCipher>, &VerifyLibrary<kBlowfishCipher>, true},
       {"rijndael", "RIJNDAEL", kRijndaelCipher.extension, operation::kEncryptRijndael,
        operation::kDecryptRijndael, &EncryptLibrary<kRijndaelCipher>,
-       &DecryptLibrary<kRijndaelCipher>},
+       &DecryptLibrary<kRijndaelCipher>, &VerifyLibrary<kRijndaelCipher>, true},
       {"random", "random protection", kErhExtension, operation::kEncryptRandom,
-       operation::kDecryptRandom, &EncryptErh, &DecryptErh},
+       operation::kDecryptRandom, &EncryptErh, &DecryptErh, &VerifyErh, true},
   }};
   return methods;
 }

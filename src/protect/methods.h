@@ -43,6 +43,12 @@ enum class Direction { kEncrypt, kDecrypt };
 // they leave no result.
 using FileRoutine = std::string (*)(RoutineServices& services, const std::string& source,
                                     std::string_view passphrase);
+// A check of a protected file: reads and deciphers all of it into nothing,
+// writing nothing. Returns when the pass phrase opens the file as far as the
+// method can tell; raises the failure decrypting would raise ("Wrong password
+// or damaged file", a damaged file, a CRC failure, ...).
+using VerifyRoutine = void (*)(RoutineServices& services, const std::string& source,
+                               std::string_view passphrase);
 
 struct ProtectionMethod {
   const char* name;       // "blowfish", as talvor's --method takes it
@@ -52,6 +58,11 @@ struct ProtectionMethod {
   std::uint8_t decrypt_code;
   FileRoutine encrypt;
   FileRoutine decrypt;
+  VerifyRoutine verify;
+  // Whether a wrong pass phrase is recognised. TRAP's is not: any pass
+  // phrase gives some result, so its check reads the file but takes no
+  // pass phrase into account.
+  bool can_tell_wrong_passphrase;
 
   [[nodiscard]] std::uint8_t code(Direction direction) const noexcept {
     return direction == Direction::kEncrypt ? encrypt_code : decrypt_code;

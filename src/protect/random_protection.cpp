@@ -1,81 +1,176 @@
 #include "protect/random_protection.h"
 
+#include <cstring>
+#include <ctime>
+#include <exception>
+#include <optional>
 #include <vector>
 
+#include "archive/dos_time.h"
+#include "archive/file_scan.h"
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
 #include "platform/failure.h"
 #include "platform/path.h"
 #include "platform/progress.h"
 #include "platform/replacing_file.h"
-#include "platform/secret.h"
+#include "protect/erh_archive.h"
 #include "protect/extension.h"
-#include "protect/shred_file.h"
-#include "protect/working_file.h"
 
 namespace talvor {
 
 namespace {
 
 constexpr std::int32_t kKeySize = 16;
+constexpr std::size_t kChunk = 1 << 20;
 
-// A folder beside the source that belongs to this command alone: the
-// intermediates (the Rijndael stream, the .xxr file, the .lha archive) live
-// there under the names the format needs, so they can never meet a user's
-// files. It goes, with whatever it holds, when the command ends; folders
-// that killed runs left behind go when the next one starts.
-class WorkFolder {
+Secret LayerKey(std::string_view effective) {
+  Secret key(static_cast<std::size_t>(kKeySize));
+  DeriveKeyFromPassphrase(key.bytes(), kKeySize, effective);
+  return key;
+}
+
+// The layer of a source: the choice digit, the extension header and the
+// source enciphered, made afresh from the source each time it is read.
+class SourceLayer final : public LayerSource {
  public:
-  WorkFolder(FileSystem& fs, const std::string& beside) : fs_(fs), path_(Make(fs, beside)) {}
-  WorkFolder(const WorkFolder&) = delete;
-  WorkFolder& operator=(const WorkFolder&) = delete;
-  ~WorkFolder() {
-    try {
-      for (const std::string& name : fs_.ListFiles(path_)) fs_.Delete(JoinPath(path_, name));
-      fs_.RemoveDirectory(path_);
-    } catch (...) {  // NOLINT(bugprone-empty-catch): the command's own outcome stands
+  SourceLayer(File& source, std::string prefix, const Secret& key, Clock& clock)
+      : source_(source), prefix_(std::move(prefix)), key_(key), clock_(clock), plain_(kChunk) {
+    Start();
+  }
+
+  std::size_t Read(std::uint8_t* data, std::size_t n) override {
+    while (ready_at_ == ready_.size()) {
+      if (ended_) return 0;
+      Refill();
+    }
+    const std::size_t k = std::min(n, ready_.size() - ready_at_);
+    std::memcpy(data, ready_.data() + ready_at_, k);
+    ready_at_ += k;
+    return k;
+  }
+
+  void Rewind() override {
+    ExpectWork(static_cast<std::uint64_t>(source_.Size()));  // read once more
+    source_.Seek(0);
+    Start();
+  }
+
+  [[nodiscard]] bool BlocksRepeat() const noexcept override { return repeat_; }
+
+ private:
+  void Start() {
+    ready_.assign(prefix_.begin(), prefix_.end());
+    ready_at_ = 0;
+    ended_ = false;
+    repeat_ = false;
+    watch_.emplace();
+    stream_.emplace(LibraryMethod::kRijndaelEcb, key_.bytes(), true, clock_,
+                    [this](std::uint8_t* data, std::size_t n) {
+                      if (watch_->Add(data, n / 16)) repeat_ = true;
+                      ready_.insert(ready_.end(), data, data + n);
+                    });
+  }
+
+  void Refill() {
+    ready_.clear();
+    ready_at_ = 0;
+    const std::size_t n = source_.Read(plain_.bytes(), kChunk);
+    if (n == 0) {
+      stream_->Finish();
+      ended_ = true;
+      return;
+    }
+    stream_->Process(plain_.bytes(), n);
+    AdvanceWork(n);
+  }
+
+  File& source_;
+  const std::string prefix_;
+  const Secret& key_;
+  Clock& clock_;
+  Secret plain_;
+  std::optional<MethodStream> stream_;
+  std::optional<RepeatWatch> watch_;
+  std::vector<std::uint8_t> ready_;
+  std::size_t ready_at_ = 0;
+  bool ended_ = false;
+  bool repeat_ = false;
+};
+
+// Takes the layer as the archive gives it: reads the choice and the
+// extension header, then deciphers the stream into the result beside the
+// .erh file (or into nothing). A fault in the layer's header is raised at
+// Finish, once the archive's CRC check has had its say.
+class LayerReader final : public ByteSink {
+ public:
+  LayerReader(RoutineServices& services, const std::string& source, std::string_view passphrase,
+              bool keep)
+      : services_(services),
+        source_(source),
+        passphrase_(passphrase),
+        keep_(keep),
+        buffer_(kChunk) {}
+
+  void Write(const std::uint8_t* data, std::size_t n) override {
+    while (n > 0 && !stream_) {
+      if (error_) return;
+      header_.push_back(static_cast<char>(*data++));
+      --n;
+      TryStart();
+    }
+    while (n > 0) {
+      const std::size_t k = std::min(n, kChunk);
+      std::memcpy(buffer_.bytes(), data, k);
+      stream_->Process(buffer_.bytes(), k);
+      data += k;
+      n -= k;
     }
   }
-  [[nodiscard]] std::string operator/(const std::string& name) const {
-    return JoinPath(path_, name);
+
+  // The end of the layer: raises what was wrong with it, or finishes the
+  // stream (which checks its final block).
+  void Finish() {
+    if (error_) std::rethrow_exception(error_);
+    if (!stream_) RaiseIoError(io_code::kReadBeyondEnd);  // the header ends early
+    stream_->Finish();
   }
-  [[nodiscard]] const std::string& path() const { return path_; }
+
+  [[nodiscard]] ReplacingFile* result() noexcept { return result_ ? &*result_ : nullptr; }
 
  private:
-  static std::string Make(FileSystem& fs, const std::string& beside) {
-    fs.RemoveAbandonedTemporaries(beside);
-    return fs.CreateTemporaryFolderBeside(beside);
+  void TryStart() {
+    try {
+      const int choice = static_cast<int>(CountFromDigit(static_cast<unsigned char>(header_[0])));
+      if (header_.size() < 2) return;
+      const std::size_t n = CountFromDigit(static_cast<unsigned char>(header_[1]));
+      if (header_.size() < 2 + n) return;
+      const std::string target = ChangeFileExt(source_, ExtensionFromMasked(header_.substr(2)));
+      if (keep_) {
+        RequireResultIsNotSource(services_.fs, source_, target);
+        result_.emplace(services_.fs, target);
+      }
+      const Secret key = LayerKey(EffectivePassphrase(choice, passphrase_).view());
+      File* out = keep_ ? &result_->file() : nullptr;
+      stream_.emplace(LibraryMethod::kRijndaelEcb, key.bytes(), false, services_.clock,
+                      [out](std::uint8_t* data, std::size_t k) {
+                        if (out != nullptr) out->Write(data, k);
+                      });
+    } catch (const Failure&) {
+      error_ = std::current_exception();
+    }
   }
 
-  FileSystem& fs_;
-  std::string path_;
+  RoutineServices& services_;
+  const std::string& source_;
+  std::string_view passphrase_;
+  const bool keep_;
+  std::string header_;
+  std::exception_ptr error_;
+  std::optional<ReplacingFile> result_;
+  std::optional<MethodStream> stream_;
+  Secret buffer_;
 };
-
-// The first error an archive component reports during one operation.
-class FirstError {
- public:
-  explicit FirstError(TZipCommon& component) : component_(component) {
-    component_.OnError = [this](const ArchiveError& e) {
-      // The file it names is an intermediate of ours, which means nothing
-      // to the user.
-      if (text_.empty()) text_ = ArchiveErrorLine({e.code, {}, e.extra});
-    };
-  }
-  FirstError(const FirstError&) = delete;
-  FirstError& operator=(const FirstError&) = delete;
-  ~FirstError() { component_.OnError = nullptr; }
-  [[nodiscard]] const std::string& text() const { return text_; }
-
- private:
-  TZipCommon& component_;
-  std::string text_;
-};
-
-void CopyMaskedFile(FileSystem& fs, const std::string& from, File& to, std::uint8_t mask) {
-  File in = fs.OpenExisting(from);
-  CopyBytes(in, to, mask);
-  in.Close();
-}
 
 }  // namespace
 
@@ -123,12 +218,6 @@ Secret EffectivePassphrase(int choice, std::string_view passphrase) {
   return effective;
 }
 
-RandomProtection::RandomProtection(RoutineServices& services)
-    : Lha1(services.fs), UnLha1(services.fs), services_(services) {
-  Lha1.SetDefaultExt(".lha");
-  Lha1.SetCompressMethod(TCompressMethod::cmFrozen6);
-}
-
 std::string RandomProtection::EncryptErh(const std::string& source, std::string_view passphrase) {
   const int choice = PickProtectionChoice(services_.random, services_.clock);
   const Secret effective = EffectivePassphrase(choice, passphrase);
@@ -139,134 +228,51 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
                                        int choice) {
   FileSystem& fs = services_.fs;
   const std::string extension = RecordedExtension(source, kMaxHeaderExtension);
-  if (!fs.Stat(source).exists) RaiseIoError(io_code::kFileNotFound, source);
-  const WorkFolder work(fs, source);
-  const std::string base = ExtractFileName(ChangeFileExt(source, ""));
-  const std::string stream = work / kWorkingFileName;
-  const std::string xxr = work / (base + ".xxr");
-  const std::string lha = work / (base + ".lha");
-
-  // Enciphering; writing the layer and destroying the stream; packing it;
-  // writing the masked archive; destroying the layer and the archive (whose
-  // size is estimated: its headers are small).
-  const auto plain = static_cast<std::uint64_t>(fs.Stat(source).size);
-  const std::uint64_t cipher = 16 * (plain / 16 + 1);
-  const std::uint64_t layer = 2 + extension.size() + cipher;
-  const std::uint64_t archive = layer + 64;
-  ExpectedWork expected(plain + cipher + ShredWork(cipher) + layer + archive + ShredWork(layer) +
-                        ShredWork(archive));
-
-  {
-    Secret cipher_key(kKeySize);
-    DeriveKeyFromPassphrase(cipher_key.bytes(), kKeySize, effective);
-    RijndaelFileECB(fs, source, stream, cipher_key.bytes(), kKeySize, true);
-  }
-  {
-    File out = fs.Create(xxr);
-    out.WriteByte(static_cast<std::uint8_t>('0' + choice));
-    WriteExtensionHeader(out, extension);
-    CopyMaskedFile(fs, stream, out, 0);
-    out.Close();
-  }
-  ShredFile(fs, services_.random, services_.clock, stream);
-
-  {
-    const FirstError error(Lha1);
-    Lha1.SetArchiveFile(lha);
-    Lha1.FileSpec = {xxr};
-    if (Lha1.Compress() == 0) {
-      throw Failure(error.text().empty() ? IoErrorText(io_code::kFileNotFound) : error.text());
-    }
-  }
-  ReplacingFile erh(fs, ChangeFileExt(source, kErhExtension));
-  CopyMaskedFile(fs, lha, erh.file(), kBodyMask);
-  erh.Commit();
-  // The result is complete: clearing up is not cancelled.
-  const CancellationScope clearing_up({});
-  ShredFile(fs, services_.random, services_.clock, xxr);
-  ShredFile(fs, services_.random, services_.clock, lha);
+  const std::string target = ChangeFileExt(source, kErhExtension);
+  RequireResultIsNotSource(fs, source, target);
+  File in = OpenCipherInput(fs, source);
+  const auto plain = static_cast<std::uint64_t>(in.Size());
+  ExpectedWork expected(plain);
+  LayerEntry entry;
+  entry.stored_name = LayerEntryName(fs, source);
+  entry.dos_time = DosTimeFromUnix(std::time(nullptr));
+  FileInfo made;  // the layer as a new file of its own
+  made.exists = made.is_regular = true;
+  entry.attributes = DosAttributes(ExtractFileName(ChangeFileExt(source, ".xxr")), made);
+  entry.size = 2 + extension.size() + 16 * (plain / 16 + 1);
+  const Secret key = LayerKey(effective);
+  SourceLayer layer(in,
+                    std::string(1, static_cast<char>('0' + choice)) + ExtensionHeader(extension),
+                    key, services_.clock);
+  ReplacingFile erh(fs, target);
+  WriteErhArchive(erh.file(), entry, layer);
+  in.Close();
   expected.Finish();
+  erh.Commit();
   return erh.target();
 }
 
-std::string RandomProtection::DecryptErh(const std::string& source, std::string_view passphrase) {
+std::string RandomProtection::Open(const std::string& source, std::string_view passphrase,
+                                   bool keep) {
   FileSystem& fs = services_.fs;
   File in = fs.OpenExisting(source);
-  // Unmasking, unpacking, destroying the archive; the rest once the size of
-  // the layer is known.
-  const auto size = static_cast<std::uint64_t>(in.Size());
-  ExpectedWork expected(2 * size + ShredWork(size));
-  const WorkFolder work(fs, source);
-  const std::string base = ExtractFileName(ChangeFileExt(source, ""));
-  const std::string lha = work / (base + ".lha");
-  const std::string xxr = work / (base + ".xxr");
-  const std::string stream = work / kWorkingFileName;
-  {
-    File out = fs.Create(lha);
-    CopyBytes(in, out, kBodyMask);
-    out.Close();
-  }
+  ExpectedWork expected(static_cast<std::uint64_t>(in.Size()));
+  LayerReader layer(services_, source, passphrase, keep);
+  ReadErhArchive(fs, in, source, LayerEntryName(fs, source), layer);
+  layer.Finish();
   in.Close();
-  {
-    // Only the expected entry, and only into the work folder.
-    const FirstError error(UnLha1);
-    UnLha1.SetArchiveFile(lha);
-    // The entry's name went through the archive's code page.
-    const std::string entry = UnLha1.FromStoredName(UnLha1.ToStoredName(base + ".xxr"));
-    UnLha1.FileSpec = {entry};
-    UnLha1.SetExtractDir(work.path());
-    UnLha1.Extract();
-    std::string extracted = entry;
-    if (!fs.Stat(work / entry).is_regular) {
-      // A protected file renamed after encryption still holds its entry
-      // under the old name: take the archive's one entry instead.
-      std::vector<std::string> names;
-      UnLha1.List([&](const ArchiveEntry& e) {
-        if (!e.is_folder) names.push_back(e.name);
-      });
-      if (names.size() == 1 && names[0].find('/') == std::string::npos) {
-        extracted = names[0];
-        UnLha1.FileSpec = {extracted};
-        UnLha1.Extract();
-      }
-    }
-    if (extracted != base + ".xxr" && fs.Stat(work / extracted).is_regular) {
-      fs.Move(work / extracted, xxr);
-    }
-    if (!fs.Stat(xxr).is_regular) {
-      throw Failure(error.text().empty() ? IoErrorText(io_code::kFileNotFound) : error.text());
-    }
-  }
-  File layer = fs.OpenExisting(xxr);
-  // Copying out the stream, deciphering it, destroying the layer and it.
-  const auto layer_size = static_cast<std::uint64_t>(layer.Size());
-  expected.Add(2 * layer_size + ShredWork(layer_size) + ShredWork(layer_size));
-  const std::size_t choice = ReadCountDigit(layer);
-  const std::string extension = ReadExtensionHeader(layer);
-  {
-    File out = fs.Create(stream);
-    CopyBytes(layer, out);
-    out.Close();
-  }
-  layer.Close();
-  ShredFile(fs, services_.random, services_.clock, lha);
-
-  ReplacingFile result(fs, ChangeFileExt(source, extension));
-  {
-    Secret cipher_key(kKeySize);
-    DeriveKeyFromPassphrase(cipher_key.bytes(), kKeySize,
-                            EffectivePassphrase(static_cast<int>(choice), passphrase).view());
-    File cipher = OpenCipherInput(fs, stream);
-    RijndaelStreamECB(cipher, result.file(), cipher_key.bytes(), kKeySize, false);
-    cipher.Close();
-  }
-  result.Commit();
-  // The result is complete: clearing up is not cancelled.
-  const CancellationScope clearing_up({});
-  ShredFile(fs, services_.random, services_.clock, xxr);
-  ShredFile(fs, services_.random, services_.clock, stream);
   expected.Finish();
-  return result.target();
+  if (!keep) return {};
+  layer.result()->Commit();
+  return layer.result()->target();
+}
+
+std::string RandomProtection::DecryptErh(const std::string& source, std::string_view passphrase) {
+  return Open(source, passphrase, true);
+}
+
+void RandomProtection::VerifyErh(const std::string& source, std::string_view passphrase) {
+  (void)Open(source, passphrase, false);
 }
 
 std::string EncryptErh(RoutineServices& services, const std::string& source,
@@ -277,6 +283,10 @@ std::string EncryptErh(RoutineServices& services, const std::string& source,
 std::string DecryptErh(RoutineServices& services, const std::string& source,
                        std::string_view passphrase) {
   return RandomProtection(services).DecryptErh(source, passphrase);
+}
+
+void VerifyErh(RoutineServices& services, const std::string& source, std::string_view passphrase) {
+  RandomProtection(services).VerifyErh(source, passphrase);
 }
 
 }  // namespace talvor

@@ -1,18 +1,14 @@
 // Random protection and .erh files: the file is enciphered with Rijndael
 // under the user's pass phrase combined with one of five internal patterns
-// chosen at random, packed into an LHA archive, and the archive's bytes are
-// masked with 5.
-//
-//   .xxr  choice digit "1".."5" | masked extension header | Rijndael stream
-//   .lha  one entry: the .xxr file, under the source's base name + ".xxr"
-//   .erh  every byte of the .lha archive XOR 5
+// chosen at random, packed into an LHA archive of one entry, and the
+// archive's bytes are masked with 5 (erh_archive.h). The layers stream
+// between the user's file and the result: no intermediate file is written.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "archive/lha/lha_archive.h"
 #include "platform/secret.h"
 #include "protect/methods.h"
 
@@ -28,10 +24,9 @@ inline constexpr char kErhExtension[] = ".erh";
 // choice outside 1..5).
 [[nodiscard]] Secret EffectivePassphrase(int choice, std::string_view passphrase);
 
-// The password window's own archive components and the two routines.
 class RandomProtection {
  public:
-  explicit RandomProtection(RoutineServices& services);
+  explicit RandomProtection(RoutineServices& services) : services_(services) {}
 
   // Writes the .erh file for `source`; returns its path.
   std::string EncryptErh(const std::string& source, std::string_view passphrase);
@@ -39,18 +34,21 @@ class RandomProtection {
   std::string BuildErh(const std::string& source, std::string_view effective, int choice);
   // Restores the protected file beside the .erh file; returns its path.
   std::string DecryptErh(const std::string& source, std::string_view passphrase);
-
-  TLha Lha1;
-  TUnLha UnLha1;
+  // Reads and deciphers the whole .erh file into nothing, with the checks of
+  // DecryptErh.
+  void VerifyErh(const std::string& source, std::string_view passphrase);
 
  private:
+  std::string Open(const std::string& source, std::string_view passphrase, bool keep);
+
   RoutineServices& services_;
 };
 
-// The two routines, each with archive components of its own.
+// The routines of the method table.
 std::string EncryptErh(RoutineServices& services, const std::string& source,
                        std::string_view passphrase);
 std::string DecryptErh(RoutineServices& services, const std::string& source,
                        std::string_view passphrase);
+void VerifyErh(RoutineServices& services, const std::string& source, std::string_view passphrase);
 
 }  // namespace talvor

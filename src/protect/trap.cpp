@@ -1,12 +1,38 @@
 #include "protect/trap.h"
 
+#include <memory>
+
+#include "cipher/block_modes.h"
 #include "platform/path.h"
 #include "platform/progress.h"
 #include "platform/replacing_file.h"
 #include "protect/extension.h"
-#include "protect/working_file.h"
 
 namespace talvor {
+
+namespace {
+
+// Copies the rest of `in` to `out`, each byte XOR `mask`.
+void CopyMasked(File& in, File* out, std::uint8_t mask) {
+  constexpr std::size_t kChunk = 1 << 20;
+  const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk);
+  for (std::size_t n; (n = in.Read(buffer.get(), kChunk)) > 0;) {
+    MaskBytes(buffer.get(), n, mask);
+    if (out != nullptr) out->Write(buffer.get(), n);
+    AdvanceWork(n);
+  }
+}
+
+// Reads the count digit and the recorded extension at the start of a .trp
+// file: the extension for the result's name.
+std::string ReadTrapHeader(File& in) {
+  const std::size_t n = ReadCountDigit(in);
+  std::string recorded(n, '\0');
+  in.ReadExact(recorded.data(), n);
+  return ExtensionFromRecord(recorded);
+}
+
+}  // namespace
 
 std::uint8_t TrapMask(std::string_view passphrase) {
   const std::size_t length = passphrase.size();
@@ -26,14 +52,16 @@ std::uint8_t TrapMask(std::string_view passphrase) {
 }
 
 std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase) {
+  const std::string target = ChangeFileExt(source, kTrapExtension);
+  RequireResultIsNotSource(fs, source, target);
   File in = fs.OpenExisting(source);
   const std::string ext = RecordedExtension(source, kTrapMaxExtension);
-  ReplacingFile out(fs, ChangeFileExt(source, kTrapExtension));
+  ReplacingFile out(fs, target);
   const std::uint8_t mask = TrapMask(passphrase);
   out.file().WriteByte(static_cast<std::uint8_t>(CountDigit(ext.size())));
   out.file().Write(ext.data(), ext.size());
   const ExpectedWork work(static_cast<std::uint64_t>(in.Size()));
-  CopyBytes(in, out.file(), mask);
+  CopyMasked(in, &out.file(), mask);
   in.Close();
   out.Commit();
   return out.target();
@@ -42,15 +70,21 @@ std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_vi
 std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase) {
   File in = fs.OpenExisting(source);
   const std::uint8_t mask = TrapMask(passphrase);
-  const std::size_t n = ReadCountDigit(in);
-  std::string recorded(n, '\0');
-  in.ReadExact(recorded.data(), n);
-  ReplacingFile out(fs, ChangeFileExt(source, ExtensionFromRecord(recorded)));
+  const std::string target = ChangeFileExt(source, ReadTrapHeader(in));
+  RequireResultIsNotSource(fs, source, target);
+  ReplacingFile out(fs, target);
   const ExpectedWork work(static_cast<std::uint64_t>(in.Size() - in.Position()));
-  CopyBytes(in, out.file(), mask);
+  CopyMasked(in, &out.file(), mask);
   in.Close();
   out.Commit();
   return out.target();
+}
+
+void VerifyTrp(FileSystem& fs, const std::string& source) {
+  File in = fs.OpenExisting(source);
+  (void)ReadTrapHeader(in);
+  const ExpectedWork work(static_cast<std::uint64_t>(in.Size() - in.Position()));
+  CopyMasked(in, nullptr, 0);
 }
 
 }  // namespace talvor

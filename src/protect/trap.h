@@ -25,5 +25,8 @@ std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_vi
 // Decrypts a .trp file into a file with the recorded extension; returns the
 // result's path.
 std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase);
+// Reads the whole .trp file and checks its header. Any pass phrase opens a
+// .trp file: none is asked for.
+void VerifyTrp(FileSystem& fs, const std::string& source);
 
 }  // namespace talvor

@@ -129,6 +129,13 @@ TEST(TripleDes, AgreesWithOpenSslEcbAndCbc) {
       EXPECT_EQ(TripleDesCbc(key, iv, data, encrypt),
                 OpenSsl(EVP_des_ede_cbc(), key, iv, data, encrypt));
     }
+    TripleDesContext context;
+    TripleDesInit(key.data(), context, true);
+    Bytes chained = data;
+    Bytes chain = iv;
+    TripleDesChainEncipher(context, chained.data(), chained.size() / 8, chain.data());
+    EXPECT_EQ(chained, OpenSsl(EVP_des_ede_cbc(), key, iv, data, true));
+    EXPECT_EQ(chain, Bytes(chained.end() - 8, chained.end()));
   }
 }
 
