@@ -1,11 +1,14 @@
 // The LHA compression methods: the static-Huffman LZ77 methods -lh4- to
-// -lh7- (encoder and decoder) and the adaptive-Huffman -lh1- (decoder).
+// -lh7- (encoder and decoder), the adaptive-Huffman -lh1- (decoder), and
+// the decoders of the older methods other archivers wrote into LHA-style
+// archives: LArc's -lzs- and -lz5-.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 #include "archive/byte_stream.h"
 
@@ -51,5 +54,19 @@ void LhaDecodeStatic(ByteSource& in, ByteSink& out, const LhaMethod& method,
                      std::uint64_t original_size, const Pulse& pulse = {});
 void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                   const Pulse& pulse = {});
+// LArc's methods: -lzs- (2 KiB window, a flag bit before each literal or
+// match) and -lz5- (4 KiB window, a flag byte before every eight).
+void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+
+// Whether the method id ("-lh5-", "-pm0-", ...) is one of the methods
+// decoded here (stored ones included).
+[[nodiscard]] bool LhaMethodDecoded(const std::string& method);
+// Decodes data of any method LhaMethodDecoded accepts; raises
+// std::invalid_argument for any other.
+void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,
+               std::uint64_t original_size, const Pulse& pulse = {});
 
 }  // namespace talvor
