@@ -131,6 +131,24 @@ std::string RowName(const ::testing::TestParamInfo<Row>& info) {
 INSTANTIATE_TEST_SUITE_P(Corpus, CorpusArchive, ::testing::ValuesIn(Rows()), RowName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusArchive);
 
+// A split set whose other parts are not beside it: the missing part named.
+TEST(CorpusSplitSet, NamesTheMissingPart) {
+  const std::string set = kCorpus + "/zip/set_gen_infozip_split/gen_split.zip";
+  if (!testing::Exists(set)) GTEST_SKIP() << "no corpus at " << kCorpus;
+  TempDir dir;
+  fs::copy_file(set, dir / "gen_split.zip");
+  PosixFileSystem fs;
+  const std::unique_ptr<TCustomDClass> reader = MakeReader(ArchiveKind::kZip, fs);
+  ErrorLog log;
+  log.Attach(*reader);
+  reader->SetArchiveFile(dir / "gen_split.zip");
+  reader->FileSpec = {"*.*"};
+  EXPECT_EQ(reader->Extract(), 0);
+  ASSERT_EQ(log.events.size(), 1U);
+  EXPECT_NE(ArchiveErrorLine(log.events[0]).find("gen_split.z01"), std::string::npos)
+      << ArchiveErrorLine(log.events[0]);
+}
+
 TEST(CorpusPresent, HasEveryFormat) {
   if (!testing::Exists(kCorpus + "/MANIFEST.tsv")) GTEST_SKIP() << "no corpus at " << kCorpus;
   EXPECT_GT(Rows().size(), 300U);
