@@ -1,7 +1,7 @@
 // The LHA compression methods: the static-Huffman LZ77 methods -lh4- to
 // -lh7- (encoder and decoder), the adaptive-Huffman -lh1- (decoder), and
 // the decoders of the older methods other archivers wrote into LHA-style
-// archives: LArc's -lzs- and -lz5-.
+// archives: LArc's -lzs- and -lz5-, PMarc's -pm2-.
 #pragma once
 
 #include <cstddef>
@@ -59,6 +59,10 @@ void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
 void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                   const Pulse& pulse = {});
 void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+// PMarc's -pm2- (8 KiB window, Huffman trees sent in the stream, literals
+// coded by how recently their value was used).
+void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                   const Pulse& pulse = {});
 
 // Whether the method id ("-lh5-", "-pm0-", ...) is one of the methods

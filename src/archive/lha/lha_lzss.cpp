@@ -13,54 +13,13 @@
 
 #include "archive/lha/lha_codec.h"
 #include "archive/lha/lha_huffman.h"
+#include "archive/lha/lha_ring.h"
 
 namespace talvor {
 
 namespace {
 
-// The ring and the output not yet handed to the sink.
-class Ring {
- public:
-  Ring(ByteSink& out, std::vector<std::uint8_t> preset, std::size_t start, std::uint64_t size,
-       const Pulse& pulse)
-      : out_(out), pulse_(pulse), ring_(std::move(preset)), pos_(start), left_(size) {
-    pending_.reserve(kChunk);
-  }
-
-  [[nodiscard]] bool done() const noexcept { return left_ == 0; }
-
-  void Put(std::uint8_t byte) {
-    ring_[pos_] = byte;
-    pos_ = (pos_ + 1) & (ring_.size() - 1);
-    pending_.push_back(byte);
-    --left_;
-    if (pending_.size() >= kChunk) Flush();
-  }
-
-  // Copies `length` bytes from the ring position `from` on (a match may
-  // overlap what it writes).
-  void Copy(std::size_t from, std::size_t length) {
-    for (std::size_t i = 0; i < length && left_ > 0; ++i) {
-      Put(ring_[(from + i) & (ring_.size() - 1)]);
-    }
-  }
-
-  void Flush() {
-    out_.Write(pending_.data(), pending_.size());
-    pending_.clear();
-    if (pulse_) pulse_();
-  }
-
- private:
-  static constexpr std::size_t kChunk = 64 * 1024;
-
-  ByteSink& out_;
-  const Pulse& pulse_;
-  std::vector<std::uint8_t> ring_;
-  std::size_t pos_;
-  std::uint64_t left_;
-  std::vector<std::uint8_t> pending_;
-};
+using lha::Ring;
 
 // The -lz5- ring as LArc presets it: a run of 13 of every byte value, the
 // values rising and falling, 128 zeros, 110 spaces and 18 zeros.

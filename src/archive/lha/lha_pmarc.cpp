@@ -1,0 +1,235 @@
+// PMarc's -pm2- method (MSX-DOS). An 8 KiB ring of spaces; each command is a
+// code from a Huffman tree sent in the stream:
+//   0-7    a literal, sent as its place in a list of byte values most
+//          recently used first (0 is the last byte written), the code
+//          telling how many bits that place takes;
+//   8-36   a match: codes 8-22 copy 2-16 bytes, 23-28 take a length of
+//          17-256 from the bits that follow; the distance is 6 bits (code
+//          8), or a number of bits given by a second tree (codes 9-27), or
+//          none (a length of 256 copies the last byte on).
+// The trees are sent at the start, the distance tree again after 1, 2 and
+// 4 KiB of output (with more distance codes as the window fills), and both
+// may be sent again every 4 KiB after that, a bit telling whether they are.
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "archive/lha/lha_codec.h"
+#include "archive/lha/lha_huffman.h"
+#include "archive/lha/lha_ring.h"
+
+namespace talvor {
+
+namespace {
+
+using lha::BitReader;
+using lha::DecodeTable;
+using lha::Ring;
+
+// The byte values, most recently used first: a circular list in which
+// `older` leads away from the last byte used.
+class RecentBytes {
+ public:
+  // Printable ASCII first (from the space on), then control characters,
+  // then 0xA0-0xDF, 0x80-0x9F and 0xE0-0xFF.
+  RecentBytes() {
+    for (int i = 0; i < 256; ++i) {
+      older_[i] = static_cast<std::uint8_t>(i + 1);
+      newer_[i] = static_cast<std::uint8_t>(i - 1);
+    }
+    Link(0x7F, 0x00);
+    Link(0x1F, 0xA0);
+    Link(0xDF, 0x80);
+    Link(0x9F, 0xE0);
+    Link(0xFF, 0x20);
+  }
+
+  // The byte `place` steps from the most recent one.
+  [[nodiscard]] std::uint8_t At(unsigned place) const noexcept {
+    std::uint8_t b = latest_;
+    if (place < 128) {
+      for (unsigned i = 0; i < place; ++i) b = older_[b];
+    } else {
+      for (unsigned i = place; i < 256; ++i) b = newer_[b];
+    }
+    return b;
+  }
+
+  // Makes `b` the most recent byte: it leaves its place and goes in just
+  // before the list's head, which it then becomes.
+  void Use(std::uint8_t b) noexcept {
+    if (b == latest_) return;
+    Link(newer_[b], older_[b]);
+    Link(newer_[latest_], b);
+    Link(b, latest_);
+    latest_ = b;
+  }
+
+ private:
+  void Link(std::uint8_t newer, std::uint8_t older) noexcept {
+    older_[newer] = older;
+    newer_[older] = newer;
+  }
+
+  std::array<std::uint8_t, 256> older_{};
+  std::array<std::uint8_t, 256> newer_{};
+  std::uint8_t latest_ = 0x20;
+};
+
+// A value of the form base + (`bits` more bits).
+struct Range {
+  std::uint16_t base;
+  std::uint8_t bits;
+};
+
+constexpr std::array<Range, 8> kLiteralPlaces = {
+    {{0, 3}, {8, 3}, {16, 4}, {32, 5}, {64, 5}, {96, 5}, {128, 6}, {192, 6}}};
+constexpr std::array<Range, 6> kLongLengths = {
+    {{17, 3}, {25, 3}, {33, 5}, {65, 6}, {129, 7}, {256, 0}}};
+
+class Pm2Decoder {
+ public:
+  Pm2Decoder(ByteSource& in, ByteSink& out, std::uint64_t size, const Pulse& pulse)
+      : bits_(in), ring_(out, std::vector<std::uint8_t>(kRingSize, ' '), 0, size, pulse) {}
+
+  void Run() {
+    (void)bits_.Take(1);  // the stream starts with a bit of no meaning
+    ReadCodeTree();
+    ReadDistanceTree(5);
+    stage_ = 1;
+    until_trees_ = 1024;
+    while (!ring_.done()) {
+      bits_.Refill();
+      const int code = codes_.Decode(bits_);
+      if (code < 8) {
+        const Range r = kLiteralPlaces[static_cast<std::size_t>(code)];
+        Put(recent_.At(r.base + bits_.Get(r.bits)));
+        continue;
+      }
+      const int match = code - 8;
+      if (match >= 15 + static_cast<int>(kLongLengths.size())) {
+        throw LhaDataError("a -pm2- code out of range");
+      }
+      const unsigned length = match < 15 ? static_cast<unsigned>(match) + 2
+                                         : LongLength(static_cast<std::size_t>(match - 15));
+      const unsigned distance = Distance(match);
+      for (unsigned i = 0; i < length && !ring_.done(); ++i) Put(ring_.Behind(distance + 1));
+    }
+    bits_.CheckNotOverrun();
+    ring_.Flush();
+  }
+
+ private:
+  static constexpr std::size_t kRingSize = 8192;
+  static constexpr int kCodes = 32;
+
+  unsigned LongLength(std::size_t index) {
+    const Range r = kLongLengths[index];
+    return r.base + bits_.Get(r.bits);
+  }
+
+  unsigned Distance(int match) {
+    if (match >= 20) return 0;
+    int width = 6;
+    unsigned base = 0;
+    if (match > 0) {
+      bits_.Refill();
+      const int code = distances_.Decode(bits_);
+      if (code > 0) {
+        width = code + 5;
+        base = 1U << width;
+      }
+    }
+    return base + bits_.Take(width);
+  }
+
+  void Put(std::uint8_t b) {
+    ring_.Put(b);
+    recent_.Use(b);
+    if (--until_trees_ == 0) NextTrees();
+  }
+
+  // The trees sent after 1, 2 and 4 KiB of output, then every 4 KiB.
+  void NextTrees() {
+    switch (stage_) {
+      case 1:
+      case 2:
+        ReadDistanceTree(5 + stage_);
+        until_trees_ = 1024U << (stage_ - 1);
+        break;
+      case 3:
+        if (bits_.Take(1) != 0) ReadCodeTree();
+        ReadDistanceTree(8);
+        until_trees_ = 4096;
+        break;
+      default:
+        if (bits_.Take(1) != 0) {
+          ReadCodeTree();
+          ReadDistanceTree(8);
+        }
+        until_trees_ = 4096;
+        break;
+    }
+    if (stage_ < 4) ++stage_;
+  }
+
+  // How many codes, the shortest length, and the length of each code as a
+  // difference to it (0: unused) in a width sent first. A shortest length
+  // of 0 means one code, taking no bits.
+  void ReadCodeTree() {
+    const int count = static_cast<int>(bits_.Take(5));
+    const unsigned shortest = bits_.Take(3);
+    with_distances_ = count >= 10 && !(count == 29 && shortest == 0);
+    if (shortest == 0) {
+      if (count == 0) throw LhaDataError("an empty -pm2- code tree");
+      codes_.BuildSingle(count - 1);
+      return;
+    }
+    const int width = static_cast<int>(bits_.Take(3));
+    std::array<std::uint8_t, 32> lengths{};
+    for (int i = 0; i < count; ++i) {
+      const unsigned value = bits_.Take(width);
+      lengths[static_cast<std::size_t>(i)] =
+          value == 0 ? 0 : static_cast<std::uint8_t>(std::min(shortest + value - 1, 255U));
+    }
+    codes_.Build(lengths.data(), count);
+  }
+
+  // The length of the code of each distance width (3 bits each); not sent
+  // where the code tree has too few codes to need it.
+  void ReadDistanceTree(int count) {
+    if (!with_distances_) return;
+    std::array<std::uint8_t, 8> lengths{};
+    int used = 0;
+    int last = 0;
+    for (int i = 0; i < count; ++i) {
+      lengths[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(bits_.Take(3));
+      if (lengths[static_cast<std::size_t>(i)] != 0) {
+        ++used;
+        last = i;
+      }
+    }
+    if (used == 1) {
+      distances_.BuildSingle(last);
+    } else {
+      distances_.Build(lengths.data(), count);
+    }
+  }
+
+  BitReader bits_;
+  Ring ring_;
+  RecentBytes recent_;
+  DecodeTable<8, kCodes> codes_;
+  DecodeTable<6, 8> distances_;
+  bool with_distances_ = false;
+  int stage_ = 0;
+  std::uint32_t until_trees_ = 0;
+};
+
+}  // namespace
+
+void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size, const Pulse& pulse) {
+  Pm2Decoder(in, out, original_size, pulse).Run();
+}
+
+}  // namespace talvor
