@@ -63,11 +63,11 @@ const std::map<std::string, std::string> kRefused = {
 };
 
 // Methods (or encryption) the engine does not decode: reported, the other
-// entries unpacked. (PMarc's -pm1- and LHA's -lh2- and -lh3- are
-// not decoded yet.)
+// entries unpacked. (LHA's -lh2- and -lh3-, which lhasa
+// does not decode either, are not decoded.)
 bool HasForeignMethod(const Row& row) {
   static const std::regex kForeign(
-      "bzip2|lzma|ppmd|xz|zstd|winzip-aes|encrypted\\(|method7|method200|-lhx-|LHARK|-pm1-|"
+      "bzip2|lzma|ppmd|xz|zstd|winzip-aes|encrypted\\(|method7|method200|-lhx-|LHARK|"
       "-lh2-|-lh3-");
   return std::regex_search(row.facts, kForeign) || row.outcome.find("LHARK") != std::string::npos;
 }

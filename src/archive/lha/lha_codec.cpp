@@ -25,14 +25,14 @@ LhaMethod ReadMethod(char id) noexcept {
 
 namespace {
 
-enum class Decoder { kStored, kLh1, kStatic, kLzs, kLz5, kPm2 };
+enum class Decoder { kStored, kLh1, kStatic, kLzs, kLz5, kPm1, kPm2 };
 
 struct MethodRow {
   const char* id;
   Decoder decoder;
 };
 
-constexpr std::array<MethodRow, 11> kMethods = {{
+constexpr std::array<MethodRow, 12> kMethods = {{
     {"-lh0-", Decoder::kStored},
     {"-lz4-", Decoder::kStored},
     {"-pm0-", Decoder::kStored},
@@ -43,6 +43,7 @@ constexpr std::array<MethodRow, 11> kMethods = {{
     {"-lh7-", Decoder::kStatic},
     {"-lzs-", Decoder::kLzs},
     {"-lz5-", Decoder::kLz5},
+    {"-pm1-", Decoder::kPm1},
     {"-pm2-", Decoder::kPm2},
 }};
 
@@ -78,6 +79,9 @@ void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,
       return;
     case Decoder::kLz5:
       LhaDecodeLz5(in, out, original_size, pulse);
+      return;
+    case Decoder::kPm1:
+      LhaDecodePm1(in, out, original_size, pulse);
       return;
     case Decoder::kPm2:
       LhaDecodePm2(in, out, original_size, pulse);

@@ -1,7 +1,7 @@
 // The LHA compression methods: the static-Huffman LZ77 methods -lh4- to
 // -lh7- (encoder and decoder), the adaptive-Huffman -lh1- (decoder), and
 // the decoders of the older methods other archivers wrote into LHA-style
-// archives: LArc's -lzs- and -lz5-, PMarc's -pm2-.
+// archives: LArc's -lzs- and -lz5-, PMarc's -pm1- and -pm2-.
 #pragma once
 
 #include <cstddef>
@@ -60,8 +60,11 @@ void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                   const Pulse& pulse = {});
 void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                   const Pulse& pulse = {});
-// PMarc's -pm2- (8 KiB window, Huffman trees sent in the stream, literals
-// coded by how recently their value was used).
+// PMarc's -pm1- (16 KiB window, fixed codes) and -pm2- (8 KiB window,
+// Huffman trees sent in the stream); both code literals by how recently
+// their value was used.
+void LhaDecodePm1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
 void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                   const Pulse& pulse = {});
 
