@@ -67,7 +67,7 @@ const std::map<std::string, std::string> kRefused = {
 // does not decode either, are not decoded.)
 bool HasForeignMethod(const Row& row) {
   static const std::regex kForeign(
-      "bzip2|lzma|ppmd|xz|zstd|winzip-aes|encrypted\\(|method7|method200|-lhx-|LHARK|"
+      "bzip2|lzma|ppmd|xz|zstd|winzip-aes|encrypted\\(|method7|method200|LHARK|"
       "-lh2-|-lh3-");
   return std::regex_search(row.facts, kForeign) || row.outcome.find("LHARK") != std::string::npos;
 }

@@ -312,7 +312,7 @@ INSTANTIATE_TEST_SUITE_P(
                            {},
                            "a_]2;x_.txt link ok.txt"},
                HostileCase{"UnknownMethodAlone",
-                           testing::Level0Entry("-lhx-", "m.txt", "data", 4, 0),
+                           testing::Level0Entry("-lh9-", "m.txt", "data", 4, 0),
                            {25326},
                            "link"},
                HostileCase{"ShortHeaderSize",

@@ -18,6 +18,8 @@ LhaMethod ReadMethod(char id) noexcept {
       return {15, 16, 5};
     case '7':
       return {16, 17, 5};
+    case 'x':
+      return {20, 21, 5};
     default:
       return {0, 0, 0};  // LhaDecodeStatic rejects it
   }
@@ -32,7 +34,7 @@ struct MethodRow {
   Decoder decoder;
 };
 
-constexpr std::array<MethodRow, 12> kMethods = {{
+constexpr std::array<MethodRow, 13> kMethods = {{
     {"-lh0-", Decoder::kStored},
     {"-lz4-", Decoder::kStored},
     {"-pm0-", Decoder::kStored},
@@ -41,6 +43,7 @@ constexpr std::array<MethodRow, 12> kMethods = {{
     {"-lh5-", Decoder::kStatic},
     {"-lh6-", Decoder::kStatic},
     {"-lh7-", Decoder::kStatic},
+    {"-lhx-", Decoder::kStatic},
     {"-lzs-", Decoder::kLzs},
     {"-lz5-", Decoder::kLz5},
     {"-pm1-", Decoder::kPm1},

@@ -32,9 +32,10 @@ struct LhaMethod {
 inline constexpr LhaMethod kWriteLh5{13, 14, 4};
 inline constexpr LhaMethod kWriteLh6{14, 15, 5};
 
-// What the reader uses for -lh4- to -lh7-: window bits 12, 13, 15, 16;
-// count bits 4, 4, 5, 5; position codes = window bits + 1.
-[[nodiscard]] LhaMethod ReadMethod(char id) noexcept;  // '4'..'7'
+// What the reader uses for -lh4- to -lh7- and -lhx- (the same coding with
+// a window of up to 1 MiB): window bits 12, 13, 15, 16, 20; count bits 4,
+// 4, 5, 5, 5; position codes = window bits + 1.
+[[nodiscard]] LhaMethod ReadMethod(char id) noexcept;  // '4'..'7', 'x'
 
 // Called now and then during long work (the windows stay responsive).
 using Pulse = std::function<void()>;
