@@ -278,6 +278,7 @@ const std::vector<HostileFixture> kFixtures = {
     {"zip/huge_declared_zip64.zip", {kCrc}, "ok.txt=4"},
     {"zip/local_name_climbs.zip", {}, "ok.txt=4 safe.txt=1"},
     {"zip/local_offset_past_end.zip", {kBadOffset}, "ok.txt=4"},
+    {"zip/zip64_local_offset_near_2_63.zip", {kBadOffset}, "ok.txt=4"},
     {"zip/nul_in_name.zip", {}, "nul=1 ok.txt=4"},  // the name ends at NUL, as unzip has it
     {"zip/packed_past_end.zip", {kCrc}, "ok.txt=4"},
     {"zip/packed_past_end_deflate.zip", {kCrc}, "ok.txt=4"},

@@ -487,9 +487,13 @@ void TUnZip::WalkEntries(File& archive, const std::function<void(const ArchiveEn
 std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   // The local header must be where the directory says.
   std::uint8_t h[kLocalSize];
-  archive.Seek(entry.data_offset);
-  if (archive.Read(h, sizeof h) != sizeof h || LoadLittleEndian32(h) != kLocalSignature) {
-    throw ArchiveFailure(archive_error::kBadLocalHeaderOffset, entry.name);
+  const bool inside = entry.data_offset <= archive.Size() - static_cast<std::int64_t>(sizeof h);
+  if (inside) archive.Seek(entry.data_offset);
+  if (!inside || archive.Read(h, sizeof h) != sizeof h ||
+      LoadLittleEndian32(h) != kLocalSignature) {
+    throw ArchiveFailure(archive_error::kBadLocalHeaderOffset,
+                         "no local header at offset " + std::to_string(entry.data_offset) +
+                             ", where the directory places it");
   }
   archive.Seek(entry.data_offset + static_cast<std::int64_t>(kLocalSize) +
                LoadLittleEndian16(h + 26) + LoadLittleEndian16(h + 28));
