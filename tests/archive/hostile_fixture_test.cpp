@@ -516,6 +516,33 @@ TEST_P(EveryFormatTest, ADamagedEntryNeverReplacesAFile) {
   }
 }
 
+// The desktop's readers (libarchive's bsdtar, 7-Zip, lhasa) read every
+// archive the writers make, entry for entry.
+TEST_P(EveryFormatTest, OtherReadersReadIt) {
+  if (GetParam() == ArchiveKind::kBh) GTEST_SKIP() << "no other program reads BH";
+  const std::vector<std::string> names = {"a.txt", "b.bin"};
+  ::mkdir((dir_ / "in").c_str(), 0755);
+  WriteFile(dir_ / "in/a.txt", std::string(5000, 'a') + "end");
+  WriteFile(dir_ / "in/b.bin", testing::SomeBytes(3000, 3));
+  const std::unique_ptr<TCustomCClass> writer = MakeWriter(GetParam(), fs_);
+  log_.Attach(*writer);
+  writer->SetArchiveFile(Archive("made"));
+  writer->FileSpec = {dir_ / "in/a.txt", dir_ / "in/b.bin"};
+  ASSERT_EQ(writer->Compress(), 2);
+  std::vector<std::vector<std::string>> readers = {{"bsdtar", "-xf", Archive("made")},
+                                                   {"7z", "x", "-y", Archive("made")}};
+  if (GetParam() == ArchiveKind::kLha) readers.push_back({"lhasa", "xq", Archive("made")});
+  for (const std::vector<std::string>& argv : readers) {
+    if (!testing::HaveProgram(argv[0])) continue;
+    const std::string out = dir_ / ("by-" + argv[0]);
+    ::mkdir(out.c_str(), 0755);
+    EXPECT_EQ(testing::RunProgram(argv, out), 0) << argv[0];
+    for (const std::string& name : names) {
+      EXPECT_EQ(ReadFile(out + "/" + name), ReadFile(dir_ / "in/" + name)) << argv[0];
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormatTest,
                          ::testing::Values(ArchiveKind::kLha, ArchiveKind::kZip, ArchiveKind::kBh,
                                            ArchiveKind::kCab));

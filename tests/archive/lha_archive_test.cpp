@@ -193,6 +193,10 @@ TEST_F(LhaTest, UpdatingKeepsEntriesAndLeavesSameNamesAlone) {
   WriteFile(dir_ / "a.txt", "first a");
   WriteFile(dir_ / "b.txt", "first b");
   ASSERT_EQ(Pack(dir_ / "a.txt", dir_ / "arc.lha"), 1);
+  // As other programs write it: no end mark. It is added to all the same,
+  // and ends with one.
+  const std::string first = ReadFile(dir_ / "arc.lha");
+  WriteFile(dir_ / "arc.lha", first.substr(0, first.size() - 1));
   WriteFile(dir_ / "a.txt", "changed a, and longer");
   EXPECT_EQ(Pack(dir_ / "a.txt", dir_ / "arc.lha"), 0);
   EXPECT_EQ(log_.Codes(), (std::vector<int>{25270, 25268}));
@@ -202,6 +206,8 @@ TEST_F(LhaTest, UpdatingKeepsEntriesAndLeavesSameNamesAlone) {
   EXPECT_EQ(Unpack(dir_ / "arc.lha", dir_ / "x"), 2);
   EXPECT_EQ(ReadFile(dir_ / "x/a.txt"), "first a");
   EXPECT_EQ(ReadFile(dir_ / "x/b.txt"), "first b");
+  EXPECT_EQ(ReadFile(dir_ / "arc.lha").back(), '\0');
+  EXPECT_EQ(Headers(dir_ / "arc.lha").size(), 2U);
 }
 
 TEST_F(LhaTest, FailuresGoToTheErrorEventAndLeaveNoArchive) {
