@@ -503,9 +503,10 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
   // the central directory.
   const std::uint64_t to_directory =
       directory_start_ > data_at ? static_cast<std::uint64_t>(directory_start_ - data_at) : 0;
-  FileSource in(archive, entry.method_id == 8 && entry.packed_size <= kMax32
-                             ? std::max(entry.packed_size, to_directory)
-                             : entry.packed_size);
+  const std::uint64_t span = entry.method_id == 8 && entry.packed_size <= kMax32
+                                 ? std::max(entry.packed_size, to_directory)
+                                 : entry.packed_size;
+  FileSource in(archive, span);
   CheckedFileSink sink(out, Crc32Update, OnProcessMessages);
   switch (entry.method_id) {
     case 0:
@@ -530,7 +531,10 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
       // A size that lost its high bits (a file of 4 GiB or more written
       // without ZIP64 records) cannot be right: where the CRC does not match
       // at the size given, decoding goes on by steps of 4 GiB to where it
-      // does, or to the stream's end.
+      // does, or to the stream's end. Deflate makes at most 1032 bytes of
+      // one: data too short to hold 4 GiB more is no such file, and is not
+      // decoded past the size given.
+      constexpr std::uint64_t kMostPerByte = 1032;
       SourceInflater inflater(in);
       std::uint64_t produced = 0;
       for (std::uint64_t stop = entry.original_size;; stop += std::uint64_t{1} << 32) {
@@ -540,7 +544,10 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
                              " bytes, not the " + std::to_string(entry.original_size) +
                              " its header gives");
         }
-        if (inflater.ended() || sink.check() == entry.crc || entry.original_size > kMax32) break;
+        if (inflater.ended() || sink.check() == entry.crc || entry.original_size > kMax32 ||
+            (stop + (std::uint64_t{1} << 32)) / kMostPerByte > span) {
+          break;
+        }
       }
       break;
     }
