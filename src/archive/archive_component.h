@@ -113,6 +113,8 @@ struct ArchiveEntry {
   int method_id = 0;        // the format's method number
   std::uint16_t flags = 0;  // the format's flags
   bool supported = true;    // the reader can decode the method
+  std::uint8_t os = 0;      // the system that made the entry, where the format says
+  std::string damage;       // why the entry cannot be read, when its header is damaged
 };
 
 // Properties and the error model shared by every archive component.

@@ -13,16 +13,19 @@
 
 namespace talvor {
 
-// Passes bytes on to a file, keeping a check value of everything written
-// (`update` is CRC-16 or CRC-32) and calling `pulse` every MiB.
+// Passes bytes on to a file (or another sink), keeping a check value of
+// everything written (`update` is CRC-16 or CRC-32) and calling `pulse`
+// every MiB.
 class CheckedFileSink final : public ByteSink {
  public:
   using Update = std::uint32_t (*)(std::uint32_t, const std::uint8_t*, std::size_t);
   CheckedFileSink(File& file, Update update, const std::function<void()>& pulse)
-      : file_(file), update_(update), pulse_(pulse) {}
+      : file_sink_(file), next_(file_sink_), update_(update), pulse_(pulse) {}
+  CheckedFileSink(ByteSink& next, Update update, const std::function<void()>& pulse)
+      : file_sink_(), next_(next), update_(update), pulse_(pulse) {}
   void Write(const std::uint8_t* data, std::size_t n) override {
     check_ = update_(check_, data, n);
-    file_.Write(data, n);
+    next_.Write(data, n);
     written_ += n;
     if (pulse_ && (written_ >> 20) != ((written_ - n) >> 20)) pulse_();
   }
@@ -30,7 +33,18 @@ class CheckedFileSink final : public ByteSink {
   [[nodiscard]] std::uint64_t written() const { return written_; }
 
  private:
-  File& file_;
+  // Writes to the file it was made with, if any.
+  class OptionalFileSink final : public ByteSink {
+   public:
+    OptionalFileSink() = default;
+    explicit OptionalFileSink(File& file) : file_(&file) {}
+    void Write(const std::uint8_t* data, std::size_t n) override { file_->Write(data, n); }
+
+   private:
+    File* file_ = nullptr;
+  };
+  OptionalFileSink file_sink_;
+  ByteSink& next_;
   Update update_;
   const std::function<void()>& pulse_;
   std::uint32_t check_ = 0;

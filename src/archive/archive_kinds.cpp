@@ -62,9 +62,13 @@ int PackNewArchive(TCustomCClass& writer, const std::string& source, const std::
   writer.SetArchiveFile(target);
   writer.FileSpec = {source};
   const bool whole = writer.ReplaceWholeArchive;
+  const bool literal = writer.FileSpecLiteral;
   writer.ReplaceWholeArchive = true;
+  // The file's name is its name, whatever characters it holds.
+  writer.FileSpecLiteral = true;
   const int packed = writer.Compress();
   writer.ReplaceWholeArchive = whole;
+  writer.FileSpecLiteral = literal;
   return packed;
 }
 

@@ -1,7 +1,11 @@
 #include "archive/archive_reader.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
 #include "archive/dos_time.h"
 #include "archive/file_scan.h"
@@ -61,6 +65,10 @@ TArcType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept {
   return TArcType::atUnknown;
 }
 
+File TCustomDClass::OpenArchive() {
+  return fs_.OpenForReading(archive_file_);
+}
+
 TArcType TCustomDClass::DetectType(File& archive, const std::string& path) {
   const std::optional<ArchiveKindInfo> found = ArchiveKindOfContent(archive, path);
   archive.Seek(0);
@@ -118,11 +126,54 @@ void TCustomDClass::EnsureFolders(const std::string& folder) {
   CreateFolderChain(fs_, folder, extract_dir_.size());
 }
 
+namespace {
+
+// Whether a CRC computed over decoded data is the one stored (some writers
+// store it inverted).
+bool CrcMatches(const ArchiveEntry& entry, std::uint32_t crc) {
+  // Formats without a CRC (cabinets) leave the check to their own reader.
+  if (entry.crc_bits == 0) return true;
+  const std::uint32_t mask = entry.crc_bits == 16 ? 0xFFFFU : 0xFFFFFFFFU;
+  return crc == (entry.crc & mask) || crc == (~entry.crc & mask);
+}
+
+// A file that takes every byte and keeps none: what Test decodes into.
+File DiscardingFile() {
+  const int fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (fd < 0) RaiseIoError(IoCodeFromErrno(errno));
+  return File(fd, "/dev/null");
+}
+
+}  // namespace
+
+std::optional<bool> TCustomDClass::DecodeChecked(File& archive, const ArchiveEntry& entry,
+                                                 File& out, const std::string& file) {
+  try {
+    return CrcMatches(entry, DecodeEntry(archive, entry, out));
+  } catch (const ArchiveFailure& f) {
+    ReportError(f.code(), file, f.extra());
+  } catch (const IoError& e) {
+    ReportError(
+        e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorWriting,
+        file, e.what());
+  } catch (const Cancelled&) {
+    throw;  // the user stopped the work: nothing to report
+  } catch (const std::exception& e) {
+    // The compressed data is damaged or cut short.
+    ReportError(archive_error::kCrcFailure, file, std::string("the entry is damaged: ") + e.what());
+  }
+  return std::nullopt;
+}
+
 void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& count) {
   if (entry.is_folder) {
     if (!CreateStoredDirs) return;
     const std::string path = OutputPath(entry);
     if (!path.empty()) EnsureFolders(path);
+    return;
+  }
+  if (!entry.damage.empty()) {
+    ReportError(archive_error::kBadFileHeader, entry.name, entry.damage);
     return;
   }
   if (!entry.supported) {
@@ -131,6 +182,13 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
   }
   const std::string path = OutputPath(entry);
   if (path.empty()) return;
+  // An entry never replaces the archive being read, whatever its name says
+  // (a link to it, another spelling of its name).
+  if (fs_.SameFile(path, archive_file_)) {
+    ReportError(archive_error::kErrorWriting, path,
+                "the entry " + entry.name + " would replace the archive being read");
+    return;
+  }
   const FileInfo existing = fs_.Stat(path);
   if (existing.exists) {
     if (ConfirmOverwrites) {
@@ -139,27 +197,34 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     }
     if (OverwriteMode == TOverwriteMode::omSkip) return;
   }
-  std::uint32_t crc = 0;
   try {
     EnsureFolders(ExtractFileDir(path));
-    // The file appears only when its data decoded: damaged data never
-    // replaces a file that is already there.
+    // The file appears only when its data decoded and, where a file of its
+    // name is there, matched its CRC: damaged data never replaces a file.
     ReplacingFile out(fs_, path);
-    crc = DecodeEntry(archive, entry, out.file());
-    out.Commit();
-  } catch (const ArchiveFailure& f) {
-    ReportError(f.code(), path, f.extra());
-    return;
+    const std::optional<bool> sound = DecodeChecked(archive, entry, out.file(), path);
+    if (!sound) return;
+    if (!*sound) {
+      if (existing.exists) {
+        ReportError(archive_error::kCrcFailure, path,
+                    "the entry " + entry.name +
+                        " is damaged: its data does not match its CRC; the file already "
+                        "there was kept");
+        return;
+      }
+      // Nothing of that name was there: the damaged data is kept for
+      // whatever can be recovered from it.
+      out.Commit();
+      ReportError(archive_error::kCrcFailure, path,
+                  "the entry " + entry.name +
+                      " is damaged: its data does not match its CRC; what it held is kept");
+    } else {
+      out.Commit();
+    }
   } catch (const IoError& e) {
     ReportError(
         e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
         path, e.what());
-    return;
-  } catch (const Cancelled&) {
-    throw;  // the user stopped the work: nothing to report
-  } catch (const std::exception& e) {
-    // The compressed data is damaged or cut short.
-    ReportError(archive_error::kCrcFailure, path, e.what());
     return;
   }
   try {
@@ -171,31 +236,22 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     ReportError(archive_error::kErrorClosing, path, e.what());
   }
   ++count;
-  // Formats without a CRC (cabinets) leave the check to their own reader.
-  const std::uint32_t mask = entry.crc_bits == 16 ? 0xFFFFU : 0xFFFFFFFFU;
-  if (entry.crc_bits != 0 && crc != (entry.crc & mask) && crc != (~entry.crc & mask)) {
-    ReportError(archive_error::kCrcFailure, path, {});
-  }
 }
 
-int TCustomDClass::Extract() {
-  if (busy_) return 0;
-  const BusyScope busy(*this);
-  int count = 0;
+void TCustomDClass::WalkForWork(const std::function<void(File&, const ArchiveEntry&)>& step) {
   if (archive_file_.empty()) {
     ReportError(archive_error::kFileNotFound, archive_file_);
-    return 0;
+    return;
   }
   File archive;
   try {
-    archive = fs_.OpenForReading(archive_file_);
+    archive = OpenArchive();
+  } catch (const ArchiveFailure& f) {
+    ReportError(f.code(), archive_file_, f.extra());
+    return;
   } catch (const IoError& e) {
     ReportError(archive_error::kErrorOpening, archive_file_, e.what());
-    return 0;
-  }
-  if (extract_dir_.empty()) {
-    const std::string own = ExtractFileDir(archive_file_);
-    extract_dir_ = IncludeTrailingSeparator(own.empty() ? fs_.CurrentDirectory() : own);
+    return;
   }
   const auto wanted = [&](const ArchiveEntry& entry) {
     const std::string file = ExtractFileName(entry.name);
@@ -206,11 +262,13 @@ int TCustomDClass::Extract() {
   std::uint64_t work = 0;
   try {
     WalkEntries(archive, [&](const ArchiveEntry& entry) {
-      if (!entry.is_folder && wanted(entry)) work += EntryWork(entry);
+      if (!entry.is_folder && entry.supported && entry.damage.empty() && wanted(entry)) {
+        work += EntryWork(entry);
+      }
     });
   } catch (const Cancelled&) {
     throw;                           // the user stopped the work: nothing to report
-  } catch (const std::exception&) {  // reported by the walk that extracts
+  } catch (const std::exception&) {  // reported by the walk that does the work
   }
   archive.Seek(0);
   ExpectedWork expected(work);
@@ -218,7 +276,7 @@ int TCustomDClass::Extract() {
     WalkEntries(archive, [&](const ArchiveEntry& entry) {
       ProcessMessages();
       if (Cancel) throw Canceled{};
-      if (wanted(entry) || entry.is_folder) ExtractOne(archive, entry, count);
+      if (wanted(entry) || entry.is_folder) step(archive, entry);
     });
     expected.Finish();
   } catch (const Canceled&) {
@@ -232,7 +290,56 @@ int TCustomDClass::Extract() {
   } catch (const std::exception& e) {
     ReportError(archive_error::kBadFileHeader, archive_file_, e.what());
   }
+}
+
+int TCustomDClass::Extract() {
+  if (busy_) return 0;
+  const BusyScope busy(*this);
+  int count = 0;
+  if (extract_dir_.empty() && !archive_file_.empty()) {
+    const std::string own = ExtractFileDir(archive_file_);
+    extract_dir_ = IncludeTrailingSeparator(own.empty() ? fs_.CurrentDirectory() : own);
+  }
+  WalkForWork([&](File& archive, const ArchiveEntry& entry) { ExtractOne(archive, entry, count); });
   return count;
+}
+
+int TCustomDClass::Test(const std::function<void(const ArchiveEntry&, bool sound)>& each) {
+  if (busy_) return 0;
+  const BusyScope busy(*this);
+  int sound_files = 0;
+  File sink;
+  try {
+    sink = DiscardingFile();
+  } catch (const IoError& e) {
+    ReportError(archive_error::kErrorOpening, "/dev/null", e.what());
+    return 0;
+  }
+  WalkForWork([&](File& archive, const ArchiveEntry& entry) {
+    if (entry.is_folder) {
+      each(entry, true);
+      return;
+    }
+    const std::string file = archive_file_ + ": " + entry.name;
+    if (!entry.damage.empty()) {
+      ReportError(archive_error::kBadFileHeader, file, entry.damage);
+      each(entry, false);
+      return;
+    }
+    if (!entry.supported) {
+      ReportError(archive_error::kUnsupportedMethod, file, entry.method);
+      each(entry, false);
+      return;
+    }
+    const std::optional<bool> sound = DecodeChecked(archive, entry, sink, file);
+    if (sound && !*sound) {
+      ReportError(archive_error::kCrcFailure, file,
+                  "the entry is damaged: its data does not match its CRC");
+    }
+    if (sound.value_or(false)) ++sound_files;
+    each(entry, sound.value_or(false));
+  });
+  return sound_files;
 }
 
 void TCustomDClass::List(const std::function<void(const ArchiveEntry&)>& visit) {
@@ -241,7 +348,7 @@ void TCustomDClass::List(const std::function<void(const ArchiveEntry&)>& visit) 
     return;
   }
   try {
-    File archive = fs_.OpenForReading(archive_file_);
+    File archive = OpenArchive();
     WalkEntries(archive, visit);
   } catch (const ArchiveFailure& f) {
     ReportError(f.code(), archive_file_, f.extra());

@@ -41,6 +41,11 @@ class TCustomDClass : public TZipCommon {
   int Extract();
   // Visits every entry of the archive (for listings); failures reported.
   void List(const std::function<void(const ArchiveEntry&)>& visit);
+  // Reads every entry to its end and checks its CRC, writing nothing:
+  // `each` sees every entry with its verdict (folders are sound), and every
+  // damaged or undecodable entry is reported through the error event as
+  // Extract reports it. Returns how many files were sound.
+  int Test(const std::function<void(const ArchiveEntry&, bool sound)>& each);
 
  protected:
   // Walks the archive, calling `visit` for every entry it finds; throws on
@@ -50,6 +55,8 @@ class TCustomDClass : public TZipCommon {
   // Decodes an entry's data into `out`; returns the CRC of what it wrote.
   // Throws on damaged data or an unsupported method.
   virtual std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) = 0;
+  // Opens the archive for reading; raises IoError or ArchiveFailure.
+  [[nodiscard]] virtual File OpenArchive();
   // The archive kind the file's content shows, as ArchiveKindOfContent
   // judges it; `path` is the file's name.
   [[nodiscard]] static TArcType DetectType(File& archive, const std::string& path);
@@ -61,6 +68,15 @@ class TCustomDClass : public TZipCommon {
 
  private:
   void ExtractOne(File& archive, const ArchiveEntry& entry, int& count);
+  // Decodes an entry into `out`: true when its data matches its CRC, false
+  // when it does not (not reported), nullopt when it could not be decoded
+  // (reported against `file`).
+  [[nodiscard]] std::optional<bool> DecodeChecked(File& archive, const ArchiveEntry& entry,
+                                                  File& out, const std::string& file);
+  // Walks the archive for Extract and Test: the work ahead first, then
+  // `step` on every entry FileSpec wants (and every folder); failures of
+  // the walk itself are reported.
+  void WalkForWork(const std::function<void(File&, const ArchiveEntry&)>& step);
   // Creates the folders of `folder` below ExtractDir that do not exist yet.
   void EnsureFolders(const std::string& folder);
   // The output path below ExtractDir; empty (after reporting) when the

@@ -161,7 +161,7 @@ int TCustomCClass::Compress() {
     const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
     std::vector<CompEntry> fresh;
     for (const std::string& pattern : FileSpec) {
-      for (ScannedFile& file : scan.Scan(pattern)) {
+      for (ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
         ProcessMessages();
         CompEntry entry;
         entry.name = StoredNameOf(file, pattern);

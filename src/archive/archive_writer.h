@@ -61,6 +61,9 @@ class TCustomCClass : public TZipCommon {
   // When set, an archive already at ArchiveFile is not read or updated: the
   // new archive replaces it as a whole, and only once it is complete.
   bool ReplaceWholeArchive = false;
+  // When set, every FileSpec item names one file as it is: "*" and "?" are
+  // part of the name and letter case counts.
+  bool FileSpecLiteral = false;
 
   // Packs the files of FileSpec into ArchiveFile; returns how many it
   // packed (0 on failure, reported through the error event). A writer may

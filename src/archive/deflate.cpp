@@ -123,37 +123,55 @@ std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t
   return crc;
 }
 
-std::uint32_t InflateExactly(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                             std::size_t block, const std::function<void()>& pulse) {
-  RawInflater decoder;
-  std::vector<std::uint8_t> input(kInputChunk);
-  std::vector<std::uint8_t> output(std::max<std::size_t>(block, 1));
-  const std::uint8_t* next = input.data();
-  std::size_t available = 0;
-  std::uint32_t crc = 0;
-  std::uint64_t left = original_size;
-  bool ended = false;
-  bool input_done = false;
-  while (left > 0) {
-    if (available == 0 && !input_done) {
-      available = in.Read(input.data(), input.size());
-      input_done = available == 0;
-      next = input.data();
+SourceInflater::SourceInflater(ByteSource& in, std::size_t block)
+    : in_(in), input_(kInputChunk), output_(std::max<std::size_t>(block, 1)) {
+  next_ = input_.data();
+}
+
+std::uint64_t SourceInflater::Inflate(ByteSink& out, std::uint64_t limit,
+                                      const std::function<void()>& pulse) {
+  std::uint64_t total = 0;
+  while (total < limit && !ended_) {
+    if (available_ == 0 && !input_done_) {
+      available_ = in_.Read(input_.data(), input_.size());
+      input_done_ = available_ == 0;
+      next_ = input_.data();
     }
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, output.size()));
-    const DeflateStep step = decoder.Decode(next, available, output.data(), want);
-    next += step.read;
-    available -= step.read;
-    ended = ended || step.finished;
-    crc = Crc32(crc, output.data(), step.written);
-    out.Write(output.data(), step.written);
-    left -= step.written;
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(limit - total, output_.size()));
+    const DeflateStep step = decoder_.Decode(next_, available_, output_.data(), want);
+    next_ += step.read;
+    available_ -= step.read;
+    ended_ = step.finished;
+    out.Write(output_.data(), step.written);
+    total += step.written;
     if (pulse) pulse();
-    if (left > 0 && step.written == 0 && (ended || (input_done && available == 0))) {
+    if (!ended_ && step.written == 0 && step.read == 0 && input_done_ && available_ == 0) {
       throw DeflateDataError("the compressed data ends early");
     }
   }
-  return crc;
+  return total;
+}
+
+std::uint32_t InflateExactly(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                             std::size_t block, const std::function<void()>& pulse) {
+  class CrcSink final : public ByteSink {
+   public:
+    explicit CrcSink(ByteSink& next) : next_(next) {}
+    void Write(const std::uint8_t* data, std::size_t n) override {
+      crc = Crc32(crc, data, n);
+      next_.Write(data, n);
+    }
+    std::uint32_t crc = 0;
+
+   private:
+    ByteSink& next_;
+  } sink(out);
+  SourceInflater inflater(in, block);
+  if (inflater.Inflate(sink, original_size, pulse) != original_size) {
+    throw DeflateDataError("the compressed data ends early");
+  }
+  return sink.crc;
 }
 
 }  // namespace talvor

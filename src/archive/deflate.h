@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "archive/byte_stream.h"
 
@@ -92,5 +93,30 @@ class RawInflater {
 [[nodiscard]] std::uint32_t InflateExactly(ByteSource& in, ByteSink& out,
                                            std::uint64_t original_size, std::size_t block = 32768,
                                            const std::function<void()>& pulse = {});
+
+// Inflates raw Deflate data from a source, as much of it at a time as the
+// caller asks for.
+class SourceInflater {
+ public:
+  explicit SourceInflater(ByteSource& in, std::size_t block = 32768);
+
+  // Writes up to `limit` bytes into `out`, fewer where the stream ends
+  // first; returns how many. Data that ends before the stream does, or is
+  // damaged, raises DeflateDataError.
+  std::uint64_t Inflate(ByteSink& out, std::uint64_t limit,
+                        const std::function<void()>& pulse = {});
+  // Whether the stream's end was reached.
+  [[nodiscard]] bool ended() const noexcept { return ended_; }
+
+ private:
+  ByteSource& in_;
+  RawInflater decoder_;
+  std::vector<std::uint8_t> input_;
+  std::vector<std::uint8_t> output_;
+  const std::uint8_t* next_ = nullptr;
+  std::size_t available_ = 0;
+  bool input_done_ = false;
+  bool ended_ = false;
+};
 
 }  // namespace talvor

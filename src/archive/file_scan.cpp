@@ -81,6 +81,16 @@ std::vector<ScannedFile> TqelFileScan::Scan(const std::string& pattern) const {
   return out;
 }
 
+std::vector<ScannedFile> TqelFileScan::ScanExactly(const std::string& path) const {
+  const std::string name = ExtractFileName(path);
+  if (name.empty()) return {};
+  const FileInfo info = fs_.Stat(path);
+  if (!info.exists || !info.is_regular) return {};
+  const std::uint8_t dos = DosAttributes(name, info);
+  if (!Accepts(dos)) return {};
+  return {{path, name, info, dos}};
+}
+
 void TqelFileScan::ScanFolder(const std::string& root, const std::string& below,
                               const std::string& mask, std::vector<ScannedFile>& out,
                               int depth) const {

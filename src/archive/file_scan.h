@@ -75,6 +75,13 @@ class TqelFileScan {
         recurse_(recurse) {}
 
   [[nodiscard]] std::vector<ScannedFile> Scan(const std::string& pattern) const;
+  // The one file at `path`, its name taken as it is: no wildcards, letter
+  // case kept. Nothing when it is no regular file the scan accepts.
+  [[nodiscard]] std::vector<ScannedFile> ScanExactly(const std::string& path) const;
+  // Scan or ScanExactly.
+  [[nodiscard]] std::vector<ScannedFile> Scan(const std::string& pattern, bool literal) const {
+    return literal ? ScanExactly(pattern) : Scan(pattern);
+  }
 
   // Whether a file with these attributes is packed.
   [[nodiscard]] bool Accepts(std::uint8_t dos_attributes) const;

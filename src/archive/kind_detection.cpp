@@ -2,7 +2,9 @@
 //   ZIP  a local header at the start, or an end of central directory record
 //        in the last 64 KiB + 22 bytes (the whole of an empty archive);
 //   CAB  "MSCF" and a header a cabinet reader accepts: version 1, at least
-//        one folder and one file, the file records after the header;
+//        one folder and one file, the file records after the header; at the
+//        start, or (as cabextract searches) later in the file, in its first
+//        16 MiB or anywhere in a file named as a cabinet;
 //   BH   the signature "BH" 05 07 and a whole fixed header;
 //   LHA  a header at the start: a method id "-lh?-", "-lz?-" or "-pm?-" at
 //        offset 2, a header level of 0 to 3 at offset 20 and, for levels 0
@@ -51,6 +53,9 @@ constexpr std::size_t kHeadSize = 2 + 255;
 
 using Bytes = std::span<const std::uint8_t>;
 
+// How far into a file not named as a cabinet one is looked for.
+constexpr std::int64_t kCabinetSearchSpan = std::int64_t{16} << 20;
+
 bool StartsWith(Bytes head, const char* signature) {
   const std::size_t n = std::strlen(signature);
   return head.size() >= n && std::memcmp(head.data(), signature, n) == 0;
@@ -69,6 +74,31 @@ bool IsCabinetStart(Bytes head) {
   const std::uint16_t folders = LoadLittleEndian16(head.data() + 26);
   const std::uint16_t files = LoadLittleEndian16(head.data() + 28);
   return major_version == 1 && folders > 0 && files > 0 && files_at >= kHeaderSize;
+}
+
+// The offset of the first cabinet header in the file's first `span` bytes
+// (all of them for a negative span), as cabextract searches for one behind
+// other data; nullopt when there is none.
+std::optional<std::int64_t> FindCabinet(File& file, std::int64_t span) {
+  constexpr std::size_t kChunk = 1 << 20;
+  constexpr std::size_t kHeaderSize = 36;
+  const std::int64_t size = file.Size();
+  const std::int64_t end = span < 0 ? size : std::min(size, span);
+  std::vector<std::uint8_t> chunk(kChunk + kHeaderSize);
+  for (std::int64_t at = 0; at < end; at += static_cast<std::int64_t>(kChunk)) {
+    file.Seek(at);
+    const std::size_t got = file.Read(chunk.data(), chunk.size());
+    for (std::size_t i = 0; i < std::min(got, kChunk); ++i) {
+      if (chunk[i] != 'M' || at + static_cast<std::int64_t>(i) >= end) continue;
+      const Bytes head(chunk.data() + i, got - i);
+      // The cabinet's own size must fit in what follows.
+      if (IsCabinetStart(head) &&
+          LoadLittleEndian32(head.data() + 8) <= static_cast<std::uint64_t>(size - at - i)) {
+        return at + static_cast<std::int64_t>(i);
+      }
+    }
+  }
+  return std::nullopt;
 }
 
 bool IsBhStart(Bytes head) {
@@ -161,6 +191,11 @@ std::optional<ArchiveKindInfo> ArchiveKindOfContent(File& file, const std::strin
   if (zip::FindEndRecord(ReadAt(file, tail_at, static_cast<std::size_t>(size - tail_at)))) {
     return InfoOf(ArchiveKind::kZip);
   }
+  // A cabinet behind other data (a program that unpacks it, say): searched
+  // for in the first MiBs of any file, in all of a file named as a cabinet.
+  const std::optional<ArchiveKindInfo> by_name = ArchiveKindOfFile(path);
+  const bool named_cab = by_name && by_name->kind == ArchiveKind::kCab;
+  if (FindCabinet(file, named_cab ? -1 : kCabinetSearchSpan)) return InfoOf(ArchiveKind::kCab);
   // A lone zero byte is what an empty LHA archive holds, and no other
   // kind's; as it could be any file's content, the name has to agree. So
   // too for an archive whose header is damaged behind its signature: its

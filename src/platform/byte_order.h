@@ -81,6 +81,9 @@ inline void AppendLittleEndian64(std::vector<std::uint8_t>& out, std::uint64_t v
   byte_order_internal::AppendLittle(out, value);
 }
 
+[[nodiscard]] inline std::uint32_t LoadBigEndian32(const std::uint8_t* bytes) noexcept {
+  return byte_order_internal::Load<std::endian::big, std::uint32_t>(bytes);
+}
 [[nodiscard]] inline std::uint64_t LoadBigEndian64(const std::uint8_t* bytes) noexcept {
   return byte_order_internal::Load<std::endian::big, std::uint64_t>(bytes);
 }

@@ -65,11 +65,15 @@ bool TBlakHole::AcceptsMethod(TCompressMethod method) const {
 std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
   std::vector<CompEntry> entries;
   BhHeader h;
-  for (std::int64_t at = 0; ReadBhHeader(archive, at, h); at = h.next()) {
-    std::string name(h.name_length(), '\0');
-    if (archive.Read(reinterpret_cast<std::uint8_t*>(name.data()), name.size()) != name.size())
-      break;
-    if (h.next() > archive.Size()) break;
+  // An update never drops what follows damage: a damaged archive is refused.
+  for (std::int64_t at = 0; at < archive.Size(); at = h.next()) {
+    std::string name;
+    if (ReadBhHeader(archive, at, h)) name.resize(h.name_length());
+    if (name.empty() || h.next() > archive.Size() ||
+        archive.Read(reinterpret_cast<std::uint8_t*>(name.data()), name.size()) != name.size()) {
+      throw ArchiveFailure(archive_error::kBadFileHeader,
+                           "the archive is damaged at offset " + std::to_string(at));
+    }
     CompEntry e;
     std::replace(name.begin(), name.end(), '\\', '/');
     e.name = FromStoredName(name);
@@ -154,35 +158,53 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
 }
 
 void TUnBh::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
+  // A BH archive is its entries, one after the other, to the file's end:
+  // whatever else stands where a header belongs is damage.
+  const std::int64_t size = archive.Size();
+  if (size == 0) throw ArchiveFailure(archive_error::kBadFileHeader, "the file is empty");
   BhHeader h;
-  for (std::int64_t at = 0; ReadBhHeader(archive, at, h); at = h.next()) {
-    const std::uint16_t n = h.name_length();
-    if (n < 256) {
-      std::string name(n, '\0');
-      if (archive.Read(reinterpret_cast<std::uint8_t*>(name.data()), n) != n) break;
-      ArchiveEntry e;
-      // Archives made on Windows separate folders with "\".
-      std::replace(name.begin(), name.end(), '\\', '/');
-      e.name = FromStoredName(name);
-      e.method_id = h.bytes[10];
-      e.flags = h.bytes[9];
-      e.method = e.method_id == 0   ? "stored"
-                 : e.method_id == 8 ? "deflate"
-                                    : "method " + std::to_string(e.method_id);
-      e.packed_size = h.packed();
-      e.original_size = LoadLittleEndian32(h.bytes + 19);
-      e.dos_time = LoadLittleEndian32(h.bytes + 11);
-      e.attributes = static_cast<std::uint8_t>(LoadLittleEndian16(h.bytes + 27));
-      e.is_folder = (e.attributes & 0x10) != 0;
-      e.crc = LoadLittleEndian32(h.bytes + 23);
-      e.crc_bits = 32;
-      e.data_offset = at + static_cast<std::int64_t>(kHeaderSize) + n + h.extra_length();
-      const bool encrypted = (e.flags & 0x01) != 0;
-      e.supported = !encrypted && (e.method_id <= 3 || e.method_id == 8);
-      if (encrypted) e.method += " (encrypted)";
-      visit(e);
+  for (std::int64_t at = 0; at < size; at = h.next()) {
+    if (!ReadBhHeader(archive, at, h)) {
+      throw ArchiveFailure(archive_error::kBadFileHeader,
+                           at == 0 ? "no BH header at the start: the file is no BH archive"
+                                   : "no BH header at offset " + std::to_string(at) +
+                                         ": the archive is damaged there");
     }
-    if (h.next() <= at) break;
+    const std::uint16_t n = h.name_length();
+    std::string name(n, '\0');
+    if (archive.Read(reinterpret_cast<std::uint8_t*>(name.data()), n) != n) {
+      throw ArchiveFailure(archive_error::kBadFileHeader, "the archive ends inside a name");
+    }
+    // Archives made on Windows separate folders with "\".
+    std::replace(name.begin(), name.end(), '\\', '/');
+    ArchiveEntry e;
+    if (n >= 256) {
+      // Names are below 256 bytes in this format: such an entry is damage.
+      e.damage =
+          "the stored name is " + std::to_string(n) + " bytes long; BH names are below 256 bytes";
+      name = name.substr(0, 64) + "...";
+    }
+    e.name = FromStoredName(name);
+    e.method_id = h.bytes[10];
+    e.flags = h.bytes[9];
+    e.method = e.method_id == 0   ? "stored"
+               : e.method_id == 8 ? "deflate"
+                                  : "method " + std::to_string(e.method_id);
+    e.packed_size = h.packed();
+    e.original_size = LoadLittleEndian32(h.bytes + 19);
+    e.dos_time = LoadLittleEndian32(h.bytes + 11);
+    e.attributes = static_cast<std::uint8_t>(LoadLittleEndian16(h.bytes + 27));
+    e.is_folder = (e.attributes & 0x10) != 0;
+    e.crc = LoadLittleEndian32(h.bytes + 23);
+    e.crc_bits = 32;
+    e.data_offset = at + static_cast<std::int64_t>(kHeaderSize) + n + h.extra_length();
+    const bool encrypted = (e.flags & 0x01) != 0;
+    e.supported = !encrypted && (e.method_id <= 3 || e.method_id == 8);
+    if (encrypted) e.method += " (encrypted)";
+    visit(e);
+    // An entry that runs past the archive's end is the last: its decoding
+    // says that its data is cut short.
+    if (h.next() >= size) break;
   }
 }
 

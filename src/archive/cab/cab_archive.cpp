@@ -13,18 +13,6 @@ namespace {
 
 constexpr std::uint16_t kNameIsUtf8 = 0x80;
 
-std::string CabinetErrorText(const CabinetError& e) {
-  return e.what();
-}
-
-// A writer's failure to open, read or write a file carries the system's
-// error number: its file-layer text follows ("...: Disk full").
-std::string CabinetWriteErrorText(const CabinetError& e) {
-  const bool file_error = e.code() == 1 || e.code() == 2 || e.code() == 4 || e.code() == 6;
-  if (!file_error || e.type() <= 0) return e.what();
-  return std::string(e.what()) + ": " + IoErrorText(IoCodeFromErrno(e.type()));
-}
-
 }  // namespace
 
 TCabInterface::TCabInterface(FileSystem& fs, CabinetLibrary& library)
@@ -92,14 +80,14 @@ int TMakeCab::Compress() {
     const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
     std::uint64_t work = 0;
     for (const std::string& pattern : FileSpec) {
-      for (const ScannedFile& file : scan.Scan(pattern)) {
+      for (const ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
         work += static_cast<std::uint64_t>(file.info.size);
       }
     }
     ExpectedWork expected(work);
     std::vector<std::uint32_t> times;
     for (const std::string& pattern : FileSpec) {
-      for (const ScannedFile& file : scan.Scan(pattern)) {
+      for (const ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
         ProcessMessages();
         if (Cancel) throw ArchiveFailure(archive_error::kUserCanceled);
         std::string stored = ToStoredName(StoredNameOf(file, pattern));
@@ -135,7 +123,7 @@ void TUnCab::WalkEntries(File&, const std::function<void(const ArchiveEntry&)>& 
   try {
     session_ = library_.Open(ArchiveFile());
   } catch (const CabinetError& e) {
-    throw ArchiveFailure(archive_error::kBadFileHeader, CabinetErrorText(e));
+    throw ArchiveFailure(archive_error::kBadFileHeader, CabinetReadErrorText(e));
   }
   const std::vector<CabinetEntry>& files = session_->Files();
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -166,7 +154,7 @@ std::uint32_t TUnCab::DecodeEntry(File&, const ArchiveEntry& entry, File& out) {
   try {
     session_->Extract(static_cast<std::size_t>(entry.data_offset), out);
   } catch (const CabinetError& e) {
-    throw ArchiveFailure(archive_error::kCrcFailure, CabinetErrorText(e));
+    throw ArchiveFailure(archive_error::kCrcFailure, CabinetReadErrorText(e));
   }
   return 0;
 }

@@ -32,6 +32,11 @@ class CabinetError : public std::runtime_error {
   int type_;
 };
 
+// What went wrong, in words: for an error of reading a cabinet, and for one
+// of making a cabinet (where the system's error follows, "...: Disk full").
+[[nodiscard]] std::string CabinetReadErrorText(const CabinetError& e);
+[[nodiscard]] std::string CabinetWriteErrorText(const CabinetError& e);
+
 // The cabinet description handed over when a cabinet is started.
 struct CabinetParameters {
   std::uint32_t max_cabinet_size = 0x7FFFFFFF;

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <exception>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -42,6 +43,9 @@ constexpr std::size_t kMaxCabinetsInSet = 0xFFFF;
 struct IoSystem {
   mspack_system base;  // first, so that the library's pointer leads back here
   File* output = nullptr;
+  // Why a write to the output failed (a full disk, a cancel): the library
+  // only learns that it did.
+  std::exception_ptr write_error;
 };
 static_assert(std::is_standard_layout_v<IoSystem>);
 
@@ -49,6 +53,7 @@ static_assert(std::is_standard_layout_v<IoSystem>);
 struct Handle {
   File input;
   File* output = nullptr;
+  IoSystem* system = nullptr;  // for the output
   File& file() { return output != nullptr ? *output : input; }
 };
 
@@ -87,6 +92,7 @@ mspack_file* SysOpen(mspack_system* self, const char* filename, int mode) {
     } else if (mode == MSPACK_SYS_OPEN_WRITE && std::strcmp(filename, kOutputName) == 0 &&
                SystemOf(self)->output != nullptr) {
       handle->output = SystemOf(self)->output;
+      handle->system = SystemOf(self);
     } else {
       return nullptr;  // cabinets are only read, and nothing else is written
     }
@@ -117,6 +123,7 @@ int SysWrite(mspack_file* file, void* buffer, int bytes) {
     AdvanceWork(static_cast<std::uint64_t>(bytes));
     return bytes;
   } catch (...) {
+    if (IoSystem* system = HandleOf(file)->system) system->write_error = std::current_exception();
     return -1;
   }
 }
@@ -280,10 +287,43 @@ class MspackSession final : public CabinetSession {
     names_.push_back(path);
     cabinet_ = Cabinet(decompressor_->open(decompressor_.get(), names_.back().c_str()),
                        CabinetCloser{decompressor_.get()});
-    if (!cabinet_) throw ErrorFor(decompressor_->last_error(decompressor_.get()));
-    FollowSet(path);
-    // After the set is joined, every cabinet of it has the same list.
-    for (mscabd_file* f = cabinet_->files; f != nullptr; f = f->next) {
+    if (cabinet_) {
+      FollowSet(path);
+    } else {
+      const int error = decompressor_->last_error(decompressor_.get());
+      // Cabinets later in the file (behind a program that unpacks them, or
+      // other data) are found by a search, as cabextract finds them.
+      if (error == MSPACK_ERR_SIGNATURE || error == MSPACK_ERR_DATAFORMAT) {
+        cabinet_ = Cabinet(decompressor_->search(decompressor_.get(), names_.back().c_str()),
+                           CabinetCloser{decompressor_.get()});
+      }
+      if (!cabinet_) throw ErrorFor(error);
+    }
+    // After a set is joined, every cabinet of it has the same list; cabinets
+    // a search found follow one another.
+    for (mscabd_cabinet* cabinet = cabinet_.get(); cabinet != nullptr; cabinet = cabinet->next) {
+      AddFiles(*cabinet);
+    }
+  }
+
+  const std::vector<CabinetEntry>& Files() const override { return entries_; }
+
+  void Extract(std::size_t index, File& out) override {
+    if (index >= files_.size()) throw std::out_of_range("no such file in the cabinet");
+    system_->output = &out;
+    system_->write_error = nullptr;
+    const int rc = decompressor_->extract(decompressor_.get(), files_[index], kOutputName);
+    system_->output = nullptr;
+    // A cancel ends the writes, which the library takes for an error; so
+    // does a full disk, which is said as it is.
+    if (rc != MSPACK_ERR_OK && WorkCancelled()) throw Cancelled();
+    if (rc != MSPACK_ERR_OK && system_->write_error) std::rethrow_exception(system_->write_error);
+    if (rc != MSPACK_ERR_OK) throw ErrorFor(rc);
+  }
+
+ private:
+  void AddFiles(const mscabd_cabinet& cabinet) {
+    for (mscabd_file* f = cabinet.files; f != nullptr; f = f->next) {
       CabinetEntry entry;
       entry.name = f->filename != nullptr ? f->filename : "";
       entry.size = f->length;
@@ -296,19 +336,6 @@ class MspackSession final : public CabinetSession {
     }
   }
 
-  const std::vector<CabinetEntry>& Files() const override { return entries_; }
-
-  void Extract(std::size_t index, File& out) override {
-    if (index >= files_.size()) throw std::out_of_range("no such file in the cabinet");
-    system_->output = &out;
-    const int rc = decompressor_->extract(decompressor_.get(), files_[index], kOutputName);
-    system_->output = nullptr;
-    // A cancel ends the writes, which the library takes for an error.
-    if (rc != MSPACK_ERR_OK && WorkCancelled()) throw Cancelled();
-    if (rc != MSPACK_ERR_OK) throw ErrorFor(rc);
-  }
-
- private:
   // Appends the cabinets that follow, as long as they are found beside the
   // first one and belong to its set.
   void FollowSet(const std::string& path) {
@@ -368,3 +395,36 @@ std::unique_ptr<CabinetSession> OpenCabinetSet(const std::string& path) {
 }
 
 }  // namespace talvor::cabinet_internal
+
+namespace talvor {
+
+// A cabinet reader's error in words.
+std::string CabinetReadErrorText(const CabinetError& e) {
+  switch (e.code()) {
+    case cabinet_internal::read_error::kCabinetNotFound:
+      return "the cabinet cannot be opened";
+    case cabinet_internal::read_error::kNotACabinet:
+      return "the file holds no cabinet";
+    case cabinet_internal::read_error::kAllocFail:
+      return "there is not enough memory to read the cabinet";
+    case cabinet_internal::read_error::kDecompressorFail:
+      return "the compressed data is damaged";
+    case cabinet_internal::read_error::kTargetFile:
+      return "the unpacked file cannot be written";
+    case cabinet_internal::read_error::kCorruptCabinet:
+      switch (e.type()) {
+        case MSPACK_ERR_READ:
+          return "the cabinet ends early: it is cut short or damaged";
+        case MSPACK_ERR_SEEK:
+          return "the cabinet points outside the file: it is cut short or damaged";
+        case MSPACK_ERR_CHECKSUM:
+          return "a block of data fails its checksum: the cabinet is damaged";
+        default:
+          return "the cabinet's headers are damaged";
+      }
+    default:
+      return e.what();
+  }
+}
+
+}  // namespace talvor

@@ -350,7 +350,9 @@ void CabinetWriter::CopyIn(Source& source, std::uint64_t* size) {
     if (got == 0) return;
     AdvanceWork(got);
     *size += got;
-    if (folder_size_ + *size > kMaxFolderSize) throw CabinetError(make_error::kFormatLimit, 0);
+    if (folder_size_ + *size > kMaxFolderSize) {
+      throw CabinetError(make_error::kFormatLimit, make_error::kTooMuchData);
+    }
     pending_ += got;
     if (pending_ == 2 * kBlockSize) WritePendingBlocks();
   }
@@ -392,7 +394,7 @@ void CabinetWriter::AddFile(const std::string& source_path, const std::string& s
   }
   Source source(source_path);
   if (folder_size_ + source.size() > kMaxFolderSize) {
-    throw CabinetError(make_error::kFormatLimit, 0);
+    throw CabinetError(make_error::kFormatLimit, make_error::kTooMuchData);
   }
 
   undo_.emplace();
@@ -511,3 +513,37 @@ std::unique_ptr<CabinetBuilder> MakeCabinetWriter(const CabinetParameters& param
 }
 
 }  // namespace talvor::cabinet_internal
+
+namespace talvor {
+
+// A writer's error in words; a failure to open, read or write a file
+// carries the system's error number, whose text follows ("...: Disk full").
+std::string CabinetWriteErrorText(const CabinetError& e) {
+  std::string text;
+  switch (e.code()) {
+    case cabinet_internal::make_error::kOpenSource:
+      text = "the file cannot be opened";
+      break;
+    case cabinet_internal::make_error::kReadSource:
+      text = "the file cannot be read";
+      break;
+    case cabinet_internal::make_error::kAllocFail:
+      text = "there is not enough memory to make the cabinet";
+      break;
+    case cabinet_internal::make_error::kTempFile:
+    case cabinet_internal::make_error::kCabinetFile:
+      text = "the cabinet cannot be written";
+      break;
+    case cabinet_internal::make_error::kFormatLimit:
+      return e.type() == cabinet_internal::make_error::kTooMuchData
+                 ? "the data is too large for a cabinet: a cabinet holds less than 2 GiB"
+                 : "the file does not fit a cabinet: a cabinet holds less than 2 GiB, at most "
+                   "65535 files and names of at most 255 bytes";
+    default:
+      return e.what();
+  }
+  if (e.type() > 0) text += ": " + IoErrorText(IoCodeFromErrno(e.type()));
+  return text;
+}
+
+}  // namespace talvor

@@ -18,6 +18,9 @@ inline constexpr int kBadCompression = 5;
 inline constexpr int kCabinetFile = 6;
 inline constexpr int kCompressorFail = 8;
 inline constexpr int kFormatLimit = 9;
+// The type of a kFormatLimit error when the data is more than a folder holds
+// (65535 blocks of 32 KiB, just under 2 GiB).
+inline constexpr int kTooMuchData = 1;
 }  // namespace make_error
 
 [[nodiscard]] std::unique_ptr<CabinetBuilder> MakeCabinetWriter(const CabinetParameters& params);

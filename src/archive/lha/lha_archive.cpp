@@ -23,6 +23,7 @@ namespace {
 constexpr std::size_t kBaseHeader = 22;
 constexpr std::size_t kMaxLevel0Name = 255 - 22;  // the size byte counts name + 22
 constexpr char kOsMsDos = 'M';
+constexpr std::uint64_t kMaxEntrySize = 0xFFFFFFFFULL;  // the widest size field
 
 [[noreturn]] void BadHeader(const std::string& why) {
   throw ArchiveFailure(archive_error::kBadFileHeader, why);
@@ -342,6 +343,11 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
   const auto original = static_cast<std::uint64_t>(source.Size());
+  if (original > kMaxEntrySize) {
+    ReportError(archive_error::kErrorWriting, entry.source.path,
+                "the file is 4 GiB or larger: LHA headers hold sizes below 4 GiB only");
+    return false;
+  }
   const bool store =
       method_ == TCompressMethod::cmStore || original == 0 || InStoreList(entry.source.path);
   std::string method =
@@ -382,6 +388,10 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
     read = sink.written();
     packed = read;
   }
+  if (read > kMaxEntrySize || packed > kMaxEntrySize) {
+    throw ArchiveFailure(archive_error::kErrorWriting,
+                         entry.source.path + " grew to 4 GiB or more while it was packed");
+  }
   header = BuildHeader(method, packed, read, dos_time, unix_time, entry.source.dos_attributes,
                        stored, crc);
   const std::int64_t end = out.Position();
@@ -391,18 +401,20 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
   return true;
 }
 
+void TLha::WriteClosing(File& out, const std::vector<CompEntry>& /*entries*/) {
+  if (WriteEndMarker) out.WriteByte(0);
+}
+
 // ---------------------------------------------------------------------------
 
 void TUnLha::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
   LhaHeader h;
   for (std::int64_t at = 0; ReadLhaHeader(archive, at, h); at = h.next_offset) {
     if (h.next_offset <= at) BadHeader("an entry that does not advance");
-    const char id = h.method[3];
-    if (!((id >= '0' && id <= '7') || id == 'd')) continue;  // other methods are passed over
     ArchiveEntry e;
     e.name = FromStoredName(h.raw_name);
     e.method = h.method;
-    e.is_folder = id == 'd';
+    e.is_folder = h.method == "-lhd-";
     e.packed_size = h.packed_size;
     e.original_size = h.original_size;
     e.dos_time = h.dos_time;
@@ -411,26 +423,112 @@ void TUnLha::WalkEntries(File& archive, const std::function<void(const ArchiveEn
     e.crc_bits = 16;
     e.data_offset = h.data_offset;
     e.header_level = h.level;
-    e.supported = h.method.compare(0, 3, "-lh") == 0 && id != '2' && id != '3';
+    e.supported = LhaMethodDecoded(h.method);
+    e.os = h.os;
     if (e.is_folder && !e.name.empty() && e.name.back() == '/') e.name.pop_back();
     visit(e);
   }
 }
 
+namespace {
+
+// MacLHA (classic Mac OS, system id 'm') stores a file as MacBinary: a
+// 128-byte header, the data fork, the resource fork, each padded to 128
+// bytes. Like the other readers, only the data fork is extracted (the
+// resource fork where there is no data fork), and only when the header
+// fits the entry: zeros where MacBinary wants them, the entry's own name,
+// fork lengths that add up to the entry's size, a time near its time.
+// Anything else is the entry's own data, passed on whole.
+class MacBinaryFilter final : public ByteSink {
+ public:
+  MacBinaryFilter(ByteSink& out, const ArchiveEntry& entry, std::string stored_name)
+      : out_(out), entry_(entry), stored_name_(std::move(stored_name)) {}
+
+  void Write(const std::uint8_t* data, std::size_t n) override {
+    while (n > 0 && header_.size() < kHeaderSize && !decided_) {
+      header_.push_back(*data++);
+      --n;
+      if (header_.size() == kHeaderSize) Decide();
+    }
+    if (!decided_) return;
+    const auto pass = static_cast<std::size_t>(std::min<std::uint64_t>(n, left_));
+    out_.Write(data, pass);
+    left_ -= pass;
+  }
+
+  // Passes on what was held back when the data was too short for a header.
+  void Finish() {
+    if (!decided_) out_.Write(header_.data(), header_.size());
+  }
+
+ private:
+  static constexpr std::size_t kHeaderSize = 128;
+  static constexpr std::uint32_t kMacEpochOffset = 2082844800;  // 1904 to 1970, in seconds
+
+  [[nodiscard]] bool AllZero(std::size_t from, std::size_t to) const {
+    return std::all_of(header_.begin() + static_cast<std::ptrdiff_t>(from),
+                       header_.begin() + static_cast<std::ptrdiff_t>(to),
+                       [](std::uint8_t b) { return b == 0; });
+  }
+
+  [[nodiscard]] bool IsMacBinary() const {
+    const std::size_t name_length = header_[1];
+    if (header_[0] != 0 || header_[0x4A] != 0 || header_[0x52] != 0 || !AllZero(0x63, 128) ||
+        name_length > 63 || name_length != stored_name_.size() || !AllZero(2 + name_length, 65) ||
+        std::memcmp(header_.data() + 2, stored_name_.data(), name_length) != 0) {
+      return false;
+    }
+    const std::uint64_t forks = std::uint64_t{LoadBigEndian32(header_.data() + 0x53)} +
+                                LoadBigEndian32(header_.data() + 0x57) + kHeaderSize;
+    if (entry_.original_size != ((forks + 0x7F) & ~std::uint64_t{0x7F})) return false;
+    // Local time on the Mac, UTC (or local time) in the archive: a day
+    // apart at most.
+    const std::uint32_t modified = LoadBigEndian32(header_.data() + 0x5F);
+    if (modified < kMacEpochOffset) return false;
+    const std::int64_t apart = static_cast<std::int64_t>(modified - kMacEpochOffset) -
+                               static_cast<std::int64_t>(UnixFromDosTime(entry_.dos_time));
+    return apart >= -kDay && apart <= kDay;
+  }
+
+  void Decide() {
+    decided_ = true;
+    if (!IsMacBinary()) {
+      left_ = UINT64_MAX;
+      out_.Write(header_.data(), header_.size());
+      return;
+    }
+    const std::uint32_t data_fork = LoadBigEndian32(header_.data() + 0x53);
+    left_ = data_fork > 0 ? data_fork : LoadBigEndian32(header_.data() + 0x57);
+  }
+
+  static constexpr std::int64_t kDay = 26 * 60 * 60;
+
+  ByteSink& out_;
+  const ArchiveEntry& entry_;
+  std::string stored_name_;
+  std::vector<std::uint8_t> header_;
+  bool decided_ = false;
+  std::uint64_t left_ = 0;
+};
+
+constexpr std::uint8_t kOsMac = 'm';
+
+}  // namespace
+
 std::uint32_t TUnLha::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   archive.Seek(entry.data_offset);
   FileSource in(archive, entry.packed_size);
-  CheckedFileSink sink(out, Crc16Update, OnProcessMessages);
-  const char id = entry.method[3];
-  if (id == '0') {
-    CopyExactly(in, sink, entry.original_size);
-  } else if (id == '1') {
-    LhaDecodeLh1(in, sink, entry.original_size, OnProcessMessages);
-  } else if (id >= '4' && id <= '7') {
-    LhaDecodeStatic(in, sink, ReadMethod(id), entry.original_size, OnProcessMessages);
-  } else {
+  FileSink file(out);
+  MacBinaryFilter mac(file, entry, ToStoredName(ExtractFileName(entry.name)));
+  ByteSink& target = entry.os == kOsMac ? static_cast<ByteSink&>(mac) : file;
+  // The CRC covers the data as stored, a MacBinary header included.
+  CheckedFileSink sink(target, Crc16Update, OnProcessMessages);
+  try {
+    LhaDecode(entry.method, in, sink, entry.original_size, OnProcessMessages);
+  } catch (const std::invalid_argument&) {
     throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
   }
+  if (entry.os == kOsMac) mac.Finish();
   return sink.check();
 }
 

@@ -3,7 +3,9 @@
 // New entries get level-0 headers (level 2 when the name is too long for
 // one): header size, checksum, method id, packed and original size, MS-DOS
 // time, attributes, level, name (OEM code page, "\" between folders) and
-// the CRC-16 of the data. The reader walks header levels 0 to 3.
+// the CRC-16 of the data; a zero byte ends the archive. Both header levels
+// hold sizes of 32 bits: a file of 4 GiB or more is refused. The reader
+// walks header levels 0 to 3, with or without the end mark.
 #pragma once
 
 #include <cstdint>
@@ -40,11 +42,17 @@ class TLha : public TCompBase {
  public:
   explicit TLha(FileSystem& fs);
 
+  // Ends the archive with a header size of 0 after its last entry, the end
+  // mark every LHA reader knows (some refuse an archive without it). Off only
+  // where an archive's bytes are fixed without it.
+  bool WriteEndMarker = true;
+
  protected:
   bool AcceptsMethod(TCompressMethod method) const override;
   std::vector<CompEntry> ReadExistingEntries(File& archive) override;
   void CopyExistingEntry(File& archive, CompEntry& entry, File& out) override;
   bool WriteNewEntry(CompEntry& entry, File& out) override;
+  void WriteClosing(File& out, const std::vector<CompEntry>& entries) override;
 };
 
 class TUnLha : public TUnBase {

@@ -1,11 +1,14 @@
 // The LHA compression methods: the static-Huffman LZ77 methods -lh4- to
-// -lh7- (encoder and decoder) and the adaptive-Huffman -lh1- (decoder).
+// -lh7- (encoder and decoder), the adaptive-Huffman -lh1- (decoder), and
+// the decoders of the older methods other archivers wrote into LHA-style
+// archives: LArc's -lzs- and -lz5-, PMarc's -pm1- and -pm2-.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
+#include <string>
 
 #include "archive/byte_stream.h"
 
@@ -29,9 +32,10 @@ struct LhaMethod {
 inline constexpr LhaMethod kWriteLh5{13, 14, 4};
 inline constexpr LhaMethod kWriteLh6{14, 15, 5};
 
-// What the reader uses for -lh4- to -lh7-: window bits 12, 13, 15, 16;
-// count bits 4, 4, 5, 5; position codes = window bits + 1.
-[[nodiscard]] LhaMethod ReadMethod(char id) noexcept;  // '4'..'7'
+// What the reader uses for -lh4- to -lh7- and -lhx- (the same coding with
+// a window of up to 1 MiB): window bits 12, 13, 15, 16, 20; count bits 4,
+// 4, 5, 5, 5; position codes = window bits + 1.
+[[nodiscard]] LhaMethod ReadMethod(char id) noexcept;  // '4'..'7', 'x'
 
 // Called now and then during long work (the windows stay responsive).
 using Pulse = std::function<void()>;
@@ -51,5 +55,26 @@ void LhaDecodeStatic(ByteSource& in, ByteSink& out, const LhaMethod& method,
                      std::uint64_t original_size, const Pulse& pulse = {});
 void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
                   const Pulse& pulse = {});
+// LArc's methods: -lzs- (2 KiB window, a flag bit before each literal or
+// match) and -lz5- (4 KiB window, a flag byte before every eight).
+void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+// PMarc's -pm1- (16 KiB window, fixed codes) and -pm2- (8 KiB window,
+// Huffman trees sent in the stream); both code literals by how recently
+// their value was used.
+void LhaDecodePm1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size,
+                  const Pulse& pulse = {});
+
+// Whether the method id ("-lh5-", "-pm0-", ...) is one of the methods
+// decoded here (stored ones included).
+[[nodiscard]] bool LhaMethodDecoded(const std::string& method);
+// Decodes data of any method LhaMethodDecoded accepts; raises
+// std::invalid_argument for any other.
+void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,
+               std::uint64_t original_size, const Pulse& pulse = {});
 
 }  // namespace talvor

@@ -1,4 +1,4 @@
-// Decoders of the static-Huffman methods (-lh4- to -lh7-) and of the
+// Decoders of the static-Huffman methods (-lh4- to -lh7-, -lhx-) and of the
 // adaptive-Huffman -lh1-.
 //
 // Both keep the whole window, plus a stretch of fresh output, in one flat
@@ -98,7 +98,7 @@ constexpr int kLiteralCountBits = 9;
 constexpr int kPreCodes = 19;
 constexpr int kPreCountBits = 5;
 constexpr int kPreSkipAfter = 3;  // a 2-bit count of zero lengths follows the third
-constexpr int kMaxPositionCodes = 17;
+constexpr int kMaxPositionCodes = 21;
 
 class StaticDecoder {
  public:
@@ -367,7 +367,7 @@ class Lh1Decoder {
 
 void CheckMethod(const LhaMethod& m) {
   // The largest position code must stay inside the window.
-  if (m.dictionary_bits < 1 || m.dictionary_bits > 16 || m.position_codes < 1 ||
+  if (m.dictionary_bits < 1 || m.dictionary_bits > 20 || m.position_codes < 1 ||
       m.position_codes > m.dictionary_bits + 1 || m.position_codes > kMaxPositionCodes ||
       m.position_bits < 1 || m.position_bits > 5) {
     throw std::invalid_argument("unsupported LHA method parameters");

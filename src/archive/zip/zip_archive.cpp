@@ -84,7 +84,28 @@ std::string UnicodePath(const std::uint8_t* extra, std::size_t length, const std
 
 }  // namespace
 
-void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRecord&)>& visit) {
+namespace {
+
+constexpr std::size_t kLocatorSize = 20;
+constexpr std::size_t kEnd64Size = 56;
+
+bool SignatureAt(File& archive, std::int64_t at, std::uint32_t signature) {
+  if (at < 0) return false;
+  std::uint8_t bytes[4];
+  archive.Seek(at);
+  return archive.Read(bytes, 4) == 4 && LoadLittleEndian32(bytes) == signature;
+}
+
+}  // namespace
+
+void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRecord&)>& visit,
+                      std::int64_t* directory_start, const std::vector<std::int64_t>& disk_starts) {
+  // Where a part of a split archive starts; 0 for a whole one.
+  const auto disk_start = [&](std::uint32_t disk) -> std::int64_t {
+    if (disk_starts.empty()) return 0;
+    if (disk >= disk_starts.size()) BadArchive("a record names a part the archive does not have");
+    return disk_starts[disk];
+  };
   const std::int64_t size = archive.Size();
   if (size < static_cast<std::int64_t>(zip::kEndSize)) {
     BadArchive("no end of central directory record");
@@ -99,33 +120,71 @@ void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRe
   std::uint64_t entries = LoadLittleEndian16(end + 10);
   std::uint64_t directory_size = LoadLittleEndian32(end + 12);
   std::uint64_t directory_at = LoadLittleEndian32(end + 16);
+  // Where the central directory ends: at the end record, or at the ZIP64
+  // end record when there is one.
+  std::int64_t directory_end = end_at;
   // ZIP64: the locator just before the end record points to the larger one.
-  if (end_at >= 20) {
-    std::uint8_t locator[20];
-    ReadAt(archive, end_at - 20, locator, sizeof locator);
-    if (LoadLittleEndian32(locator) == kEnd64LocatorSignature) {
-      std::uint8_t end64[56];
-      ReadAt(archive,
-             static_cast<std::int64_t>(
-                 std::min<std::uint64_t>(LoadLittleEndian64(locator + 8), INT64_MAX)),
-             end64, sizeof end64);
-      if (LoadLittleEndian32(end64) != kEnd64Signature)
-        BadArchive("the ZIP64 end record is missing");
+  // Bytes in front of the archive move that one too; without extensible data
+  // it lies right before the locator. Its values count where the end record
+  // has none of its own (a field at its largest value); elsewhere a record
+  // that is not found is no ZIP64 record at all, but signature bytes that
+  // happen to stand there (in a name, say).
+  const bool needs_zip64 = entries == 0xFFFF || directory_size == kMax32 || directory_at == kMax32;
+  const std::int64_t locator_at = end_at - static_cast<std::int64_t>(kLocatorSize);
+  std::int64_t end64_at = -1;
+  if (SignatureAt(archive, locator_at, kEnd64LocatorSignature)) {
+    std::uint8_t locator[kLocatorSize];
+    ReadAt(archive, locator_at, locator, sizeof locator);
+    const std::uint64_t stated =
+        LoadLittleEndian64(locator + 8) +
+        static_cast<std::uint64_t>(disk_start(LoadLittleEndian32(locator + 4)));
+    const std::int64_t behind = locator_at - static_cast<std::int64_t>(kEnd64Size);
+    if (stated <= static_cast<std::uint64_t>(behind) &&
+        SignatureAt(archive, static_cast<std::int64_t>(stated), kEnd64Signature)) {
+      end64_at = static_cast<std::int64_t>(stated);
+    } else if (SignatureAt(archive, behind, kEnd64Signature)) {
+      end64_at = behind;
+    }
+  }
+  if (end64_at >= 0) {
+    std::uint8_t end64[kEnd64Size];
+    ReadAt(archive, end64_at, end64, sizeof end64);
+    if (needs_zip64) {
       entries = LoadLittleEndian64(end64 + 32);
       directory_size = LoadLittleEndian64(end64 + 40);
       directory_at = LoadLittleEndian64(end64 + 48);
     }
+    directory_end = end64_at;
+  } else if (directory_size == kMax32 || directory_at == kMax32) {
+    // (65535 entries is a count the end record can hold itself.)
+    BadArchive("the ZIP64 end of central directory record is missing");
   }
-  if (directory_at > static_cast<std::uint64_t>(size) ||
-      directory_size > static_cast<std::uint64_t>(size) - directory_at) {
+  if (directory_size > static_cast<std::uint64_t>(directory_end) ||
+      directory_at > static_cast<std::uint64_t>(size)) {
     BadArchive("the central directory lies outside the archive");
   }
-  std::int64_t at = static_cast<std::int64_t>(directory_at);
-  const std::int64_t directory_end = at + static_cast<std::int64_t>(directory_size);
+  // Bytes in front of the archive (a self-extractor's program, padding)
+  // move every offset by their length: the directory ends where the end
+  // record begins. As unzip does, that place is tried first, then the
+  // offset as recorded.
+  const std::int64_t actual_at = directory_end - static_cast<std::int64_t>(directory_size);
+  std::int64_t shift = actual_at - static_cast<std::int64_t>(directory_at);
+  if (!disk_starts.empty()) {
+    shift = disk_start(LoadLittleEndian16(end + 6));
+  } else if (entries > 0 && !SignatureAt(archive, actual_at, kCentralSignature)) {
+    if (!SignatureAt(archive, static_cast<std::int64_t>(directory_at), kCentralSignature)) {
+      BadArchive("no central directory where the end record says it begins");
+    }
+    shift = 0;
+  }
+  if (directory_start != nullptr)
+    *directory_start = static_cast<std::int64_t>(directory_at) + shift;
+  std::int64_t at = static_cast<std::int64_t>(directory_at) + shift;
+  const std::int64_t records_end = at + static_cast<std::int64_t>(directory_size);
   std::vector<std::uint8_t> variable;
   for (std::uint64_t i = 0; i < entries; ++i) {
     std::uint8_t h[kCentralSize];
-    if (at + static_cast<std::int64_t>(kCentralSize) > directory_end) {
+    if (at + static_cast<std::int64_t>(kCentralSize) > records_end) {
       BadArchive("the central directory is shorter than its entry count");
     }
     ReadAt(archive, at, h, sizeof h);
@@ -151,6 +210,8 @@ void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRe
     r.name.assign(reinterpret_cast<const char*>(variable.data()), name_length);
     ApplyZip64Extra(variable.data() + name_length, extra_length, &r.original, &r.packed,
                     &r.local_offset);
+    r.local_offset += static_cast<std::uint64_t>(
+        disk_starts.empty() ? shift : disk_start(LoadLittleEndian16(h + 34)));
     r.unicode_name = UnicodePath(variable.data() + name_length, extra_length, r.name);
     visit(r);
     at += static_cast<std::int64_t>(kCentralSize + name_length + extra_length + comment_length);
@@ -380,52 +441,72 @@ void TZip::WriteClosing(File& out, const std::vector<CompEntry>& entries) {
 // ---------------------------------------------------------------------------
 
 void TUnZip::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
-  WalkZipDirectory(archive, [&](const ZipCentralRecord& r) {
-    ArchiveEntry e;
-    const bool utf8 = (r.flags & kUtf8Flag) != 0 && DecodeUtf8(r.name).has_value();
-    e.name = !r.unicode_name.empty() ? r.unicode_name : utf8 ? r.name : FromStoredName(r.name);
-    std::replace(e.name.begin(), e.name.end(), '\\', '/');
-    e.is_folder = !e.name.empty() && e.name.back() == '/';
-    if (e.is_folder) e.name.pop_back();
-    e.method_id = r.method;
-    e.flags = r.flags;
-    e.method = r.method == 0   ? "stored"
-               : r.method == 8 ? "deflate"
-                               : "method " + std::to_string(r.method);
-    e.packed_size = r.packed;
-    e.original_size = r.original;
-    e.dos_time = r.dos_time;
-    // Attributes from a system with MS-DOS attributes; from UNIX, read-only
-    // when nobody may write.
-    const int host = r.version_made >> 8;
-    if (host == 3) {
-      const std::uint32_t mode = r.external_attributes >> 16;
-      e.attributes = static_cast<std::uint8_t>(0x20 | ((mode & 0222) == 0 && mode != 0 ? 0x01 : 0));
-      if ((mode & 0170000) == 0040000) e.is_folder = true;
-    } else {
-      e.attributes = static_cast<std::uint8_t>(r.external_attributes);
-      if ((e.attributes & 0x10) != 0) e.is_folder = true;
-    }
-    e.crc = r.crc;
-    e.crc_bits = 32;
-    e.data_offset = static_cast<std::int64_t>(std::min<std::uint64_t>(r.local_offset, INT64_MAX));
-    const bool encrypted = (r.flags & 0x0001) != 0;
-    e.supported = !encrypted && (r.method <= 6 || r.method == 8 || r.method == 9);
-    if (encrypted) e.method += " (encrypted)";
-    visit(e);
-  });
+  WalkZipDirectory(
+      archive,
+      [&](const ZipCentralRecord& r) {
+        ArchiveEntry e;
+        const bool utf8 = (r.flags & kUtf8Flag) != 0 && DecodeUtf8(r.name).has_value();
+        e.name = !r.unicode_name.empty() ? r.unicode_name : utf8 ? r.name : FromStoredName(r.name);
+        // As unzip does, a name ends at a NUL byte.
+        if (const std::size_t nul = e.name.find('\0'); nul != std::string::npos) e.name.resize(nul);
+        std::replace(e.name.begin(), e.name.end(), '\\', '/');
+        e.is_folder = !e.name.empty() && e.name.back() == '/';
+        if (e.is_folder) e.name.pop_back();
+        e.method_id = r.method;
+        e.flags = r.flags;
+        e.method = r.method == 0   ? "stored"
+                   : r.method == 8 ? "deflate"
+                                   : "method " + std::to_string(r.method);
+        e.packed_size = r.packed;
+        e.original_size = r.original;
+        e.dos_time = r.dos_time;
+        // Attributes from a system with MS-DOS attributes; from UNIX, read-only
+        // when nobody may write.
+        const int host = r.version_made >> 8;
+        if (host == 3) {
+          const std::uint32_t mode = r.external_attributes >> 16;
+          e.attributes =
+              static_cast<std::uint8_t>(0x20 | ((mode & 0222) == 0 && mode != 0 ? 0x01 : 0));
+          if ((mode & 0170000) == 0040000) e.is_folder = true;
+        } else {
+          e.attributes = static_cast<std::uint8_t>(r.external_attributes);
+          if ((e.attributes & 0x10) != 0) e.is_folder = true;
+        }
+        e.crc = r.crc;
+        e.crc_bits = 32;
+        e.data_offset =
+            static_cast<std::int64_t>(std::min<std::uint64_t>(r.local_offset, INT64_MAX));
+        const bool encrypted = (r.flags & 0x0001) != 0;
+        e.supported = !encrypted && (r.method <= 6 || r.method == 8 || r.method == 9);
+        if (encrypted) e.method += " (encrypted)";
+        visit(e);
+      },
+      &directory_start_, disk_starts_);
 }
 
 std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   // The local header must be where the directory says.
   std::uint8_t h[kLocalSize];
-  archive.Seek(entry.data_offset);
-  if (archive.Read(h, sizeof h) != sizeof h || LoadLittleEndian32(h) != kLocalSignature) {
-    throw ArchiveFailure(archive_error::kBadLocalHeaderOffset, entry.name);
+  const bool inside = entry.data_offset <= archive.Size() - static_cast<std::int64_t>(sizeof h);
+  if (inside) archive.Seek(entry.data_offset);
+  if (!inside || archive.Read(h, sizeof h) != sizeof h ||
+      LoadLittleEndian32(h) != kLocalSignature) {
+    throw ArchiveFailure(archive_error::kBadLocalHeaderOffset,
+                         "no local header at offset " + std::to_string(entry.data_offset) +
+                             ", where the directory places it");
   }
   archive.Seek(entry.data_offset + static_cast<std::int64_t>(kLocalSize) +
                LoadLittleEndian16(h + 26) + LoadLittleEndian16(h + 28));
-  FileSource in(archive, entry.packed_size);
+  const std::int64_t data_at = archive.Position();
+  // A Deflate stream shows where it ends: it may run past a packed size that
+  // lost its high bits (a file of 4 GiB or more written without ZIP64), up to
+  // the central directory.
+  const std::uint64_t to_directory =
+      directory_start_ > data_at ? static_cast<std::uint64_t>(directory_start_ - data_at) : 0;
+  const std::uint64_t span = entry.method_id == 8 && entry.packed_size <= kMax32
+                                 ? std::max(entry.packed_size, to_directory)
+                                 : entry.packed_size;
+  FileSource in(archive, span);
   CheckedFileSink sink(out, Crc32Update, OnProcessMessages);
   switch (entry.method_id) {
     case 0:
@@ -446,9 +527,30 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
     case 6:
       Explode(in, sink, entry.original_size, entry.flags, OnProcessMessages);
       break;
-    case 8:
-      (void)InflateExactly(in, sink, entry.original_size, 32768, OnProcessMessages);
+    case 8: {
+      // A size that lost its high bits (a file of 4 GiB or more written
+      // without ZIP64 records) cannot be right: where the CRC does not match
+      // at the size given, decoding goes on by steps of 4 GiB to where it
+      // does, or to the stream's end. Deflate makes at most 1032 bytes of
+      // one: data too short to hold 4 GiB more is no such file, and is not
+      // decoded past the size given.
+      constexpr std::uint64_t kMostPerByte = 1032;
+      SourceInflater inflater(in);
+      std::uint64_t produced = 0;
+      for (std::uint64_t stop = entry.original_size;; stop += std::uint64_t{1} << 32) {
+        produced += inflater.Inflate(sink, stop - produced, OnProcessMessages);
+        if (produced < stop) {
+          throw ZipDataError("the entry decodes to " + std::to_string(produced) +
+                             " bytes, not the " + std::to_string(entry.original_size) +
+                             " its header gives");
+        }
+        if (inflater.ended() || sink.check() == entry.crc || entry.original_size > kMax32 ||
+            (stop + (std::uint64_t{1} << 32)) / kMostPerByte > span) {
+          break;
+        }
+      }
       break;
+    }
     case 9:
       Inflate64(in, sink, entry.original_size, OnProcessMessages);
       break;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "archive/archive_reader.h"
 #include "archive/archive_writer.h"
@@ -27,11 +28,18 @@ struct ZipCentralRecord {
   // The name in UTF-8 from an Info-ZIP Unicode Path extra field (0x7075)
   // whose CRC matches the stored name; empty when there is none.
   std::string unicode_name;
+  bool sizes_from_zip64 = false;  // the original size came from a ZIP64 field
 };
 
 // Visits every central directory record of a ZIP archive; a damaged end
-// record or directory raises ArchiveFailure.
-void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRecord&)>& visit);
+// record or directory raises ArchiveFailure. Bytes in front of the archive
+// are allowed for: the offsets visited are where the records really are.
+// `directory_start` receives where the central directory begins. For the
+// parts of a split archive joined in one file, `disk_starts` tells where
+// each part begins: offsets count from their part's start.
+void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRecord&)>& visit,
+                      std::int64_t* directory_start = nullptr,
+                      const std::vector<std::int64_t>& disk_starts = {});
 
 class TZipBase : public TCompBase {
  public:
@@ -60,6 +68,13 @@ class TUnZip : public TUnBase {
  protected:
   void WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) override;
   std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) override;
+  // A split archive (.z01, .z02, ... beside the .zip) is read from a copy of
+  // its parts joined in order; a missing part is named.
+  File OpenArchive() override;
+
+ private:
+  std::int64_t directory_start_ = 0;       // where the entries' data ends
+  std::vector<std::int64_t> disk_starts_;  // of a split archive's parts
 };
 
 }  // namespace talvor

@@ -324,6 +324,9 @@ def make_zip():
                                   method=8, plain=b"some text " * 20, packed=0x10000)]),
         "local_offset_past_end.zip":
             zip_archive([ok, stored("far.txt", "x", local_offset=0x7FFFFF00)]),
+        "zip64_local_offset_near_2_63.zip":
+            zip_archive([ok, stored("far.txt", "x", local_offset=0xFFFFFFFF,
+                                    extra=struct.pack("<HHQ", 1, 8, 0x7FFFFFFFFFFFFF00))]),
         "entry_count_far_too_large.zip": zip_archive([ok], count=0xFFFF),
         "zip64_entry_count_far_too_large.zip": zip_with_zip64_end([ok], 0xFFFFFFFFFFFFFFFF),
     }
