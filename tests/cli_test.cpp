@@ -341,7 +341,36 @@ TEST_F(CliTest, PackListUnpackEveryFormat) {
     EXPECT_EQ(Out().substr(0, std::strlen(method)), method) << format;
     ASSERT_EQ(Run({"unpack", "--to", dir_ / format, archive}), 0) << Err();
     EXPECT_EQ(ReadFile(dir_ / (std::string(format) + "/doc.txt")), text) << format;
+    EXPECT_EQ(Run({"test", archive}), 0) << Err();
+    EXPECT_EQ(Out(), "sound    doc.txt\n");
+    // Damaged data inside the entry: found, said, and nothing written.
+    std::string bytes = ReadFile(archive);
+    bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x55);
+    WriteFile(archive, bytes);
+    const std::string before = ListNames(dir_.path());
+    EXPECT_EQ(Run({"test", archive}), 1) << format;
+    EXPECT_FALSE(Err().empty()) << format;
+    EXPECT_EQ(ListNames(dir_.path()), before);
   }
+}
+
+TEST_F(CliTest, TestTellsWhetherThePassphraseOpensAProtectedFile) {
+  WriteFile(dir_ / "doc.txt", "contents");
+  WriteFile(dir_ / "pw", "my secret phrase\n");
+  WriteFile(dir_ / "wrong", "another pass phrase\n");
+  for (const char* method : {"blowfish", "random"}) {
+    ASSERT_EQ(
+        Run({"encrypt", "--method", method, "--passphrase-file", dir_ / "pw", dir_ / "doc.txt"}),
+        0);
+  }
+  const std::string before = ListNames(dir_.path());
+  EXPECT_EQ(Run({"test", "--passphrase-file", dir_ / "pw", dir_ / "doc.blf", dir_ / "doc.erh"}), 0)
+      << Err();
+  EXPECT_EQ(Out(), dir_ / "doc.blf: sound, and the pass phrase opens it\n" +
+                       dir_ / "doc.erh: sound, and the pass phrase opens it\n");
+  EXPECT_EQ(Run({"test", "--passphrase-file", dir_ / "wrong", dir_ / "doc.blf"}), 1);
+  EXPECT_EQ(Err(), "Wrong password or damaged file.\n");
+  EXPECT_EQ(ListNames(dir_.path()), before);
 }
 
 TEST_F(CliTest, PackAsksBeforeReplacingAnArchive) {

@@ -237,6 +237,24 @@ int RunList(Session& s, const std::string& archive) {
   }));
 }
 
+// A protected file (known by its extension) is deciphered into nothing
+// with the pass phrase; anything else is read as an archive.
+int RunTest(Session& s, const std::string& file) {
+  if (const ProtectionMethod* method = MethodByExtension(ExtractFileExt(file))) {
+    const std::string path = EnterFolderOf(file, s.fs);
+    s.commands.TestProtected(*method, path, s.Passphrase().view());
+    s.console.out() << path
+                    << (method->can_tell_wrong_passphrase
+                            ? ": sound, and the pass phrase opens it\n"
+                            : ": read to its end (TRAP cannot tell a wrong pass phrase)\n");
+    return exit_status::kSuccess;
+  }
+  return ExitStatus(s.commands.TestArchive(file, [&](const ArchiveEntry& e, bool sound) {
+    s.console.out() << (sound ? "sound    " : "DAMAGED  ") << Printable(e.name)
+                    << (e.is_folder ? "/" : "") << '\n';
+  }));
+}
+
 using Runner = int (*)(Session&, const std::string&);
 
 Runner RunnerFor(const std::string& command) {
@@ -244,6 +262,7 @@ Runner RunnerFor(const std::string& command) {
   if (command == "destroy") return RunDestroy;
   if (command == "pack") return RunPack;
   if (command == "unpack") return RunUnpack;
+  if (command == "test") return RunTest;
   return RunList;
 }
 

@@ -100,4 +100,20 @@ Outcome Commands::List(const std::string& archive,
                              [&] { reader->List(visit); });
 }
 
+Outcome Commands::TestArchive(const std::string& archive,
+                              const std::function<void(const ArchiveEntry&, bool sound)>& each) {
+  const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
+  if (!reader) return Outcome::kRefused;
+  reader->FileSpec = {"*.*"};
+  bool all_sound = true;
+  const Outcome outcome =
+      RunArchiveOperation(*reader, "Testing " + ExtractFileName(archive), archive, [&] {
+        (void)reader->Test([&](const ArchiveEntry& entry, bool sound) {
+          all_sound = all_sound && sound;
+          each(entry, sound);
+        });
+      });
+  return all_sound ? outcome : Outcome::kFailed;
+}
+
 }  // namespace talvor

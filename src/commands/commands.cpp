@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/path.h"
 #include "platform/progress.h"
 #include "platform/replacing_file.h"
@@ -10,6 +11,19 @@
 namespace talvor {
 
 namespace {
+
+// Runs `work` on the file `path`: a failure of the file layer that names no
+// file (the data ends early) is about this one.
+template <typename Work>
+auto ConcerningFile(const std::string& path, Work&& work) {
+  try {
+    return work();
+  } catch (const IoError& e) {
+    if (!e.path().empty()) throw;
+    throw IoError(e.code(), e.system_error(), path);
+  }
+}
+
 // Copy moves the file through a buffer of this size.
 constexpr std::size_t kCopyBufferSize = 10240;
 }  // namespace
@@ -30,7 +44,15 @@ std::string Commands::Cipher(const ProtectionMethod& method, Direction direction
       std::string(direction == Direction::kEncrypt ? "Encrypting " : "Decrypting ") +
           ExtractFileName(path) + " (" + method.title + ")",
       path);
-  return method.routine(direction)(services_, path, passphrase);
+  return ConcerningFile(path,
+                        [&] { return method.routine(direction)(services_, path, passphrase); });
+}
+
+void Commands::TestProtected(const ProtectionMethod& method, const std::string& path,
+                             std::string_view passphrase) {
+  const ProgressDisplay progress(
+      host_.progress(), "Testing " + ExtractFileName(path) + " (" + method.title + ")", path);
+  ConcerningFile(path, [&] { method.verify(services_, path, passphrase); });
 }
 
 Outcome Commands::Destroy(const std::string& path, const std::string& question,

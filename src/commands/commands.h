@@ -68,6 +68,16 @@ class Commands {
   Outcome Unpack(const std::string& archive, const std::string& folder);
   // Visits every entry of `archive`.
   Outcome List(const std::string& archive, const std::function<void(const ArchiveEntry&)>& visit);
+  // Reads `archive` to its end and checks every entry's CRC, writing
+  // nothing; `each` sees every entry with its verdict. kFailed when an entry
+  // is damaged or the archive cannot be read to its end.
+  Outcome TestArchive(const std::string& archive,
+                      const std::function<void(const ArchiveEntry&, bool sound)>& each);
+  // Deciphers the protected file `path` into nothing: returns when the pass
+  // phrase opens it as far as the method can tell, else raises what
+  // decrypting would.
+  void TestProtected(const ProtectionMethod& method, const std::string& path,
+                     std::string_view passphrase);
 
  private:
   // The reader for the kind of archive `archive` holds, judged by its
