@@ -1,5 +1,6 @@
 #include "platform/file.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,6 +67,9 @@ File& File::operator=(File&& other) noexcept {
     dirty_lo_ = std::exchange(other.dirty_lo_, SIZE_MAX);
     dirty_hi_ = std::exchange(other.dirty_hi_, 0);
     disk_size_ = std::exchange(other.disk_size_, 0);
+    write_behind_ = std::exchange(other.write_behind_, false);
+    behind_from_ = std::exchange(other.behind_from_, -1);
+    behind_to_ = std::exchange(other.behind_to_, 0);
   }
   return *this;
 }
@@ -106,6 +110,19 @@ void File::Flush() {
   dirty_hi_ = 0;
   PWrite(fd_, buffer_.get() + lo, hi - lo, base_ + static_cast<std::int64_t>(lo), path_);
   disk_size_ = std::max(disk_size_, base_ + static_cast<std::int64_t>(hi));
+  Written(base_ + static_cast<std::int64_t>(lo), base_ + static_cast<std::int64_t>(hi));
+}
+
+void File::Written(std::int64_t offset, std::int64_t end) noexcept {
+  if (!write_behind_) return;
+  // A new run starts where the bytes do not continue the last one.
+  if (behind_from_ < 0 || offset != behind_to_) behind_from_ = offset;
+  behind_to_ = end;
+  constexpr std::int64_t kRun = 8 << 20;
+  if (behind_to_ - behind_from_ < kRun) return;
+  // Only a hint: the data's safety still rests on Sync.
+  (void)::sync_file_range(fd_, behind_from_, behind_to_ - behind_from_, SYNC_FILE_RANGE_WRITE);
+  behind_from_ = behind_to_;
 }
 
 void File::Rebase() {
@@ -172,6 +189,7 @@ void File::Write(const void* data, std::size_t n) {
     if (n - done >= kBufferSize) {
       // Large writes bypass the buffer.
       PWrite(fd_, in + done, n - done, base_, path_);
+      Written(base_, base_ + static_cast<std::int64_t>(n - done));
       base_ += static_cast<std::int64_t>(n - done);
       disk_size_ = std::max(disk_size_, base_);
       break;

@@ -64,6 +64,9 @@ class File {
   void Flush();
   // Flush, then wait until the data has reached the device.
   void Sync();
+  // From now on, written data is handed to the device in the background as
+  // it accumulates, so that a final Sync has little left to wait for.
+  void WriteBehind() noexcept { write_behind_ = true; }
   // Flush and close; raises on failure. The object is closed afterwards even
   // when it raises.
   void Close();
@@ -80,6 +83,9 @@ class File {
   // Moves the buffer window to the current position (after flushing).
   void Rebase();
   void Release() noexcept;
+  // Notes bytes [offset, end) as written; starts their writing-out when
+  // enough has gathered.
+  void Written(std::int64_t offset, std::int64_t end) noexcept;
 
   int fd_ = -1;
   std::string path_;
@@ -90,6 +96,9 @@ class File {
   std::size_t dirty_lo_ = SIZE_MAX;
   std::size_t dirty_hi_ = 0;
   std::int64_t disk_size_ = 0;  // size of the file as the system holds it
+  bool write_behind_ = false;
+  std::int64_t behind_from_ = -1;  // start of the written bytes not yet handed on
+  std::int64_t behind_to_ = 0;
 };
 
 }  // namespace talvor

@@ -38,6 +38,7 @@ ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
   file_ = fs_.CreateUnnamedBeside(target_);
   unnamed_ = file_.IsOpen();
   if (!unnamed_) file_ = fs_.CreateTemporaryBeside(target_, &temp_path_);
+  file_.WriteBehind();
 }
 
 ReplacingFile::~ReplacingFile() {
