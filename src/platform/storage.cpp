@@ -6,11 +6,14 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <array>
 #include <fstream>
 #include <sstream>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file.h"
@@ -19,6 +22,13 @@
 namespace talvor {
 
 namespace {
+
+// File systems by the magic number statfs(2) gives.
+constexpr std::pair<unsigned long, const char*> kMagicNumbers[] = {
+    {0x794C7630, "overlay"}, {0x01021994, "tmpfs"}, {0x9123683E, "btrfs"},
+    {0xF2F52010, "f2fs"},    {0x3434, "nilfs2"},    {0x6969, "nfs"},
+    {0xFF534D42, "cifs"},    {0x65735546, "fuse"},  {0x858458F6, "ramfs"},
+};
 
 // The line of /proc/self/mountinfo for device `dev` (see proc(5)): the file
 // system type and its super-block options.
@@ -70,8 +80,10 @@ bool HasSharedExtents(int fd) {
       const fiemap_extent& extent = map->fm_extents[i];
       if ((extent.fe_flags & FIEMAP_EXTENT_SHARED) != 0) return true;
       if ((extent.fe_flags & FIEMAP_EXTENT_LAST) != 0) return false;
-      start = extent.fe_logical + extent.fe_length;
     }
+    const fiemap_extent& last = map->fm_extents[map->fm_mapped_extents - 1];
+    if (last.fe_logical + last.fe_length <= start) return false;  // no progress
+    start = last.fe_logical + last.fe_length;
   }
 }
 
@@ -87,6 +99,16 @@ StorageFacts ProbeStorage(const std::string& path) {
   }
   facts.links = st.st_nlink;
   ReadMountTable(st.st_dev, facts);
+  // An overlay may report the device of the layer a file comes from; the
+  // file system's magic number (statfs(2)) tells it, and stands in where
+  // the mount table did not answer.
+  struct statfs fs {};
+  if (::fstatfs(file.Descriptor(), &fs) == 0) {
+    for (const auto& [magic, name] : kMagicNumbers) {
+      if (static_cast<unsigned long>(fs.f_type) != magic) continue;
+      if (facts.fs_type.empty() || std::string_view(name) == "overlay") facts.fs_type = name;
+    }
+  }
   facts.flash = ReportsFlash(st.st_dev);
   facts.shared_extents = HasSharedExtents(file.Descriptor());
   return facts;
