@@ -282,6 +282,7 @@ const std::vector<HostileFixture> kFixtures = {
     {"zip/nul_in_name.zip", {}, "nul=1 ok.txt=4"},  // the name ends at NUL, as unzip has it
     {"zip/packed_past_end.zip", {kCrc}, "ok.txt=4"},
     {"zip/packed_past_end_deflate.zip", {kCrc}, "ok.txt=4"},
+    {"zip/packed_claims_more_than_the_file.zip", {kCrc}, "big.txt=10 ok.txt=4"},
     {"zip/symlink_absolute_target.zip", {kWriting}, "lnk=4 ok.txt=4"},
     {"zip/symlink_onto_existing_name.zip", {}, "ok.txt=10"},
     {"zip/symlink_then_write_through.zip", {kWriting}, "lnk=2 ok.txt=4"},

@@ -506,6 +506,10 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
   const std::uint64_t span = entry.method_id == 8 && entry.packed_size <= kMax32
                                  ? std::max(entry.packed_size, to_directory)
                                  : entry.packed_size;
+  // What the archive really holds from here: a size in the headers may
+  // claim more.
+  const std::uint64_t held = std::min(
+      span, static_cast<std::uint64_t>(std::max<std::int64_t>(archive.Size() - data_at, 0)));
   FileSource in(archive, span);
   CheckedFileSink sink(out, Crc32Update, OnProcessMessages);
   switch (entry.method_id) {
@@ -545,7 +549,7 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
                              " its header gives");
         }
         if (inflater.ended() || sink.check() == entry.crc || entry.original_size > kMax32 ||
-            (stop + (std::uint64_t{1} << 32)) / kMostPerByte > span) {
+            (stop + (std::uint64_t{1} << 32)) / kMostPerByte > held) {
           break;
         }
       }

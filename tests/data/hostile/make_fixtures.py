@@ -322,6 +322,9 @@ def make_zip():
         "packed_past_end_deflate.zip":
             zip_archive([ok, dict(name="cut.txt", data=raw_deflate(b"some text " * 20)[:6],
                                   method=8, plain=b"some text " * 20, packed=0x10000)]),
+        "packed_claims_more_than_the_file.zip":
+            zip_archive([ok, dict(name="big.txt", data=raw_deflate(b"x" * 5000), method=8,
+                                  plain=b"x" * 5000, original=10, packed=0x1000003)]),
         "local_offset_past_end.zip":
             zip_archive([ok, stored("far.txt", "x", local_offset=0x7FFFFF00)]),
         "zip64_local_offset_near_2_63.zip":
