@@ -156,11 +156,11 @@ repository.Nautilus = types.SimpleNamespace(
 )
 gi.repository = repository
 sys.modules.update({"gi": gi, "gi.repository": repository})
-spec = importlib.util.spec_from_file_location(
+loader_plan = importlib.util.spec_from_file_location(
     "zem_talvor", share / "nautilus-python/extensions/zem_talvor.py"
 )
-extension = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(extension)
+extension = importlib.util.module_from_spec(loader_plan)
+loader_plan.loader.exec_module(extension)
 started = []
 extension.subprocess = types.SimpleNamespace(Popen=lambda argv, **_: started.append(argv))
 provider = extension.ZemTalvorMenu()

@@ -28,7 +28,7 @@ class TrashUnavailable : public Failure {
 };
 
 // The trash of this user's desktop, found as the freedesktop.org Trash
-// specification 1.0 says: $XDG_DATA_HOME/Trash for files on the file system
+// standard (version 1.0) lays down: $XDG_DATA_HOME/Trash for files on the file system
 // of that folder; for the others $topdir/.Trash/$uid (when $topdir/.Trash is
 // a sticky folder) or $topdir/.Trash-$uid on the file system's top folder.
 // Folders that are missing are made, readable by the user only. A file is
