@@ -157,6 +157,7 @@ TEST_P(CliRefusalTest, RefusesWithStatusAndMessage) {
   WriteFile(dir_ / "a.txt", "abc");
   WriteFile(dir_ / "A.TRP", "4.txtabc");
   WriteFile(dir_ / "long.abcdefghij", "abc");
+  WriteFile(dir_ / "bad.trp", "x");
   WriteFile(dir_ / "pw", c.passphrase_line + "\n");
   ASSERT_EQ(::mkfifo((dir_ / "pipe.zip").c_str(), 0644), 0);  // would block a reader
   const std::string before = ListNames(dir_.path());
@@ -246,6 +247,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "File not found: @/none.txt.\n"},
         RefusalCase{
             "ListMissing", {"list", "@/none.zip"}, kGood, 1, "File not found: @/none.zip.\n"},
+        RefusalCase{"DamagedNamesTheFile",
+                    {"decrypt", "--passphrase-file", "@/pw", "@/bad.trp"},
+                    kGood,
+                    1,
+                    "@/bad.trp: 'x' is not a valid integer value.\n"},
         RefusalCase{"EncryptPipe",
                     {"encrypt", "--method", "blowfish", "--passphrase-file", "@/pw", "@/pipe.zip"},
                     kGood,
@@ -289,7 +295,7 @@ TEST_F(CliTest, EncryptAndDecryptEveryOtherMethod) {
   }
   WriteFile(dir_ / "wrong", "another pass phrase\n");
   EXPECT_EQ(Run({"decrypt", "--passphrase-file", dir_ / "wrong", dir_ / "doc.rnl"}), 1);
-  EXPECT_EQ(Err(), "Wrong password or damaged file.\n");
+  EXPECT_EQ(Err(), dir_ / "doc.rnl: Wrong password or damaged file.\n");
 }
 
 TEST_F(CliTest, DestroyAsksOrTakesYes) {
@@ -369,7 +375,7 @@ TEST_F(CliTest, TestTellsWhetherThePassphraseOpensAProtectedFile) {
   EXPECT_EQ(Out(), dir_ / "doc.blf: sound, and the pass phrase opens it\n" +
                        dir_ / "doc.erh: sound, and the pass phrase opens it\n");
   EXPECT_EQ(Run({"test", "--passphrase-file", dir_ / "wrong", dir_ / "doc.blf"}), 1);
-  EXPECT_EQ(Err(), "Wrong password or damaged file.\n");
+  EXPECT_EQ(Err(), dir_ / "doc.blf: Wrong password or damaged file.\n");
   EXPECT_EQ(ListNames(dir_.path()), before);
 }
 

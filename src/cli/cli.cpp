@@ -266,6 +266,15 @@ Runner RunnerFor(const std::string& command) {
   return RunList;
 }
 
+// A failure that does not say which file it is about ("Invalid file format")
+// is said of the file it concerns; with several files every line already
+// starts with its file.
+std::string AboutFile(const Session& s, const std::string& operand, const std::string& text) {
+  if (s.inv.operands.size() > 1 || text.find(ExtractFileName(operand)) != std::string::npos)
+    return text;
+  return operand + ": " + text;
+}
+
 // One file of the run: its failure is reported and the next file goes on.
 // Wrong usage, a refusal of the whole run and a cancel end the run.
 int RunOne(Session& s, Runner run, const std::string& operand) {
@@ -281,7 +290,7 @@ int RunOne(Session& s, Runner run, const std::string& operand) {
   } catch (const Cancelled&) {
     throw;
   } catch (const std::exception& e) {
-    s.host.Line() << ErrorDisplayText(e.what()) << '\n';
+    s.host.Line() << AboutFile(s, operand, ErrorDisplayText(e.what())) << '\n';
     return exit_status::kFailed;
   }
 }
