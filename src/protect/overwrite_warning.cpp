@@ -14,6 +14,11 @@ struct KindOfStorage {
   std::string_view reason;
 };
 
+constexpr std::string_view kOnNfs =
+    "the file lies on a network file system (NFS), whose server decides where writes go";
+constexpr std::string_view kOnSmb =
+    "the file lies on a network file system (SMB), whose server decides where writes go";
+
 // File systems that put new writes somewhere else than the old data, or
 // keep the data where an overwrite does not reach.
 constexpr std::array kLimitedStorage{
@@ -25,18 +30,10 @@ constexpr std::array kLimitedStorage{
     KindOfStorage{"tmpfs", "the file lies in memory (tmpfs), parts of which may be in swap"},
     KindOfStorage{"ramfs", "the file lies in memory (ramfs)"},
     KindOfStorage{"overlay", "the file lies on an overlay, whose lower layer keeps the original"},
-    KindOfStorage{"nfs",
-                  "the file lies on a network file system (NFS), whose server decides "
-                  "where writes go"},
-    KindOfStorage{"nfs4",
-                  "the file lies on a network file system (NFS), whose server decides "
-                  "where writes go"},
-    KindOfStorage{"cifs",
-                  "the file lies on a network file system (SMB), whose server decides "
-                  "where writes go"},
-    KindOfStorage{"smb3",
-                  "the file lies on a network file system (SMB), whose server decides "
-                  "where writes go"},
+    KindOfStorage{"nfs", kOnNfs},
+    KindOfStorage{"nfs4", kOnNfs},
+    KindOfStorage{"cifs", kOnSmb},
+    KindOfStorage{"smb3", kOnSmb},
     KindOfStorage{"9p",
                   "the file lies on a network file system (9P), whose server decides "
                   "where writes go"},
