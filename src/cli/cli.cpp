@@ -266,32 +266,13 @@ Runner RunnerFor(const std::string& command) {
   return RunList;
 }
 
-// Whether the text names the file where a path stands: after a folder's "/",
-// an opening quote or ": ", and before a closing quote, a ':' or a full stop
-// that ends a sentence; a whole path may also go on with a blank, a comma or
-// a closing bracket. A short name such as "a" inside a word or a sentence
-// does not count.
-bool NamesFile(const std::string& text, const std::string& name) {
-  if (name.empty()) return false;
-  for (auto at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
-    const std::size_t end = at + name.size();
-    const bool in_path = at > 0 && text[at - 1] == '/';
-    const bool opens = at == 0 || in_path || text[at - 1] == '"' ||
-                       (at >= 2 && text.compare(at - 2, 2, ": ") == 0);
-    const char after = end == text.size() ? '\0' : text[end];
-    const bool closes = after == '\0' || after == '"' || after == ':' ||
-                        (in_path && (after == ' ' || after == ',' || after == ')')) ||
-                        (after == '.' && (end + 1 == text.size() || text[end + 1] == ' '));
-    if (opens && closes) return true;
-  }
-  return false;
-}
-
 // A failure that does not say which file it is about ("Invalid file format")
 // is said of the file it concerns; with several files every line already
-// starts with its file.
+// starts with its file. The operand is a whole path by now, and the texts
+// that name a file name it by that path; a bare name could turn up inside a
+// word ("a" in "format").
 std::string AboutFile(const Session& s, const std::string& operand, const std::string& text) {
-  if (s.inv.operands.size() > 1 || NamesFile(text, ExtractFileName(operand))) return text;
+  if (s.inv.operands.size() > 1 || text.find(operand) != std::string::npos) return text;
   return operand + ": " + text;
 }
 
