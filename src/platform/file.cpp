@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -246,6 +247,35 @@ void File::Close() {
   fd_ = -1;
   buffer_.reset();
   if (::close(fd) != 0 && errno != EINTR) RaiseErrno(errno, path_);
+}
+
+namespace {
+
+struct Snapshot {
+  std::int64_t size;
+  std::int64_t modified_ns;
+};
+
+Snapshot Take(const File& source) {
+  struct stat st {};
+  if (::fstat(source.Descriptor(), &st) != 0) RaiseErrno(errno, source.path());
+  return {st.st_size,
+          static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+}  // namespace
+
+SourceState::SourceState(const File& source) {
+  const Snapshot now = Take(source);
+  size_ = now.size;
+  modified_ns_ = now.modified_ns;
+}
+
+void SourceState::RequireUnchanged(const File& source) const {
+  const Snapshot now = Take(source);
+  if (now.size != size_ || now.modified_ns != modified_ns_) {
+    throw Failure(source.path() + " changed while it was being read");
+  }
 }
 
 }  // namespace talvor

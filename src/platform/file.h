@@ -101,4 +101,20 @@ class File {
   std::int64_t behind_to_ = 0;
 };
 
+// What a source file looked like when a command began to read it. The
+// command looks again once it has read the whole file: a file that another
+// program changed meanwhile (cut short, grown, rewritten) would otherwise
+// yield a result holding part of the old and part of the new content.
+class SourceState {
+ public:
+  explicit SourceState(const File& source);
+  // Raises a Failure "PATH changed while it was being read" when the size or
+  // the modification time of the file differ from what they were.
+  void RequireUnchanged(const File& source) const;
+
+ private:
+  std::int64_t size_ = 0;
+  std::int64_t modified_ns_ = 0;
+};
+
 }  // namespace talvor
