@@ -1,4 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,6 +163,92 @@ TEST(ShredRefusalTest, MissingFile) {
     EXPECT_EQ(std::string(e.what()), "File not found: " + (dir / "gone"));
   }
 }
+
+// Where Destroy could not finish (no room for the longer passes, a name that
+// cannot be removed), it refuses before the first byte is overwritten.
+struct StopCase {
+  const char* name;
+  std::size_t size;
+  // Before the file is written, and after: each makes the folder a place
+  // where Destroy cannot finish, or says why this machine cannot (skipped).
+  std::string (*before)(const std::string& dir);
+  std::string (*after)(const std::string& dir);
+  void (*undo)(const std::string& dir);
+  const char* expected;  // a part of the refusal
+};
+
+std::string Nothing(const std::string&) {
+  return {};
+}
+
+// Sets or clears a chattr(1) mark on the folder.
+std::string MarkFolder(const std::string& dir, int mark, bool on) {
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int flags = 0;
+  bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | mark : flags & ~mark;
+  done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  if (fd >= 0) ::close(fd);
+  return done ? "" : "this file system or user cannot mark folders append-only";
+}
+
+const StopCase kStopCases[] = {
+    {"AppendOnlyFolder", 100, Nothing,
+     [](const std::string& dir) { return MarkFolder(dir, FS_APPEND_FL, true); },
+     [](const std::string& dir) { (void)MarkFolder(dir, FS_APPEND_FL, false); },
+     "could not be removed afterwards (the folder "},
+    {"FolderNotWritable", 100,
+     [](const std::string&) {
+       return std::string(::geteuid() == 0 ? "the administrator may change any folder" : "");
+     },
+     [](const std::string& dir) {
+       ::chmod(dir.c_str(), 0555);
+       return std::string();
+     },
+     [](const std::string& dir) { ::chmod(dir.c_str(), 0755); },
+     "could not be removed afterwards (you may not change the folder "},
+    {"NoRoomForThePasses", 400000,
+     [](const std::string& dir) {
+       return std::string(::mount("tmpfs", dir.c_str(), "tmpfs", 0, "size=1m") == 0
+                              ? ""
+                              : "a small tmpfs cannot be mounted here");
+     },
+     Nothing, [](const std::string& dir) { ::umount(dir.c_str()); }, "KB are free"},
+};
+
+class ShredStopTest : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(ShredStopTest, RefusesBeforeOverwritingAnything) {
+  const StopCase& c = GetParam();
+  TempDir dir;
+  const std::string folder = dir / "place";
+  const std::string path = folder + "/f";
+  const std::string content(c.size, 'k');
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  if (const std::string skip = c.before(folder); !skip.empty()) GTEST_SKIP() << skip;
+  WriteFile(path, content);
+  if (const std::string skip = c.after(folder); !skip.empty()) {
+    c.undo(folder);
+    GTEST_SKIP() << skip;
+  }
+  PosixFileSystem fs;
+  RandomGenerator random;
+  FakeClock clock;
+  std::string message;
+  try {
+    ShredFile(fs, random, clock, path);
+  } catch (const RefusedInput& e) {
+    message = e.what();
+  }
+  const std::string left = ReadFile(path);
+  c.undo(folder);
+  EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+  EXPECT_NE(message.find(path), std::string::npos) << message;
+  EXPECT_EQ(left, content);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, ShredStopTest, ::testing::ValuesIn(kStopCases),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace talvor

@@ -5,19 +5,24 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace talvor {
 
@@ -116,6 +121,49 @@ StorageFacts ProbeStorage(const std::string& path) {
 
 StorageFacts PosixFileSystem::Storage(const std::string& path) {
   return ProbeStorage(path);
+}
+
+FreeSpace FreeSpaceBeside(const File& file) {
+  struct statvfs vfs {};
+  if (::fstatvfs(file.Descriptor(), &vfs) != 0) RaiseErrno(errno, file.path());
+  const std::uint64_t blocks = ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail;
+  return {blocks * vfs.f_frsize, vfs.f_bsize == 0 ? 1 : vfs.f_bsize};
+}
+
+std::string WhyNameCannotBeRemoved(const std::string& path) {
+  std::string folder = ExtractFileDir(path);
+  if (folder.empty()) folder = ".";
+  // The folder's permissions decide, not the file's (the administrator may
+  // change any folder that is not marked otherwise).
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    if (errno == EROFS) return "the folder " + folder + " is on a read-only file system";
+    if (errno == EACCES || errno == EPERM) return "you may not change the folder " + folder;
+    return std::strerror(errno);
+  }
+  struct stat dir {};
+  struct stat file {};
+  if (::stat(folder.c_str(), &dir) == 0 && ::lstat(path.c_str(), &file) == 0 &&
+      (dir.st_mode & S_ISVTX) != 0 && ::geteuid() != 0 && file.st_uid != ::geteuid() &&
+      dir.st_uid != ::geteuid()) {
+    return "in the folder " + folder + " only a file's owner may remove it";
+  }
+  // Marks that hold even against the administrator (chattr(1)).
+  const auto marked = [](const std::string& name) {
+    const File held(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY),
+                    name);
+    int flags = 0;
+    if (held.Descriptor() < 0 || ::ioctl(held.Descriptor(), FS_IOC_GETFLAGS, &flags) != 0) return 0;
+    return flags & (FS_IMMUTABLE_FL | FS_APPEND_FL);
+  };
+  if (const int flags = marked(folder); flags != 0) {
+    return "the folder " + folder + " is marked " +
+           ((flags & FS_IMMUTABLE_FL) != 0 ? "immutable" : "append-only");
+  }
+  if (const int flags = marked(path); flags != 0) {
+    return "it is marked " +
+           std::string((flags & FS_IMMUTABLE_FL) != 0 ? "immutable" : "append-only");
+  }
+  return {};
 }
 
 }  // namespace talvor

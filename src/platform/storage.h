@@ -19,4 +19,20 @@ struct StorageFacts {
 // at its default. Never blocks and never changes the file.
 [[nodiscard]] StorageFacts ProbeStorage(const std::string& path);
 
+class File;
+
+struct FreeSpace {
+  std::uint64_t bytes = 0;  // what this process may still write
+  std::uint64_t block = 1;  // the unit the file system hands out
+};
+
+// The free space on the file system that holds the open file (the blocks
+// kept for the administrator count only for the administrator).
+[[nodiscard]] FreeSpace FreeSpaceBeside(const File& file);
+
+// Why this process could not remove the name `path` from its folder, in
+// words ("you may not change the folder /srv/shared"); empty when it can, as
+// far as can be told without removing it.
+[[nodiscard]] std::string WhyNameCannotBeRemoved(const std::string& path);
+
 }  // namespace talvor

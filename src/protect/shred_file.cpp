@@ -7,6 +7,7 @@
 #include "platform/failure.h"
 #include "platform/path.h"
 #include "platform/progress.h"
+#include "platform/storage.h"
 
 namespace talvor {
 
@@ -96,6 +97,34 @@ void OverwriteAndCut(File& file, RandomGenerator& random, const ShredHooks& hook
   file.Sync();
 }
 
+// "120 MB", "3 KB": `bytes` in the unit that suits `scale`, rounded up or down.
+std::string InUnits(std::uint64_t bytes, std::uint64_t scale, bool round_up) {
+  const std::uint64_t unit = scale >= 10000000 ? 1000000 : 1000;
+  const std::uint64_t n = round_up ? (bytes + unit - 1) / unit : bytes / unit;
+  return std::to_string(n) + (unit == 1000000 ? " MB" : " KB");
+}
+
+// Refuses, before a byte is overwritten, what would otherwise stop half-way:
+// a name that cannot be removed once the content is gone, and a file system
+// without room for the passes, which make the file four times longer.
+void RequireRoomToDestroy(const File& file, const std::string& path) {
+  if (const std::string why = WhyNameCannotBeRemoved(path); !why.empty()) {
+    throw RefusedInput(path + " cannot be destroyed: it could not be removed afterwards (" + why +
+                       "). Nothing was overwritten");
+  }
+  const auto size = static_cast<std::uint64_t>(file.Size());
+  if (size == 0) return;
+  const FreeSpace free = FreeSpaceBeside(file);
+  const auto blocks = [&](std::uint64_t n) {
+    return (n + free.block - 1) / free.block * free.block;
+  };
+  const std::uint64_t need = blocks(4 * size) - blocks(size);
+  if (need > free.bytes) {
+    throw RefusedInput("Destroy needs " + InUnits(need, need, true) + " free beside " + path +
+                       "; " + InUnits(free.bytes, need, false) + " are free");
+  }
+}
+
 }  // namespace
 
 void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std::string& path,
@@ -109,6 +138,7 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
                        "\" is a symbolic link. The file it points to is not destroyed; select "
                        "that file itself!");
   }
+  RequireRoomToDestroy(file, path);
   const ExpectedWork work(ShredWork(static_cast<std::uint64_t>(file.Size())));
   random.Randomize(clock);
   if (hooks.opened) hooks.opened();
