@@ -223,7 +223,34 @@ INSTANTIATE_TEST_SUITE_P(
                     {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
                     "",
                     2,
-                    "Password???\n"},
+                    "There is no pass phrase: the first line of the pass phrase file \"@/pw\" is "
+                    "empty (the pass phrase is the first line)\n"},
+        RefusalCase{"LoneCarriageReturn",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
+                    "\r",
+                    2,
+                    "There is no pass phrase: the first line of the pass phrase file..."},
+        RefusalCase{"PassphraseFileIsAFolder",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@", "@/a.txt"},
+                    kGood,
+                    2,
+                    "The pass phrase file \"@\" is a folder\n"},
+        RefusalCase{"PassphraseFileEmptyValue",
+                    {"encrypt", "--method", "trap", "--passphrase-file=", "@/a.txt"},
+                    kGood,
+                    2,
+                    "talvor: \"--passphrase-file\" is given an empty value..."},
+        // The byte-order mark is not part of the phrase: 13 characters stay.
+        RefusalCase{"ByteOrderMarkNotCounted",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
+                    "\xEF\xBB\xBFthirteen char",
+                    2,
+                    "The required password length is at least 14 characters!\n"},
+        RefusalCase{"BlanksAreNoPassphrase",
+                    {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
+                    " \t            ",
+                    2,
+                    "The required password length is at least 14 characters, not counting..."},
         RefusalCase{"ShortPassphrase",
                     {"encrypt", "--method", "trap", "--passphrase-file", "@/pw", "@/a.txt"},
                     "thirteen char",
@@ -358,6 +385,20 @@ TEST_F(CliTest, PackListUnpackEveryFormat) {
     EXPECT_FALSE(Err().empty()) << format;
     EXPECT_EQ(ListNames(dir_.path()), before);
   }
+}
+
+// One line of output is about one file: a name holding a line break is
+// quoted as ls(1) quotes it, and with several archives each line of test
+// starts with its archive.
+TEST_F(CliTest, EveryOutputLineNamesItsFile) {
+  WriteFile(dir_ / "a\nb.txt", "two lines in a name");
+  ASSERT_EQ(Run({"pack", "--format", "zip", dir_ / "a\nb.txt"}), 0) << Err();
+  EXPECT_EQ(Out(), "'" + (dir_ / "a") + "'$'\\n''b.zip'\n");
+  WriteFile(dir_ / "c.txt", "third");
+  ASSERT_EQ(Run({"pack", "--format", "lha", dir_ / "c.txt"}), 0) << Err();
+  ASSERT_EQ(Run({"test", dir_ / "a\nb.zip", dir_ / "c.lha"}), 0) << Err();
+  EXPECT_EQ(Out(), "'" + (dir_ / "a") + "'$'\\n''b.zip': sound    a?b.txt\n" + (dir_ / "c.lha") +
+                       ": sound    c.txt\n");
 }
 
 TEST_F(CliTest, TestTellsWhetherThePassphraseOpensAProtectedFile) {

@@ -12,13 +12,14 @@ struct CheckCase {
   std::string second;
   Verdict verdict;
   std::string message_or_passphrase;
+  Direction direction = Direction::kDecrypt;
 };
 
 class PassphraseCheckTest : public ::testing::TestWithParam<CheckCase> {};
 
 TEST_P(PassphraseCheckTest, ChecksInTheWindowsOrder) {
   const CheckCase& c = GetParam();
-  const PassphraseCheck check = CheckPassphrase(c.first, c.second);
+  const PassphraseCheck check = CheckPassphrase(c.first, c.second, c.direction);
   EXPECT_EQ(check.verdict, c.verdict);
   if (c.verdict == Verdict::kAccepted) {
     EXPECT_EQ(check.passphrase.view(), c.message_or_passphrase);
@@ -44,8 +45,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "The required password length is at least 14 characters!"},
         // Thirteen characters and a blank pass the length check.
         CheckCase{k13 + " ", k13 + " ", Verdict::kAccepted, k13},
-        // Fourteen blanks pass too and give an empty pass phrase.
+        // Fourteen blanks pass too and give an empty pass phrase, which files
+        // made so need for decrypting; encrypting wants 14 characters left.
         CheckCase{std::string(14, ' '), std::string(14, ' '), Verdict::kAccepted, ""},
+        CheckCase{std::string(14, ' '), std::string(14, ' '), Verdict::kTooShort,
+                  kPasswordBlanksText, Direction::kEncrypt},
+        CheckCase{"	" + k13 + " ", "	" + k13 + " ", Verdict::kTooShort,
+                  kPasswordBlanksText, Direction::kEncrypt},
+        CheckCase{" " + k14 + "	", " " + k14 + "	", Verdict::kAccepted, k14,
+                  Direction::kEncrypt},
         // Length counts characters, not bytes: 13 two-byte letters are short.
         CheckCase{Repeat("\xC4\x84", 13), Repeat("\xC4\x84", 13), Verdict::kTooShort,
                   "The required password length is at least 14 characters!"},
@@ -73,7 +81,8 @@ TEST(PasswordFieldTest, ConvertsToCapitalsAndHoldsAtMost401Characters) {
 TEST(PasswordFieldTest, EitherCaseGivesTheSamePassphrase) {
   const std::string lower = PasswordFieldText("correct horse battery");
   const std::string upper = PasswordFieldText("CORRECT HORSE BATTERY");
-  EXPECT_EQ(CheckPassphrase(lower, lower).passphrase, CheckPassphrase(upper, upper).passphrase);
+  EXPECT_EQ(CheckPassphrase(lower, lower, Direction::kEncrypt).passphrase,
+            CheckPassphrase(upper, upper, Direction::kEncrypt).passphrase);
 }
 
 TEST(SecretTest, KeepsItsBytesThroughGrowthAndMoves) {

@@ -73,33 +73,50 @@ std::string Alternatives(const std::vector<std::string>& items) {
 }
 
 // The first line of a pass-phrase file ("-" for standard input), without
-// its line end.
-Secret FirstLineOf(const std::string& source, Console& console) {
+// its line end and without the byte-order mark that some editors put before
+// UTF-8 text. A file that gives no pass phrase is refused saying why.
+Secret FirstLineOf(const std::string& source, FileSystem& fs, Console& console) {
   std::ifstream file;
   std::istream* in = &console.in();
+  const std::string name =
+      source == "-" ? "standard input" : "the pass phrase file \"" + source + "\"";
   if (source != "-") {
+    if (fs.Stat(source).is_directory) {
+      throw Refusal{"The pass phrase file \"" + source + "\" is a folder"};
+    }
     file.open(source, std::ios::binary);
     if (!file) throw Failure("Cannot read the pass phrase file \"" + source + "\"");
     in = &file;
   }
   Secret line;
-  for (int c = in->get(); c != std::char_traits<char>::eof() && c != '\n'; c = in->get()) {
+  int c = in->get();
+  if (c == std::char_traits<char>::eof()) {
+    throw Refusal{"There is no pass phrase: " + name + " is empty"};
+  }
+  for (; c != std::char_traits<char>::eof() && c != '\n'; c = in->get()) {
     line.push_back(static_cast<char>(c));
   }
-  if (!line.empty() && line.view().back() == '\r') {
-    Secret shorter(line.view().substr(0, line.size() - 1));
-    line = std::move(shorter);
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  std::string_view text = line.view();
+  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    text.remove_prefix(kByteOrderMark.size());
   }
-  return line;
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  if (text.empty()) {
+    throw Refusal{"There is no pass phrase: the first line of " + name +
+                  " is empty (the pass phrase is the first line)"};
+  }
+  return Secret(text);
 }
 
 // The pass phrase as the password window would hand it on: from the file, or
 // typed twice on the terminal; checked in the window's order.
-Secret ObtainPassphrase(const Invocation& inv, Console& console) {
+Secret ObtainPassphrase(const Invocation& inv, Direction direction, FileSystem& fs,
+                        Console& console) {
   Secret first;
   Secret second;
   if (const auto it = inv.options.find("--passphrase-file"); it != inv.options.end()) {
-    first = FirstLineOf(it->second, console);
+    first = FirstLineOf(it->second, fs, console);
     second = first.Copy();
   } else {
     if (!console.HasTerminal()) {
@@ -119,7 +136,7 @@ Secret ObtainPassphrase(const Invocation& inv, Console& console) {
     throw Refusal{"The password may be at most 401 characters long!"};
   }
   PassphraseCheck check = CheckPassphrase(AnsiUpperCaseSecret(first.view()).view(),
-                                          AnsiUpperCaseSecret(second.view()).view());
+                                          AnsiUpperCaseSecret(second.view()).view(), direction);
   if (check.verdict != PassphraseCheck::Verdict::kAccepted) throw Refusal{check.message};
   return std::move(check.passphrase);
 }
@@ -127,7 +144,8 @@ Secret ObtainPassphrase(const Invocation& inv, Console& console) {
 const Secret& Session::Passphrase() {
   if (!passphrase_) {
     try {
-      passphrase_ = ObtainPassphrase(inv, console);
+      passphrase_ = ObtainPassphrase(
+          inv, inv.command == "encrypt" ? Direction::kEncrypt : Direction::kDecrypt, fs, console);
     } catch (const Refusal& e) {
       throw Refusal{e.message, true};  // the same for every file
     }
@@ -140,6 +158,7 @@ const Secret& Session::Passphrase() {
 std::string EnterFolderOf(const std::string& operand, FileSystem& fs) {
   const std::string full = AbsolutePath(operand, fs.CurrentDirectory());
   const FileInfo info = fs.Stat(full);
+  if (info.unreachable != 0) RaiseErrno(info.unreachable, full);
   if (!info.exists) RaiseIoError(io_code::kFileNotFound, full);
   if (info.is_directory) throw Refusal{"\"" + operand + "\" is a folder, not a file"};
   const std::string folder = ExtractFileDir(full);
@@ -177,14 +196,15 @@ int RunCipher(Session& s, const std::string& operand) {
   }
   const std::string path = EnterFolderOf(operand, s.fs);
   const Secret& passphrase = s.Passphrase();
-  s.console.out() << s.commands.Cipher(*method, direction, path, passphrase.view()) << '\n';
+  s.console.out() << LineSafePath(s.commands.Cipher(*method, direction, path, passphrase.view()))
+                  << '\n';
   return exit_status::kSuccess;
 }
 
 int RunDestroy(Session& s, const std::string& operand) {
   const std::string path = EnterFolderOf(operand, s.fs);
   const Outcome outcome = s.commands.Destroy(path, kDestroyQuestionMenu);
-  if (outcome == Outcome::kDone) s.console.out() << path << " destroyed\n";
+  if (outcome == Outcome::kDone) s.console.out() << LineSafePath(path) << " destroyed\n";
   return ExitStatus(outcome);
 }
 
@@ -196,7 +216,7 @@ int RunPack(Session& s, const std::string& operand) {
   const std::string source = EnterFolderOf(operand, s.fs);
   std::string archive;
   const Outcome outcome = s.commands.Pack(kind->kind, source, &archive);
-  if (!archive.empty()) s.console.out() << archive << '\n';
+  if (!archive.empty()) s.console.out() << LineSafePath(archive) << '\n';
   return ExitStatus(outcome);
 }
 
@@ -204,7 +224,7 @@ int RunUnpack(Session& s, const std::string& archive) {
   std::string folder = ExtractFileDir(archive);
   if (const auto it = s.inv.options.find("--to"); it != s.inv.options.end()) folder = it->second;
   const Outcome outcome = s.commands.Unpack(archive, folder);
-  if (outcome == Outcome::kDone) s.console.out() << folder << '\n';
+  if (outcome == Outcome::kDone) s.console.out() << LineSafePath(folder) << '\n';
   return ExitStatus(outcome);
 }
 
@@ -226,7 +246,7 @@ std::string Printable(std::string name) {
 }
 
 int RunList(Session& s, const std::string& archive) {
-  if (s.inv.operands.size() > 1) s.console.out() << archive << ":\n";
+  if (s.inv.operands.size() > 1) s.console.out() << LineSafePath(archive) << ":\n";
   return ExitStatus(s.commands.List(archive, [&](const ArchiveEntry& e) {
     char line[160];
     std::snprintf(line, sizeof line, "%-7s %12llu %12llu  %s  %0*X  ", e.method.c_str(),
@@ -243,14 +263,16 @@ int RunTest(Session& s, const std::string& file) {
   if (const ProtectionMethod* method = MethodByExtension(ExtractFileExt(file))) {
     const std::string path = EnterFolderOf(file, s.fs);
     s.commands.TestProtected(*method, path, s.Passphrase().view());
-    s.console.out() << path
+    s.console.out() << LineSafePath(path)
                     << (method->can_tell_wrong_passphrase
                             ? ": sound, and the pass phrase opens it\n"
                             : ": read to its end (TRAP cannot tell a wrong pass phrase)\n");
     return exit_status::kSuccess;
   }
+  // With several archives, each line says which one it is about.
+  const std::string archive = s.inv.operands.size() > 1 ? LineSafePath(file) + ": " : "";
   return ExitStatus(s.commands.TestArchive(file, [&](const ArchiveEntry& e, bool sound) {
-    s.console.out() << (sound ? "sound    " : "DAMAGED  ") << Printable(e.name)
+    s.console.out() << archive << (sound ? "sound    " : "DAMAGED  ") << Printable(e.name)
                     << (e.is_folder ? "/" : "") << '\n';
   }));
 }

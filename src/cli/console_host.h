@@ -11,6 +11,11 @@
 
 namespace talvor {
 
+// A path as one line of output can hold it: as it is, or, where it holds a
+// control character (a line break in a name), quoted as ls(1) quotes for
+// the shell: 'a'$'\n''b'.
+[[nodiscard]] std::string LineSafePath(const std::string& path);
+
 class ConsoleHost final : public CommandHost {
  public:
   ConsoleHost(Console& console, FileSystem& fs, bool yes)
@@ -27,7 +32,9 @@ class ConsoleHost final : public CommandHost {
   ProgressWindow* progress() override;
 
   // With several files, each line about one of them starts with its name.
-  void SetSubject(const std::string& file) { subject_ = file.empty() ? "" : file + ": "; }
+  void SetSubject(const std::string& file) {
+    subject_ = file.empty() ? "" : LineSafePath(file) + ": ";
+  }
   // Standard error, at the start of a line about the current file.
   [[nodiscard]] std::ostream& Line();
 

@@ -104,6 +104,7 @@ Invocation Parse(const std::vector<std::string>& args) {
         if (i + 1 >= args.size()) throw UsageError{"\"" + name + "\" needs a value"};
         value = args[++i];
       }
+      if (value->empty()) throw UsageError{"\"" + name + "\" is given an empty value"};
       inv.options[name] = *value;
     } else {
       if (value) throw UsageError{"\"" + name + "\" takes no value"};

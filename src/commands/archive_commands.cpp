@@ -56,6 +56,7 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
 std::unique_ptr<TCustomDClass> Commands::ReaderFor(const std::string& archive) {
   FileSystem& fs = services_.fs;
   const FileInfo info = fs.Stat(archive);
+  if (info.unreachable != 0) RaiseErrno(info.unreachable, archive);
   if (!info.exists) RaiseIoError(io_code::kFileNotFound, archive);
   if (info.is_directory) {
     host_.Refuse("\"" + archive + "\" is a folder, not an archive");

@@ -2,6 +2,8 @@
 // name, its arguments, and the window's side of running one.
 #include "main_window/start_command.h"
 
+#include <cstring>
+
 #include "main_window/main_window.h"
 #include "platform/path.h"
 
@@ -138,7 +140,12 @@ void TForm1::StartWith(const StartRequest& request,
     path = AbsolutePath(request.file, fs_.CurrentDirectory());
     const FileInfo info = fs_.Stat(path);
     if (!info.exists) {
-      if (complaint.empty()) complaint = "There is no file \"" + path + "\".";
+      if (complaint.empty() && info.unreachable != 0) {
+        complaint = "The file \"" + path + "\" cannot be read: " + std::strerror(info.unreachable) +
+                    " (a folder on its way may not be opened).";
+      } else if (complaint.empty()) {
+        complaint = "There is no file \"" + path + "\".";
+      }
       path.clear();
     } else {
       is_folder = info.is_directory;

@@ -68,8 +68,12 @@ void TForm2::zmian2() {
 
 void TForm2::SpeedButton1Click() {
   using Verdict = PassphraseCheck::Verdict;
-  const PassphraseCheck check = CheckPassphrase(view_->FieldText(PasswordView::kMaskEdit1).view(),
-                                                view_->FieldText(PasswordView::kMaskEdit2).view());
+  Direction direction = Direction::kEncrypt;
+  const ProtectionMethod* method = MethodByCode(hand_over_.OperationCode, &direction);
+  if (method == nullptr) return;
+  const PassphraseCheck check =
+      CheckPassphrase(view_->FieldText(PasswordView::kMaskEdit1).view(),
+                      view_->FieldText(PasswordView::kMaskEdit2).view(), direction);
   switch (check.verdict) {
     case Verdict::kEmpty:
     case Verdict::kTooShort:
@@ -84,9 +88,6 @@ void TForm2::SpeedButton1Click() {
     case Verdict::kAccepted:
       break;
   }
-  Direction direction = Direction::kEncrypt;
-  const ProtectionMethod* method = MethodByCode(hand_over_.OperationCode, &direction);
-  if (method == nullptr) return;
   view_->SetFieldText(PasswordView::kMaskEdit1, "");
   view_->SetFieldText(PasswordView::kMaskEdit2, "");
   last_result_ =

@@ -20,6 +20,10 @@ struct FileInfo {
   bool read_only = false;   // nobody may write it (the read-only attribute)
   std::int64_t size = 0;
   std::time_t last_write = 0;
+  // Why the name could not be looked at (an errno value such as EACCES for a
+  // folder on the way that may not be searched); 0 when it could, and when
+  // nothing is there.
+  int unreachable = 0;
 };
 
 class FileSystem {

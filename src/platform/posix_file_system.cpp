@@ -405,7 +405,10 @@ void PosixFileSystem::SetCurrentDirectory(const std::string& path) {
 FileInfo PosixFileSystem::Stat(const std::string& path) {
   FileInfo info;
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) return info;
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) info.unreachable = errno;
+    return info;
+  }
   info.exists = true;
   info.is_symlink = S_ISLNK(st.st_mode);
   if (info.is_symlink && ::stat(path.c_str(), &st) != 0) return info;

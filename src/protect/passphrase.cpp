@@ -8,7 +8,8 @@ std::string PasswordFieldText(std::string_view typed) {
   return FirstCharacters(AnsiUpperCase(typed), kPasswordFieldLimit);
 }
 
-PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second) {
+PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second,
+                                Direction direction) {
   using Verdict = PassphraseCheck::Verdict;
   PassphraseCheck check;
   if (first.empty()) {
@@ -20,6 +21,10 @@ PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second)
   } else if (first != second) {
     check.verdict = Verdict::kMismatch;
     check.message = kPasswordMismatchText;
+  } else if (direction == Direction::kEncrypt &&
+             CharacterCount(TrimControl(first)) < kMinimumPasswordLength) {
+    check.verdict = Verdict::kTooShort;
+    check.message = kPasswordBlanksText;
   } else {
     const std::string_view trimmed = TrimControl(first);
     auto bytes = AnsiCodePage().EncodeSecret(trimmed);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/secret.h"
+#include "protect/methods.h"
 
 namespace talvor {
 
@@ -15,6 +16,9 @@ inline constexpr std::size_t kMinimumPasswordLength = 14;
 inline constexpr char kPasswordEmptyText[] = "Password???";
 inline constexpr char kPasswordTooShortText[] =
     "The required password length is at least 14 characters!";
+inline constexpr char kPasswordBlanksText[] =
+    "The required password length is at least 14 characters, not counting the blanks at its "
+    "start and end!";
 inline constexpr char kPasswordMismatchText[] = "Your Password and Re-enter password do not match!";
 inline constexpr char kPasswordNotUtf8Text[] =
     "The password is not UTF-8 text. A pass phrase file must be saved as UTF-8 (a file in the "
@@ -36,7 +40,10 @@ struct PassphraseCheck {
 
 // Checks the two field texts in the window's order: the first field empty,
 // shorter than 14 characters (counted before trimming), the two differing;
-// then that every character has a place in the code page.
-[[nodiscard]] PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second);
+// for encrypting, shorter than 14 characters once trimmed (blanks alone
+// would make an empty key; files made so earlier still decrypt); then that
+// every character has a place in the code page.
+[[nodiscard]] PassphraseCheck CheckPassphrase(std::string_view first, std::string_view second,
+                                              Direction direction);
 
 }  // namespace talvor
