@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
 
 #include "archive/archive_kinds.h"
 #include "fakes.h"
 #include "main_window/main_window.h"
 #include "main_window_fixture.h"
+#include "program_runner.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -191,6 +198,79 @@ TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
   int entries = 0;
   reader->List([&](const ArchiveEntry&) { ++entries; });
   EXPECT_EQ(entries, 1);
+}
+
+// Unpacking into a folder that another program changes meanwhile. Each
+// entry is made in a folder opened one step at a time without following
+// links: a folder swapped for a link to somewhere else leads nowhere else.
+// A failed unpacking takes away again the folders it made that are still
+// empty, never one that was there before.
+class UnpackIntoChangingFolderTest : public ::testing::Test {
+ protected:
+  UnpackIntoChangingFolderTest() {
+    for (const char* folder : {"src", "out", "outside"}) ::mkdir((dir_ / folder).c_str(), 0755);
+  }
+  // Packs the folder src/<top> into <zip> with the zip tool.
+  void Pack(const std::string& top, const std::string& zip) {
+    const std::string pack = "cd " + (dir_ / "src") + " && zip -qr " + (dir_ / zip) + " " + top;
+    ASSERT_EQ(std::system(pack.c_str()), 0);
+  }
+  testing::TempDir dir_;
+  const testing::ScopedEnvironment data_home_{"XDG_DATA_HOME", (dir_ / "data").c_str()};
+};
+
+TEST_F(UnpackIntoChangingFolderTest, NoEntryLandsOutsideWhileAFolderIsSwappedForALink) {
+  if (std::system("command -v zip >/dev/null 2>&1") != 0) GTEST_SKIP() << "zip is not installed";
+  ::mkdir((dir_ / "src/d").c_str(), 0755);
+  for (int i = 0; i < 3000; ++i) WriteFile(dir_ / ("src/d/" + std::to_string(i)), "entry");
+  Pack("d", "deep.zip");
+  const std::string d = dir_ / "out/d";
+  const std::string link = dir_ / "out/link";
+  ASSERT_EQ(::mkdir(d.c_str(), 0755), 0);
+  ASSERT_EQ(::symlink((dir_ / "outside").c_str(), link.c_str()), 0);
+  std::atomic<bool> done{false};
+  std::atomic<int> swaps{0};
+  std::thread swapper([&] {
+    while (!done) {
+      // d is a folder or a link to outside/, never missing.
+      if (::renameat2(AT_FDCWD, d.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
+      ::sched_yield();
+    }
+  });
+  const testing::Exit exit =
+      testing::RunProgram({"unpack", "--to", dir_ / "out", dir_ / "deep.zip"}, dir_.path());
+  done = true;
+  swapper.join();
+  EXPECT_GT(swaps.load(), 0);
+  EXPECT_EQ(ListNames(dir_ / "outside"), "") << exit.err;
+  EXPECT_EQ(exit.err.find("outside"), std::string::npos) << exit.err;
+}
+
+TEST_F(UnpackIntoChangingFolderTest, AFailedUnpackingTakesAwayTheEmptyFoldersItMade) {
+  if (std::system("command -v zip >/dev/null 2>&1") != 0) GTEST_SKIP() << "zip is not installed";
+  ::mkdir((dir_ / "src/d").c_str(), 0755);
+  ::mkdir((dir_ / "src/d/a").c_str(), 0755);
+  ::mkdir((dir_ / "src/d/a/b").c_str(), 0755);
+  ::mkdir((dir_ / "src/d/a/b/c").c_str(), 0755);
+  WriteFile(dir_ / "src/d/a/b/c/x.txt", std::string(20000, 'x'));
+  ASSERT_EQ(
+      std::system(("cd " + (dir_ / "src") + " && zip -qD " + (dir_ / "bad.zip") + " d/a/b/c/x.txt")
+                      .c_str()),
+      0);
+  // The deflated data starts with a block of the reserved type 3.
+  std::string zip = ReadFile(dir_ / "bad.zip");
+  const std::size_t data =
+      30 + static_cast<unsigned char>(zip[26]) + 256U * static_cast<unsigned char>(zip[27]) +
+      static_cast<unsigned char>(zip[28]) + 256U * static_cast<unsigned char>(zip[29]);
+  zip[data] = static_cast<char>(0xFF);
+  WriteFile(dir_ / "bad.zip", zip);
+  // d/ was there; a/b/c/ are made for the entry.
+  ::mkdir((dir_ / "out/d").c_str(), 0755);
+  const testing::Exit exit =
+      testing::RunProgram({"unpack", "--to", dir_ / "out", dir_ / "bad.zip"}, dir_.path());
+  EXPECT_NE(exit.status, 0);
+  EXPECT_EQ(ListNames(dir_ / "out"), "d") << exit.err;
+  EXPECT_EQ(ListNames(dir_ / "out/d"), "") << exit.err;
 }
 
 }  // namespace

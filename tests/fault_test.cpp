@@ -204,8 +204,6 @@ class SabotagedFileSystem final : public FileSystem {
     Strike();
     return fs_.CreateUnnamedBeside(b);
   }
-  std::string NameUnnamed(File& f, const std::string& b) override { return fs_.NameUnnamed(f, b); }
-  bool NameUnnamedAs(File& f, const std::string& p) override { return fs_.NameUnnamedAs(f, p); }
   std::string CreateTemporaryFolderBeside(const std::string& b) override {
     Strike();
     return fs_.CreateTemporaryFolderBeside(b);

@@ -3,7 +3,12 @@
 // talvor and through the windows alike; the result is right, and talvor
 // says what it replaced.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,6 +21,8 @@
 namespace talvor {
 namespace {
 
+using testing::Command;
+using testing::kCommands;
 using testing::kDecrypt;
 using testing::kEncrypt;
 using testing::kPass;
@@ -142,6 +149,83 @@ TEST_F(ReplaceTest, WithoutATrashNothingIsReplaced) {
   EXPECT_EQ(ReadFile(dir_ / "doc.txt"), kOlder);
   EXPECT_EQ(testing::ListNames(dir_.path()), "doc.blf doc.txt");
 }
+
+// The same on a stick and on a bind mount, by the program itself. A FAT
+// stick through FUSE has neither hard links nor renames that refuse to
+// replace (nor exchange), nor unnamed files; a bind mount is the file system
+// of the home trash at another mount, which no rename crosses. Each time the
+// old file goes to the trash of that mount and the result is written.
+enum class Mount { kFat, kBind };
+
+class MountedReplaceTest : public ::testing::TestWithParam<std::tuple<Command, Mount>> {
+ protected:
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "mounting needs the administrator";
+    ASSERT_EQ(::mkdir(stick_.c_str(), 0755), 0);
+    if (std::get<1>(GetParam()) == Mount::kBind) {
+      ASSERT_EQ(::mkdir((dir_ / "real").c_str(), 0755), 0);
+      if (::mount((dir_ / "real").c_str(), stick_.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+        GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+      }
+    } else {
+      if (::access("/dev/fuse", R_OK | W_OK) != 0 ||
+          std::system("command -v fusefat mkfs.vfat >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "FUSE or fusefat is not available here";
+      }
+      const std::string image = dir_ / "stick.img";
+      const std::string make = "truncate -s 16M " + image + " && mkfs.vfat " + image +
+                               " >/dev/null && fusefat -o rw+ " + image + " " + stick_ +
+                               " >/dev/null 2>&1";
+      if (std::system(make.c_str()) != 0) GTEST_SKIP() << "cannot mount a FAT image here";
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_) ::umount2(stick_.c_str(), MNT_DETACH);
+  }
+
+  testing::TempDir dir_;
+  const std::string stick_ = dir_ / "stick";
+  const testing::ScopedEnvironment data_home_{"XDG_DATA_HOME", (dir_ / "data").c_str()};
+  bool mounted_ = false;
+};
+
+TEST_P(MountedReplaceTest, TheOldFileGoesToTheTrashOfItsMount) {
+  const Command& c = std::get<0>(GetParam());
+  Library& library = Library::For("doc", 64 << 10);
+  const std::string in = std::string("doc.") + c.in;
+  const std::string out = std::string("doc.") + c.out;
+  WriteFile(stick_ + "/" + in, library.File(c.in));
+  WriteFile(stick_ + "/" + out, kOlder);
+  const testing::Exit exit = testing::RunProgram(With(c.args, in.c_str()), stick_);
+  EXPECT_EQ(exit.status, 0) << exit.err;
+  EXPECT_EQ(ReadFile(stick_ + "/.Trash-0/files/" + out), kOlder) << exit.err;
+  EXPECT_NE(ReadFile(stick_ + "/.Trash-0/info/" + out + ".trashinfo").find("\nPath=" + out + "\n"),
+            std::string::npos);
+  if (c.restores) {
+    EXPECT_EQ(ReadFile(stick_ + "/" + out), library.document());
+  } else {
+    EXPECT_EQ(ReadFile(stick_ + "/" + out).size(), library.File(c.out).size());
+  }
+  EXPECT_EQ(testing::ListNames(stick_),
+            ".Trash-0 " + std::string(in < out ? in + " " + out : out + " " + in));
+}
+
+std::vector<Command> Writing() {
+  std::vector<Command> writing;
+  for (const Command& c : kCommands) {
+    if (*c.out != '\0' && !c.destroys) writing.push_back(c);
+  }
+  return writing;
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, MountedReplaceTest,
+                         ::testing::Combine(::testing::ValuesIn(Writing()),
+                                            ::testing::Values(Mount::kFat, Mount::kBind)),
+                         [](const auto& param_info) {
+                           return std::string(std::get<0>(param_info.param).name) +
+                                  (std::get<1>(param_info.param) == Mount::kFat ? "_Fat" : "_Bind");
+                         });
 
 }  // namespace
 }  // namespace talvor

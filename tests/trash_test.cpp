@@ -12,7 +12,9 @@
 #include <regex>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/path.h"
+#include "platform/replacing_file.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -104,7 +106,8 @@ TEST_F(TrashTest, MovesTheFileAndRecordsWhereItWasAndWhen) {
 struct ClashCase {
   const char* name;
   const char* file;
-  const char* second;  // the name the second file of that name gets
+  const char* second;           // the name the second file of that name gets
+  const char* first = nullptr;  // the first's, when not the file's own
 };
 
 class TrashClashTest : public TrashTest, public ::testing::WithParamInterface<ClashCase> {};
@@ -116,18 +119,37 @@ TEST_P(TrashClashTest, ASecondFileOfTheSameNameGetsItsOwnEntry) {
     WriteFile(work_ + folder + "/" + c.file, folder);
     trash_bin_.MoveToTrash(work_ + folder + "/" + c.file);
   }
-  EXPECT_EQ(ReadFile(trash_ + "/files/" + c.file), "/one");
+  EXPECT_EQ(ReadFile(trash_ + "/files/" + (c.first != nullptr ? c.first : c.file)), "/one");
   EXPECT_EQ(ReadFile(trash_ + "/files/" + c.second), "/two");
   const std::string info = ReadFile(trash_ + "/info/" + c.second + ".trashinfo");
-  EXPECT_NE(info.find("\nPath=" + RealPath(work_) + "/two/" + c.file + "\n"), std::string::npos)
+  // The whole name, "ł" escaped as a URL escapes it.
+  const std::string name = std::regex_replace(c.file, std::regex("\xC5\x82"), "%C5%82");
+  EXPECT_NE(info.find("\nPath=" + RealPath(work_) + "/two/" + name + "\n"), std::string::npos)
       << info;
 }
+
+// Names of 250 bytes: their entries are cut so that "<entry>.trashinfo"
+// fits in 255 bytes, on a character boundary, the extension kept.
+const std::string kLong = std::string(246, 'x') + ".txt";
+const std::string kLongFirst = std::string(241, 'x') + ".txt";
+const std::string kLongSecond = std::string(239, 'x') + ".2.txt";
+const std::string kWide = [] {
+  std::string wide;
+  for (int i = 0; i < 123; ++i) wide += "\xC5\x82";  // "ł", two bytes
+  return wide + ".txt";
+}();
+const std::string kWideFirst = kWide.substr(0, 240) + ".txt";
+const std::string kWideSecond = kWide.substr(0, 238) + ".2.txt";
 
 INSTANTIATE_TEST_SUITE_P(Names, TrashClashTest,
                          ::testing::Values(ClashCase{"Extension", "a.txt", "a.2.txt"},
                                            ClashCase{"TwoExtensions", "x.tar.gz", "x.tar.2.gz"},
                                            ClashCase{"NoExtension", "notes", "notes.2"},
-                                           ClashCase{"Hidden", ".profile", ".profile.2"}),
+                                           ClashCase{"Hidden", ".profile", ".profile.2"},
+                                           ClashCase{"Long", kLong.c_str(), kLongSecond.c_str(),
+                                                     kLongFirst.c_str()},
+                                           ClashCase{"LongUtf8", kWide.c_str(), kWideSecond.c_str(),
+                                                     kWideFirst.c_str()}),
                          testing::ByName());
 
 TEST_F(TrashTest, ATrashedFileWhoseInfoWasLostIsNotReplaced) {
@@ -312,6 +334,62 @@ INSTANTIATE_TEST_SUITE_P(
         TopCase{"UsersTrashAFile", SharedTrash::kNone, UserTrash::kPlainFile, nullptr},
         TopCase{"UsersTrashNotTheirs", SharedTrash::kNotSticky, UserTrash::kOthers, nullptr}),
     testing::ByName());
+
+// A bind mount shows a folder of the home trash's file system at another
+// mount, which a rename cannot cross: the mount has a trash of its own.
+TEST_F(TrashTest, ABindMountHasTheTrashOfItsMount) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs the administrator";
+  const std::string bound = dir_ / "bound";
+  ASSERT_EQ(::mkdir(bound.c_str(), 0755), 0);
+  if (::mount(work_.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) != 0) {
+    GTEST_SKIP() << "cannot bind-mount here: " << std::strerror(errno);
+  }
+  mounts_.push_back(bound);
+  WriteFile(bound + "/a.txt", "a");
+  trash_bin_.MoveToTrash(bound + "/a.txt");
+  const std::string trash = bound + "/.Trash-" + std::to_string(::geteuid());
+  EXPECT_EQ(ReadFile(trash + "/files/a.txt"), "a");
+  const std::string info = ReadFile(trash + "/info/a.txt.trashinfo");
+  EXPECT_EQ(info.substr(0, info.find("\nDeletionDate=")), "[Trash Info]\nPath=a.txt");
+}
+
+// Another program (a second run) changes the target while the result is
+// written: it vanishes, appears, or is another file. The result takes the
+// name, and whatever was there at that moment is in the trash.
+struct MeanwhileCase {
+  const char* name;
+  const char* before;   // the target when the result begins; nullptr: none
+  const char* during;   // the target another program leaves; nullptr: none
+  const char* trashed;  // what is then in the trash; nullptr: nothing
+};
+
+class ReplacedMeanwhileTest : public TrashTest,
+                              public ::testing::WithParamInterface<MeanwhileCase> {};
+
+TEST_P(ReplacedMeanwhileTest, TheResultTakesTheNameAndNothingIsLost) {
+  const MeanwhileCase& c = GetParam();
+  const std::string target = work_ + "/s.blf";
+  if (c.before != nullptr) WriteFile(target, c.before);
+  PosixFileSystem fs;
+  ReplacingFile out(fs, target);
+  out.file().Write("new", 3);
+  ::unlink(target.c_str());
+  if (c.during != nullptr) WriteFile(target, c.during);
+  out.Commit();
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(ListNames(work_), "s.blf");
+  if (c.trashed == nullptr) {
+    EXPECT_FALSE(Exists(trash_ + "/files/s.blf"));
+  } else {
+    EXPECT_EQ(ReadFile(trash_ + "/files/s.blf"), c.trashed);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, ReplacedMeanwhileTest,
+                         ::testing::Values(MeanwhileCase{"Vanished", "old", nullptr, nullptr},
+                                           MeanwhileCase{"Appeared", nullptr, "other", "other"},
+                                           MeanwhileCase{"Replaced", "old", "other", "other"}),
+                         testing::ByName());
 
 }  // namespace
 }  // namespace talvor

@@ -1,6 +1,7 @@
 #include "archive/archive_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,13 @@ namespace {
 
 // Thrown when the user cancels; reported once, at the top.
 struct Canceled {};
+
+// Steps joined by separators: "d/e/f".
+std::string JoinSteps(const std::vector<std::string>& steps) {
+  std::string joined;
+  for (const std::string& step : steps) joined += (joined.empty() ? "" : "/") + step;
+  return joined;
+}
 
 }  // namespace
 
@@ -75,11 +83,11 @@ TArcType TCustomDClass::DetectType(File& archive, const std::string& path) {
   return ArcTypeOf(found ? std::optional(found->kind) : std::nullopt);
 }
 
-std::string TCustomDClass::OutputPath(const ArchiveEntry& entry) {
+std::optional<std::vector<std::string>> TCustomDClass::OutputSteps(const ArchiveEntry& entry) {
   std::string name = entry.name;
   const auto unsafe = [&](const char* why) {
     ReportError(archive_error::kBadFileHeader, entry.name, why);
-    return std::string();
+    return std::nullopt;
   };
   if (name.find('\0') != std::string::npos) return unsafe("the stored name holds a NUL character");
   // Control characters have no place in a file name (a terminal would obey
@@ -108,22 +116,69 @@ std::string TCustomDClass::OutputPath(const ArchiveEntry& entry) {
     if (!file.empty() && file != ".") parts.push_back(file);
   }
   if (parts.empty()) return unsafe("the stored name is empty");
-  // No step of the way may be a symbolic link: it could lead anywhere.
-  std::string path = extract_dir_;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    path = i == 0 ? extract_dir_ + parts[i] : JoinPath(path, parts[i]);
-    const FileInfo info = fs_.Stat(path);
-    if (info.is_symlink) return unsafe("the stored path passes through a symbolic link");
-    if (i + 1 < parts.size() && info.exists && !info.is_directory) {
-      ReportError(archive_error::kErrorWriting, entry.name, "a file stands where a folder belongs");
-      return {};
-    }
-  }
-  return path;
+  return parts;
 }
 
-void TCustomDClass::EnsureFolders(const std::string& folder) {
-  CreateFolderChain(fs_, folder, extract_dir_.size());
+std::optional<Folder> TCustomDClass::EntryFolder(const ArchiveEntry& entry,
+                                                 const std::vector<std::string>& steps,
+                                                 std::size_t depth, bool note) {
+  if (!root_) root_ = Folder::Open(extract_dir_.empty() ? "." : extract_dir_);
+  Folder at = root_->Duplicate();
+  for (std::size_t i = 0; i < depth; ++i) {
+    Folder next;
+    bool made = false;
+    switch (at.OpenChild(steps[i], true, next, &made)) {
+      case Folder::Step::kOpened:
+        break;
+      case Folder::Step::kLink:
+        // No step of the way may be a symbolic link: it could lead anywhere.
+        ReportError(archive_error::kBadFileHeader, entry.name,
+                    "the stored path passes through a symbolic link");
+        return std::nullopt;
+      case Folder::Step::kNotFolder:
+        ReportError(archive_error::kErrorWriting, entry.name,
+                    "a file stands where a folder belongs");
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (made && note && ::fstat(next.fd(), &st) == 0) {
+      made_.push_back({{steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(i + 1)},
+                       static_cast<std::uint64_t>(st.st_dev),
+                       static_cast<std::uint64_t>(st.st_ino)});
+    }
+    at = std::move(next);
+  }
+  return at;
+}
+
+void TCustomDClass::RemoveMadeFolders() noexcept {
+  // A folder made later lies deeper: the last made go first. rmdir takes
+  // only empty folders; the identity keeps one that another program made
+  // in the place of ours.
+  for (auto made = made_.rbegin(); made != made_.rend(); ++made) {
+    try {
+      std::vector<std::string> steps = made->steps;
+      const std::string last = steps.back();
+      steps.pop_back();
+      Folder parent = root_->Duplicate();
+      bool reached = true;
+      for (const std::string& step : steps) {
+        Folder next;
+        reached = parent.OpenChild(step, false, next) == Folder::Step::kOpened;
+        if (!reached) break;
+        parent = std::move(next);
+      }
+      if (!reached) continue;
+      struct stat st {};
+      if (::fstatat(parent.fd(), last.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+          static_cast<std::uint64_t>(st.st_dev) == made->device &&
+          static_cast<std::uint64_t>(st.st_ino) == made->inode) {
+        ::unlinkat(parent.fd(), last.c_str(), AT_REMOVEDIR);
+      }
+    } catch (...) {  // NOLINT(bugprone-empty-catch): a folder that cannot be reached stays
+    }
+  }
+  made_.clear();
 }
 
 namespace {
@@ -168,8 +223,8 @@ std::optional<bool> TCustomDClass::DecodeChecked(File& archive, const ArchiveEnt
 void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& count) {
   if (entry.is_folder) {
     if (!CreateStoredDirs) return;
-    const std::string path = OutputPath(entry);
-    if (!path.empty()) EnsureFolders(path);
+    const auto steps = OutputSteps(entry);
+    if (steps) (void)EntryFolder(entry, *steps, steps->size(), false);
     return;
   }
   if (!entry.damage.empty()) {
@@ -180,17 +235,38 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     ReportError(archive_error::kUnsupportedMethod, entry.name, entry.method);
     return;
   }
-  const std::string path = OutputPath(entry);
-  if (path.empty()) return;
+  const auto steps = OutputSteps(entry);
+  if (!steps) return;
+  const std::string& leaf = steps->back();
+  std::string path = extract_dir_ + JoinSteps(*steps);
+  // Everything below happens in the entry's folder as it was opened: a
+  // folder swapped for a link meanwhile leads nowhere else.
+  std::optional<Folder> folder;
+  try {
+    folder = EntryFolder(entry, *steps, steps->size() - 1, true);
+  } catch (const IoError& e) {
+    ReportError(archive_error::kErrorOpening, path, e.what());
+    return;
+  }
+  if (!folder) return;
+  path = folder->PathOf(leaf);
+  struct stat there {};
+  const bool exists = ::fstatat(folder->fd(), leaf.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists && S_ISLNK(there.st_mode)) {
+    ReportError(archive_error::kBadFileHeader, entry.name,
+                "the stored path passes through a symbolic link");
+    return;
+  }
   // An entry never replaces the archive being read, whatever its name says
   // (a link to it, another spelling of its name).
-  if (fs_.SameFile(path, archive_file_)) {
+  struct stat source {};
+  if (exists && ::stat(archive_file_.c_str(), &source) == 0 && source.st_dev == there.st_dev &&
+      source.st_ino == there.st_ino) {
     ReportError(archive_error::kErrorWriting, path,
                 "the entry " + entry.name + " would replace the archive being read");
     return;
   }
-  const FileInfo existing = fs_.Stat(path);
-  if (existing.exists) {
+  if (exists) {
     if (ConfirmOverwrites) {
       ReportError(archive_error::kEventNotAssigned, path, "OnFileExists");
       return;
@@ -198,14 +274,13 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     if (OverwriteMode == TOverwriteMode::omSkip) return;
   }
   try {
-    EnsureFolders(ExtractFileDir(path));
     // The file appears only when its data decoded and, where a file of its
     // name is there, matched its CRC: damaged data never replaces a file.
-    ReplacingFile out(fs_, path);
+    ReplacingFile out(*folder, leaf);
     const std::optional<bool> sound = DecodeChecked(archive, entry, out.file(), path);
     if (!sound) return;
     if (!*sound) {
-      if (existing.exists) {
+      if (exists) {
         ReportError(archive_error::kCrcFailure, path,
                     "the entry " + entry.name +
                         " is damaged: its data does not match its CRC; the file already "
@@ -228,9 +303,9 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     return;
   }
   try {
-    fs_.SetLastWriteTime(path, UnixFromDosTime(entry.dos_time));
+    SetLastWriteTimeAt(folder->fd(), leaf, UnixFromDosTime(entry.dos_time), false, path);
     if (RestoreFileAttr && entry.attributes != 0x20 && (entry.attributes & 0x01) != 0) {
-      fs_.SetReadOnly(path, true);
+      SetReadOnlyAt(folder->fd(), leaf, true, false, path);
     }
   } catch (const IoError& e) {
     ReportError(archive_error::kErrorClosing, path, e.what());
@@ -300,7 +375,25 @@ int TCustomDClass::Extract() {
     const std::string own = ExtractFileDir(archive_file_);
     extract_dir_ = IncludeTrailingSeparator(own.empty() ? fs_.CurrentDirectory() : own);
   }
+  // The folders made for files go again when the unpacking fails and they
+  // are still empty.
+  bool failed = false;
+  const std::function<void(const ArchiveError&)> listener = OnError;
+  OnError = [&](const ArchiveError& error) {
+    failed = true;
+    if (listener) listener(error);
+  };
+  struct Restore {
+    TCustomDClass& reader;
+    const std::function<void(const ArchiveError&)>& listener;
+    ~Restore() {
+      reader.OnError = listener;
+      reader.root_.reset();
+      reader.made_.clear();
+    }
+  } restore{*this, listener};
   WalkForWork([&](File& archive, const ArchiveEntry& entry) { ExtractOne(archive, entry, count); });
+  if (failed && root_) RemoveMadeFolders();
   return count;
 }
 

@@ -7,10 +7,12 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "archive/archive_component.h"
 #include "archive/kind_detection.h"
 #include "platform/file.h"
+#include "platform/folder.h"
 
 namespace talvor {
 
@@ -77,14 +79,30 @@ class TCustomDClass : public TZipCommon {
   // `step` on every entry FileSpec wants (and every folder); failures of
   // the walk itself are reported.
   void WalkForWork(const std::function<void(File&, const ArchiveEntry&)>& step);
-  // Creates the folders of `folder` below ExtractDir that do not exist yet.
-  void EnsureFolders(const std::string& folder);
-  // The output path below ExtractDir; empty (after reporting) when the
-  // entry would land outside it.
-  [[nodiscard]] std::string OutputPath(const ArchiveEntry& entry);
+  // The steps of an entry's output path below ExtractDir; none (after
+  // reporting) when the entry would land outside it.
+  [[nodiscard]] std::optional<std::vector<std::string>> OutputSteps(const ArchiveEntry& entry);
+  // Opens the folder the first `depth` steps lead to below ExtractDir, one
+  // folder at a time and never through a symbolic link, making those that
+  // are missing (noted for RemoveMadeFolders when `note`); none (after
+  // reporting) when a step is a link or a file. Raises IoError.
+  [[nodiscard]] std::optional<Folder> EntryFolder(const ArchiveEntry& entry,
+                                                  const std::vector<std::string>& steps,
+                                                  std::size_t depth, bool note);
+  // Removes the folders EntryFolder made that are still empty, deepest first.
+  void RemoveMadeFolders() noexcept;
+
+  // A folder made for an entry's file: its steps and identity.
+  struct MadeFolder {
+    std::vector<std::string> steps;
+    std::uint64_t device;
+    std::uint64_t inode;
+  };
 
   TArcType arc_type_ = TArcType::atNA;
   std::string extract_dir_;
+  std::optional<Folder> root_;  // ExtractDir, opened for one Extract
+  std::vector<MadeFolder> made_;
 };
 
 class TUnBase : public TCustomDClass {

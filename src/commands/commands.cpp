@@ -91,8 +91,7 @@ Outcome Commands::Rename(const std::string& source, const std::string& target) {
   FileSystem& fs = services_.fs;
   if (fs.SameFile(source, target)) return Outcome::kDone;
   const ReplacementReport replaced(host_);
-  if (fs.Stat(target).exists) MoveReplacedToTrash(fs, target);
-  fs.Move(source, target);
+  MoveReplacing(fs, source, target);
   return Outcome::kDone;
 }
 

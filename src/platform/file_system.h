@@ -49,12 +49,6 @@ class FileSystem {
   // with the process unless it is named. A closed File when the file system
   // cannot make one.
   [[nodiscard]] virtual File CreateUnnamedBeside(const std::string& beside) = 0;
-  // Gives an unnamed file a new, unique name in the folder of `beside`;
-  // returns that name. The name tells which process made it.
-  [[nodiscard]] virtual std::string NameUnnamed(File& file, const std::string& beside) = 0;
-  // Gives an unnamed file the name `path`, which must not exist yet; false
-  // when it does.
-  [[nodiscard]] virtual bool NameUnnamedAs(File& file, const std::string& path) = 0;
   // Creates a new, empty folder with a unique name in the folder of
   // `beside`, readable by the owner only; returns its path. The name tells
   // which process made it.
@@ -69,7 +63,9 @@ class FileSystem {
 
   virtual void Delete(const std::string& path) = 0;
   // Renames, also to another file system (a file is then copied and the
-  // original removed); fails with "I/O error 183" when `to` exists.
+  // original removed); fails with "I/O error 183" when `to` exists. Where
+  // the file system can neither rename without replacing nor link (FAT), the
+  // name is looked at just before.
   virtual void Move(const std::string& from, const std::string& to) = 0;
   // Moves a file to the desktop's trash, from where the user can restore it
   // (platform/trash.h); TrashUnavailable when no trash can take it.
@@ -102,8 +98,6 @@ class PosixFileSystem final : public FileSystem {
   File Create(const std::string& path) override;
   File CreateTemporaryBeside(const std::string& beside, std::string* temp_path) override;
   File CreateUnnamedBeside(const std::string& beside) override;
-  std::string NameUnnamed(File& file, const std::string& beside) override;
-  bool NameUnnamedAs(File& file, const std::string& path) override;
   std::string CreateTemporaryFolderBeside(const std::string& beside) override;
   void RemoveAbandonedTemporaries(const std::string& beside) override;
   void RemoveDirectory(const std::string& path) override;

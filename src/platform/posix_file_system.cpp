@@ -15,6 +15,7 @@
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "platform/folder.h"
 #include "platform/path.h"
 #include "platform/trash.h"
 
@@ -97,61 +98,10 @@ std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
   return names;
 }
 
-constexpr char kWorkFolderPrefix[] = ".talvor-work-";
-constexpr char kTemporaryFilePrefix[] = ".talvor-";
-
-// The name of a temporary file beside `beside`: ".talvor-<pid>-<name>."
-// followed by the six characters that make it unique.
-std::string TemporaryFileStem(const std::string& beside) {
-  std::string folder = ExtractFileDir(beside);
-  if (folder.empty()) folder.push_back('.');
-  std::string name = ExtractFileName(beside);
-  // Keep the name short enough for the file system.
-  if (name.size() > 200) name.resize(200);
-  return IncludeTrailingSeparator(folder) + kTemporaryFilePrefix + std::to_string(::getpid()) +
-         "-" + name + ".";
-}
-
-// The process named by a temporary file ".talvor-<pid>-<name>.XXXXXX", or 0
-// when the name is not of that shape.
-pid_t TemporaryFileOwner(const std::string& name) {
-  const std::size_t prefix = sizeof kTemporaryFilePrefix - 1;
-  if (name.compare(0, prefix, kTemporaryFilePrefix) != 0) return 0;
-  const std::size_t dash = name.find('-', prefix);
-  if (dash == std::string::npos || dash == prefix || dash - prefix > 9) return 0;
-  // The unique ending: a dot and six letters or digits.
-  if (name.size() < dash + 9 || name[name.size() - 7] != '.') return 0;
-  for (std::size_t i = name.size() - 6; i < name.size(); ++i) {
-    if (std::isalnum(static_cast<unsigned char>(name[i])) == 0) return 0;
-  }
-  pid_t pid = 0;
-  for (std::size_t i = prefix; i < dash; ++i) {
-    if (name[i] < '0' || name[i] > '9') return 0;
-    pid = pid * 10 + (name[i] - '0');
-  }
-  return pid;
-}
-
-// Whether a process that is not this one has ended (and its number is free).
-bool HasEnded(pid_t pid) {
-  return pid > 0 && pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
-}
-
-// The process named by a temporary folder ".talvor-work-<pid>-XXXXXX", or 0
-// when the name is not of that shape.
-pid_t WorkFolderOwner(const std::string& name) {
-  const std::size_t prefix = sizeof kWorkFolderPrefix - 1;
-  if (name.compare(0, prefix, kWorkFolderPrefix) != 0) return 0;
-  const std::size_t dash = name.find('-', prefix);
-  if (dash == std::string::npos || dash == prefix || dash - prefix > 9 || name.size() != dash + 7) {
-    return 0;
-  }
-  pid_t pid = 0;
-  for (std::size_t i = prefix; i < dash; ++i) {
-    if (name[i] < '0' || name[i] > '9') return 0;
-    pid = pid * 10 + (name[i] - '0');
-  }
-  return pid;
+// The folder of `beside` ("." when it names none).
+std::string FolderOf(const std::string& beside) {
+  const std::string folder = ExtractFileDir(beside);
+  return folder.empty() ? std::string(".") : folder;
 }
 
 }  // namespace
@@ -186,119 +136,29 @@ File PosixFileSystem::Create(const std::string& path) {
 }
 
 File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::string* temp_path) {
-  std::string pattern = TemporaryFileStem(beside) + "XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
-  if (fd < 0) RaiseErrno(errno, ExtractFileDir(pattern));
-  ::fchmod(fd, static_cast<mode_t>(DefaultFileMode()));
-  *temp_path = std::string(buffer.begin(), buffer.end() - 1);
-  return File(fd, *temp_path);
+  const Folder folder = Folder::Open(FolderOf(beside));
+  std::string name;
+  File file = CreateTemporaryIn(folder.fd(), folder.path(), ExtractFileName(beside), &name);
+  *temp_path = folder.PathOf(name);
+  return file;
 }
 
 File PosixFileSystem::CreateUnnamedBeside(const std::string& beside) {
-  std::string folder = ExtractFileDir(beside);
-  if (folder.empty()) folder.push_back('.');
-  const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC,
-                        static_cast<mode_t>(DefaultFileMode()));
-  if (fd < 0) {
-    // Not every file system has unnamed files; a named temporary file serves.
-    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return File();
-    RaiseErrno(errno, folder);
-  }
-  return File(fd, beside);
-}
-
-std::string PosixFileSystem::NameUnnamed(File& file, const std::string& beside) {
-  file.Flush();
-  const std::string stem = TemporaryFileStem(beside);
-  const std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor());
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    unsigned char random[6];
-    if (::getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
-      RaiseErrno(errno);
-    }
-    std::string suffix;
-    for (const unsigned char r : random) suffix.push_back(kLetters[r % (sizeof kLetters - 1)]);
-    const std::string path = stem + suffix;
-    if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-      return path;
-    }
-    if (errno != EEXIST) RaiseErrno(errno, path);
-  }
-  RaiseIoError(io_code::kAlreadyExists, stem);
-}
-
-bool PosixFileSystem::NameUnnamedAs(File& file, const std::string& path) {
-  file.Flush();
-  const std::string source = "/proc/self/fd/" + std::to_string(file.Descriptor());
-  if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  RaiseErrno(errno, path);
+  const Folder folder = Folder::Open(FolderOf(beside));
+  return CreateUnnamedIn(folder.fd(), folder.path(), beside);
 }
 
 std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& beside) {
-  std::string folder = ExtractFileDir(beside);
-  if (folder.empty()) folder.push_back('.');
-  std::string pattern =
-      IncludeTrailingSeparator(folder) + kWorkFolderPrefix + std::to_string(::getpid()) + "-XXXXXX";
+  const std::string pattern = JoinPath(FolderOf(beside), WorkFolderPattern());
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno, folder);
+  if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno, FolderOf(beside));
   return std::string(buffer.begin(), buffer.end() - 1);
 }
 
 void PosixFileSystem::RemoveAbandonedTemporaries(const std::string& beside) {
-  std::string folder = ExtractFileDir(beside);
-  if (folder.empty()) folder.push_back('.');
-  // One pass over the names; only those of the right shape whose process
-  // has ended (a running one, or one not ours to judge, is left alone) are
-  // looked at, so that a large folder costs no more than reading it.
-  std::vector<std::string> folders;
-  std::vector<std::string> files;
-  {
-    std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
-    if (!dir) return;
-    while (const dirent* entry = ::readdir(dir.get())) {
-      const std::string name = entry->d_name;
-      if (HasEnded(TemporaryFileOwner(name))) files.push_back(name);
-      if (HasEnded(WorkFolderOwner(name))) folders.push_back(name);
-    }
-  }
-  for (const std::string& name : files) {
-    const std::string path = IncludeTrailingSeparator(folder) + name;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()) {
-      ::unlink(path.c_str());
-    }
-  }
-  for (const std::string& name : folders) {
-    const std::string path = IncludeTrailingSeparator(folder) + name;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    std::unique_ptr<DIR, DirCloser> dir(::fdopendir(fd));
-    if (!dir) {
-      ::close(fd);
-      continue;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid()) continue;
-    bool only_files = true;
-    while (const dirent* entry = ::readdir(dir.get())) {
-      if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-      struct stat inner {};
-      if (::fstatat(fd, entry->d_name, &inner, AT_SYMLINK_NOFOLLOW) != 0 ||
-          S_ISDIR(inner.st_mode) || ::unlinkat(fd, entry->d_name, 0) != 0) {
-        only_files = false;
-      }
-    }
-    dir.reset();
-    if (only_files) ::rmdir(path.c_str());
-  }
+  const UniqueFd folder(::open(FolderOf(beside).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (folder.valid()) RemoveAbandonedTemporariesIn(folder.get());
 }
 
 void PosixFileSystem::RemoveDirectory(const std::string& path) {
@@ -314,22 +174,12 @@ void PosixFileSystem::Delete(const std::string& path) {
 }
 
 void PosixFileSystem::Move(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (RenameNoReplaceAt(AT_FDCWD, from, AT_FDCWD, to)) return;
   if (errno == EXDEV) {
     MoveAcrossDevices(from, to);
     return;
   }
-  if (errno != EINVAL && errno != ENOSYS) RaiseErrno(errno, errno == EEXIST ? to : from);
-  // The file system cannot rename without replacing: link, then unlink.
-  struct stat st {};
-  if (::lstat(from.c_str(), &st) != 0) RaiseErrno(errno, from);
-  if (!S_ISDIR(st.st_mode)) {
-    if (::link(from.c_str(), to.c_str()) != 0) RaiseErrno(errno, errno == EEXIST ? to : from);
-    ::unlink(from.c_str());
-    return;
-  }
-  if (::lstat(to.c_str(), &st) == 0) RaiseIoError(io_code::kAlreadyExists, to);
-  if (::rename(from.c_str(), to.c_str()) != 0) RaiseErrno(errno, from);
+  RaiseErrno(errno, errno == EEXIST ? to : from);
 }
 
 void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::string& to) {
@@ -354,17 +204,11 @@ void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::stri
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.Descriptor(), times);
     if (unnamed) {
-      const std::string source = "/proc/self/fd/" + std::to_string(out.Descriptor());
-      // linkat never replaces: an existing target makes it fail.
-      if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-        RaiseErrno(errno, to);
-      }
+      if (!NameUnnamedAt(out, AT_FDCWD, to, FolderOf(to))) RaiseErrno(EEXIST, to);
       out.Close();
     } else {
       out.Close();
-      if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
-        RaiseErrno(errno, to);
-      }
+      if (!RenameNoReplaceAt(AT_FDCWD, temp, AT_FDCWD, to)) RaiseErrno(errno, to);
     }
   } catch (...) {
     out = File();
@@ -421,21 +265,11 @@ FileInfo PosixFileSystem::Stat(const std::string& path) {
 }
 
 void PosixFileSystem::SetLastWriteTime(const std::string& path, std::time_t when) {
-  struct timespec times[2];
-  times[0].tv_sec = 0;
-  times[0].tv_nsec = UTIME_OMIT;
-  times[1].tv_sec = when;
-  times[1].tv_nsec = 0;
-  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) RaiseErrno(errno, path);
+  SetLastWriteTimeAt(AT_FDCWD, path, when, true, path);
 }
 
 void PosixFileSystem::SetReadOnly(const std::string& path, bool read_only) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) RaiseErrno(errno, path);
-  const mode_t mode = read_only
-                          ? (st.st_mode & ~kAnyWrite)
-                          : (st.st_mode | (static_cast<mode_t>(DefaultFileMode()) & kAnyWrite));
-  if (::chmod(path.c_str(), mode & 07777) != 0) RaiseErrno(errno, path);
+  SetReadOnlyAt(AT_FDCWD, path, read_only, true, path);
 }
 
 std::vector<std::string> PosixFileSystem::ListFiles(const std::string& folder) {

@@ -1,5 +1,9 @@
 #include "platform/replacing_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <mutex>
 #include <set>
 
@@ -13,69 +17,214 @@ namespace {
 
 thread_local ReplacementLog* current_log = nullptr;
 
-// Once per folder and process: what killed runs left beside the target.
-void SweepOnce(FileSystem& fs, const std::string& target) {
+// Once per folder and process: what killed runs left in it.
+template <typename Sweep>
+void SweepOnce(const std::string& folder, Sweep sweep) {
   static std::mutex mutex;
   static std::set<std::string> swept;
-  std::string folder = ExtractFileDir(target);
   {
     const std::lock_guard<std::mutex> lock(mutex);
     if (!swept.insert(folder).second) return;
   }
-  fs.RemoveAbandonedTemporaries(target);
+  sweep();
+}
+
+// The folder of `path` ("." when it names none).
+std::string FolderOfPath(const std::string& path) {
+  const std::string folder = ExtractFileDir(path);
+  return folder.empty() ? std::string(".") : folder;
+}
+
+[[noreturn]] void RaiseChanged(const std::string& path) {
+  throw Failure("Another program changed " + path +
+                " meanwhile; it was left as it is, and the new file was not kept");
+}
+
+// Whether `now` is the file that was put in the trash as `kept`: the same
+// file, and for a copy still as it was when copied.
+bool SameFile(const struct stat& now, const struct stat& kept, bool copied) {
+  return now.st_dev == kept.st_dev && now.st_ino == kept.st_ino &&
+         (!copied || (now.st_size == kept.st_size && now.st_mtim.tv_sec == kept.st_mtim.tv_sec &&
+                      now.st_mtim.tv_nsec == kept.st_mtim.tv_nsec));
+}
+
+// Whether `name` in `dir` is there (or cannot be told: the step that
+// follows then says why).
+bool ThereAt(int dir, const std::string& name) {
+  struct stat st {};
+  return ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
+// TrashUnavailable, saying what became of the file and the new one.
+[[noreturn]] void RaiseNotKept(const TrashUnavailable& e) {
+  throw TrashUnavailable(std::string(e.what()) +
+                         "; it was left as it is, and the new file was not kept");
+}
+
+// Whether a rename flag is beyond the file system.
+bool Unsupported(int err) {
+  return err == EINVAL || err == ENOSYS || err == EOPNOTSUPP;
 }
 
 }  // namespace
 
-ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
-    : fs_(fs), target_(std::move(target)) {
-  SweepOnce(fs_, target_);
-  const FileInfo existing = fs_.Stat(target_);
-  // A read-only or non-file target is not replaced behind the user's back.
-  if (existing.exists && (existing.is_directory || existing.read_only)) {
-    RaiseIoError(io_code::kAccessDenied, target_);
+bool RenameReplacing(const Folder& from_folder, const std::string& from, const Folder& folder,
+                     const std::string& name) {
+  const std::string target = folder.PathOf(name);
+  const int from_dir = from_folder.fd();
+  const int dir = folder.fd();
+  struct stat old {};
+  if (::fstatat(dir, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return false;
+    RaiseErrno(errno, target);
   }
-  file_ = fs_.CreateUnnamedBeside(target_);
+  if (S_ISDIR(old.st_mode)) RaiseIoError(io_code::kAccessDenied, target);
+  std::optional<TrashPlace> place;
+  try {
+    place.emplace(folder, name);
+  } catch (const TrashUnavailable& e) {
+    RaiseNotKept(e);
+  }
+  // The old file goes into the trash while it keeps its name.
+  struct stat kept {};
+  if (!place->Put(TrashPlace::How::kBeside, &kept)) return false;
+  if (!SameFile(old, kept, place->copied())) return false;
+  const bool copied = place->copied();
+  if (::renameat2(from_dir, from.c_str(), dir, name.c_str(), RENAME_EXCHANGE) == 0) {
+    // What the new file took the place of is now under the new file's old
+    // name: the file in the trash, unless another program put another
+    // there meanwhile, which then gets its name back.
+    struct stat out {};
+    if (::fstatat(from_dir, from.c_str(), &out, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameFile(out, kept, copied)) {
+      ::unlinkat(from_dir, from.c_str(), 0);
+      place->Keep();
+      ReplacementLog::Note(target);
+      return true;
+    }
+    (void)::renameat2(from_dir, from.c_str(), dir, name.c_str(), RENAME_EXCHANGE);
+    RaiseChanged(target);
+  }
+  if (errno == ENOENT) return false;
+  if (!Unsupported(errno)) RaiseErrno(errno, target);
+  // No exchange: look, then rename over it.
+  struct stat now {};
+  if (::fstatat(dir, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return false;
+    RaiseErrno(errno, target);
+  }
+  if (!SameFile(now, kept, copied)) RaiseChanged(target);
+  if (::renameat(from_dir, from.c_str(), dir, name.c_str()) != 0) RaiseErrno(errno, target);
+  place->Keep();
+  ReplacementLog::Note(target);
+  return true;
+}
+
+ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
+    : folder_(nullptr), target_(std::move(target)) {
+  const std::string folder = FolderOfPath(target_);
+  SweepOnce(folder, [&] { fs.RemoveAbandonedTemporaries(target_); });
+  const FileInfo existing = fs.Stat(target_);
+  Refuse(existing.exists, existing.is_directory, existing.read_only);
+  own_folder_ = Folder::Open(folder);
+  folder_ = &*own_folder_;
+  name_ = ExtractFileName(target_);
+  file_ = fs.CreateUnnamedBeside(target_);
   unnamed_ = file_.IsOpen();
-  if (!unnamed_) file_ = fs_.CreateTemporaryBeside(target_, &temp_path_);
+  if (!unnamed_) {
+    std::string temp_path;
+    file_ = fs.CreateTemporaryBeside(target_, &temp_path);
+    temp_name_ = ExtractFileName(temp_path);
+  }
   file_.WriteBehind();
+}
+
+ReplacingFile::ReplacingFile(const Folder& folder, std::string name)
+    : folder_(&folder), name_(std::move(name)), target_(folder.PathOf(name_)) {
+  SweepOnce(folder.path(), [&] { RemoveAbandonedTemporariesIn(folder.fd()); });
+  struct stat st {};
+  const bool exists = ::fstatat(folder.fd(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  Refuse(exists, S_ISDIR(st.st_mode), (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0);
+  file_ = CreateUnnamedIn(folder.fd(), folder.path(), target_);
+  unnamed_ = file_.IsOpen();
+  if (!unnamed_) file_ = CreateTemporaryIn(folder.fd(), folder.path(), name_, &temp_name_);
+  file_.WriteBehind();
+}
+
+void ReplacingFile::Refuse(bool exists, bool is_directory, bool read_only) const {
+  // A read-only or non-file target is not replaced behind the user's back.
+  if (exists && (is_directory || read_only)) RaiseIoError(io_code::kAccessDenied, target_);
 }
 
 ReplacingFile::~ReplacingFile() {
   if (committed_) return;
   file_ = File();  // close before removing; an unnamed file simply vanishes
-  if (temp_path_.empty()) return;
-  try {
-    fs_.Delete(temp_path_);
-  } catch (...) {  // NOLINT(bugprone-empty-catch): nothing more can be done here
+  if (!temp_name_.empty()) ::unlinkat(folder_->fd(), temp_name_.c_str(), 0);
+}
+
+bool ReplacingFile::NameFree() {
+  if (unnamed_) {
+    // A new file is named in one step: there is no moment at which it has
+    // another name.
+    if (!NameUnnamedAt(file_, folder_->fd(), name_, folder_->path())) return false;
+    file_.Close();
+    return true;
   }
+  if (file_.IsOpen()) file_.Close();
+  if (RenameNoReplaceAt(folder_->fd(), temp_name_, folder_->fd(), name_)) return true;
+  if (errno == EEXIST) return false;
+  RaiseErrno(errno, target_);
 }
 
 void ReplacingFile::Commit() {
   file_.Sync();
-  // Only now that the new file is complete does the old one make room.
-  if (fs_.Stat(target_).exists) MoveReplacedToTrash(fs_, target_);
-  // A new file is named in one step: there is no moment at which it has
-  // another name.
-  if (unnamed_ && fs_.NameUnnamedAs(file_, target_)) {
-    file_.Close();
-    committed_ = true;
-    return;
+  // Another program may make, remove or replace the target meanwhile: each
+  // turn takes the target as it then is.
+  for (int turn = 0; turn < 3; ++turn) {
+    if (!ThereAt(folder_->fd(), name_)) {
+      if (NameFree()) {
+        committed_ = true;
+        return;
+      }
+      continue;
+    }
+    if (unnamed_) {
+      temp_name_ = NameUnnamedBeside(file_, folder_->fd(), name_, folder_->path());
+      unnamed_ = false;
+    }
+    if (file_.IsOpen()) file_.Close();
+    if (RenameReplacing(*folder_, temp_name_, *folder_, name_)) {
+      committed_ = true;
+      return;
+    }
   }
-  if (unnamed_) temp_path_ = fs_.NameUnnamed(file_, target_);
-  file_.Close();
-  fs_.Move(temp_path_, target_);
-  committed_ = true;
+  RaiseChanged(target_);
 }
 
-void MoveReplacedToTrash(FileSystem& fs, const std::string& path) {
-  try {
-    fs.MoveToTrash(path);
-  } catch (const TrashUnavailable& e) {
-    throw TrashUnavailable(std::string(e.what()) +
-                           "; it was left as it is, and the new file was not kept");
+void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target) {
+  for (int turn = 0; turn < 3; ++turn) {
+    if (!fs.Stat(target).exists) {
+      fs.Move(source, target);
+      return;
+    }
+    const Folder from = Folder::Open(FolderOfPath(source));
+    const Folder to = Folder::Open(FolderOfPath(target));
+    const std::string from_name = ExtractFileName(source);
+    if (MountOf(from.fd(), from_name) != MountOf(to.fd(), "")) {
+      // Another file system: the file is copied there, after the file it
+      // replaces went to the trash.
+      try {
+        fs.MoveToTrash(target);
+      } catch (const TrashUnavailable& e) {
+        RaiseNotKept(e);
+      }
+      ReplacementLog::Note(target);
+      fs.Move(source, target);
+      return;
+    }
+    if (RenameReplacing(from, from_name, to, ExtractFileName(target))) return;
   }
-  ReplacementLog::Note(path);
+  RaiseChanged(target);
 }
 
 ReplacementLog::ReplacementLog() : outer_(current_log) {

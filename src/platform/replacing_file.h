@@ -1,25 +1,34 @@
 // A result file that appears under its final name only when it is complete.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/folder.h"
 
 namespace talvor {
 
 // Writes to a temporary file beside the target, without a name where the
 // file system allows. Commit() puts the complete file, synced to the device,
 // under the target's name; a file already there goes to the desktop's trash
-// just before (it is never deleted, and where no trash can take it nothing
-// is replaced). Without Commit() the temporary file is removed, so a failure
-// never leaves a partial result or changes an existing file. The first one
-// in a folder removes the temporary files that killed runs of the program
-// left there.
+// (it is never deleted, and where no trash can take it nothing is replaced).
+// Without Commit() the temporary file is removed, so a failure never leaves
+// a partial result or changes an existing file. The first one in a folder
+// removes the temporary files that killed runs of the program left there.
+//
+// The file replaced is put in the trash beside its name first (a hard link,
+// or a synced copy where the file system has none), then the new file takes
+// the name in one rename: at every moment the old file is at its name or
+// whole in the trash. Everything happens relative to the folder as it was
+// opened, so a folder swapped for a link meanwhile redirects nothing.
 class ReplacingFile {
  public:
   ReplacingFile(FileSystem& fs, std::string target);
+  // A result named `name` in the open folder `folder`, which must outlive it.
+  ReplacingFile(const Folder& folder, std::string name);
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
   ~ReplacingFile();
@@ -27,24 +36,40 @@ class ReplacingFile {
   [[nodiscard]] File& file() noexcept { return file_; }
   [[nodiscard]] const std::string& target() const noexcept { return target_; }
 
-  // Syncs and closes the file and gives it the target's name, after moving
-  // a file of that name to the trash (noted in the ReplacementLog).
+  // Syncs and closes the file and gives it the target's name; a file of that
+  // name goes to the trash (noted in the ReplacementLog). When another
+  // program changes the target meanwhile, either that is safe (it vanished:
+  // the new file just takes the name) or a Failure says so, and nothing is
+  // lost.
   void Commit();
 
  private:
-  FileSystem& fs_;
+  // Refuses a target that is read-only or a folder.
+  void Refuse(bool exists, bool is_directory, bool read_only) const;
+  // Names the new file without replacing; false when the name is taken.
+  [[nodiscard]] bool NameFree();
+
+  std::optional<Folder> own_folder_;  // the folder of a target given by path
+  const Folder* folder_;
+  std::string name_;
   std::string target_;
-  std::string temp_path_;
+  std::string temp_name_;  // the file's temporary name in the folder
   File file_;
   bool unnamed_ = false;  // no name until Commit: nothing is left if the process dies
   bool committed_ = false;
 };
 
-// Moves the file at `path`, which a new file is about to replace, to the
-// trash and notes it in the ReplacementLog; where no trash can take it,
-// raises TrashUnavailable saying that the file stays and the new one is not
-// kept.
-void MoveReplacedToTrash(FileSystem& fs, const std::string& path);
+// Gives the file `from` of `from_folder` the name `name` in `folder` (the same
+// mount), replacing the file there as ReplacingFile::Commit does: true when
+// done, false when no file has the name (any more). Where no trash can take
+// the file, raises TrashUnavailable saying that it stays and the new one is
+// not kept.
+[[nodiscard]] bool RenameReplacing(const Folder& from_folder, const std::string& from,
+                                   const Folder& folder, const std::string& name);
+
+// Moves the file `source` to `target`; a file there is replaced as
+// ReplacingFile::Commit replaces it.
+void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target);
 
 // The files that results replaced on this thread while it lives (they are in
 // the trash), for whoever tells the user.
