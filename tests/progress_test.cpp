@@ -3,6 +3,7 @@
 // to a final report where the two meet, never going backwards, and writes
 // the same files as without one.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sstream>
 #include <vector>
@@ -147,6 +148,50 @@ TEST(ProgressTest, EveryCommandReportsFromStartToEnd) {
     if (std::string(c.input) != "data.txt" && std::string(c.args[0]) != "destroy") {
       EXPECT_EQ(ReadFile(dir / "data.txt"), document);  // and the results are right
     }
+  }
+}
+
+// A source cut short by another program while a command reads it fails the
+// command in words, and nothing is written: the names in the folder are the
+// same, a file a decryption would replace is as it was.
+TEST(ProgressTest, ASourceCutShortWhileItIsReadFailsTheCommand) {
+  TempDir dir;
+  const CurrentDirGuard cwd;
+  PosixFileSystem fs;
+  fs.SetCurrentDirectory(dir.path());
+  const std::string document = Document();
+  WriteFile(dir / "data.txt", document);
+  for (const CommandCase& c : kCommands) {  // the encrypted inputs
+    MemoryConsole console("A PROGRESSING PHRASE\n");
+    if (c.args[0] == "encrypt") {
+      ASSERT_EQ(RunTalvor(With(c.args, dir / c.input), console, fs), 0);
+    }
+  }
+  for (const CommandCase& c : kCommands) {
+    if (c.args[0] != "encrypt" && c.args[0] != "decrypt" && c.args[0] != "pack") continue;
+    SCOPED_TRACE(c.name);
+    const std::string source = dir / c.input;
+    const std::string input = ReadFile(source);
+    const std::string names = testing::ListNames(dir.path());
+    bool cut = false;
+    int status = 0;
+    MemoryConsole console("A PROGRESSING PHRASE\n");
+    {
+      const ProgressScope scope([&](std::uint64_t done, std::uint64_t) {
+        if (cut || done == 0) return;
+        cut = ::truncate(source.c_str(), static_cast<off_t>(input.size() / 2)) == 0;
+      });
+      status = RunTalvor(With(c.args, source), console, fs);
+    }
+    ASSERT_TRUE(cut);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(console.err_.str().find(source + " changed while it was being read"),
+              std::string::npos)
+        << console.err_.str();
+    EXPECT_EQ(testing::ListNames(dir.path()), names);
+    EXPECT_EQ(ReadFile(dir / "data.txt").size(),
+              c.args[0] == "decrypt" ? document.size() : document.size() / 2);
+    WriteFile(source, input);
   }
 }
 

@@ -1,5 +1,8 @@
 #include "archive/archive_component.h"
 
+#include <optional>
+
+#include "platform/failure.h"
 #include "platform/text.h"
 
 namespace talvor {
@@ -29,6 +32,25 @@ std::string EncodeLossy(const CodePage& page, const std::string& utf8) {
 }
 
 }  // namespace
+
+void RefuseName(const std::string& path, const std::string& why, std::string_view where) {
+  throw RefusedInput("The name of the file \"" + path + "\" " + why +
+                     ": it cannot be recorded in " + std::string(where) +
+                     ". Please rename the file first!");
+}
+
+void RequireRecordableName(const std::string& name, const std::string& path, std::string_view where,
+                           const std::vector<std::string>& separators) {
+  if (!DecodeUtf8(name)) RefuseName(path, "is not valid UTF-8 text", where);
+  for (const std::string& separator : separators) {
+    if (name.find(separator) == std::string::npos) continue;
+    RefuseName(path,
+               (separator == "\u00A0" ? std::string("holds a no-break space")
+                                      : "holds the character \"" + separator + "\"") +
+                   ", which is read back as a folder separator",
+               where);
+  }
+}
 
 std::string ArchiveErrorLine(const ArchiveError& error) {
   std::string line = ArchiveErrorText(error.code);
@@ -85,6 +107,23 @@ void TZipCommon::ProcessMessages() {
 
 std::string TZipCommon::ToStoredName(const std::string& name) const {
   return EncodeLossy(TranslateOemChar ? OemCodePage() : AnsiCodePage(), name);
+}
+
+std::string TZipCommon::ExactStoredName(const std::string& name, const std::string& path,
+                                        std::string_view where,
+                                        const std::vector<std::string>& separators) const {
+  RequireRecordableName(name, path, where, separators);
+  const CodePage& page = TranslateOemChar ? OemCodePage() : AnsiCodePage();
+  const std::optional<std::string> stored = page.Encode(name);
+  if (!stored) {
+    RefuseName(
+        path,
+        "holds the character \"" + page.FirstUnencodable(name) + "\", which the " +
+            (TranslateOemChar ? "Central European (DOS 852)" : "Central European (Windows-1250)") +
+            " character set does not hold",
+        where);
+  }
+  return *stored;
 }
 
 std::string TZipCommon::FromStoredName(const std::string& stored) const {

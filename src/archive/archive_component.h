@@ -12,6 +12,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -93,6 +94,17 @@ struct ArchiveError {
   std::string extra;  // more detail
 };
 
+// Raises RefusedInput: the name of the file `path` `why` ("is not valid UTF-8
+// text") and so cannot be recorded in `where` ("a ZIP archive").
+[[noreturn]] void RefuseName(const std::string& path, const std::string& why,
+                             std::string_view where);
+
+// Raises RefusedInput naming the file `path` when its stored name `name` is
+// no UTF-8 or holds one of `separators` (characters read back as folder
+// separators besides "/"); `where` is the archive in words ("a ZIP archive").
+void RequireRecordableName(const std::string& name, const std::string& path, std::string_view where,
+                           const std::vector<std::string>& separators);
+
 // An error as one line for the user: "TEXT: FILE (EXTRA)", empty parts left
 // out.
 [[nodiscard]] std::string ArchiveErrorLine(const ArchiveError& error);
@@ -139,8 +151,15 @@ class TZipCommon {
   [[nodiscard]] bool Busy() const noexcept { return busy_; }
 
   // Stored names in the archive's code page and back (a character the code
-  // page cannot hold is stored as "_").
+  // page cannot hold is stored as "_"). Only for finding a name again: a
+  // writer records names through ExactStoredName.
   [[nodiscard]] std::string ToStoredName(const std::string& name) const;
+  // The name in the archive's code page, every character as it is; what
+  // RequireRecordableName refuses, and a character the code page lacks,
+  // raises RefusedInput.
+  [[nodiscard]] std::string ExactStoredName(const std::string& name, const std::string& path,
+                                            std::string_view where,
+                                            const std::vector<std::string>& separators) const;
   [[nodiscard]] std::string FromStoredName(const std::string& stored) const;
 
  protected:

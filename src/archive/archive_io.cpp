@@ -39,6 +39,11 @@ void CopyExactly(ByteSource& in, ByteSink& out, std::uint64_t size) {
   }
 }
 
+void RaiseDataGoesOn(std::uint64_t size) {
+  throw std::runtime_error("its data goes on past the " + std::to_string(size) +
+                           " bytes its header gives");
+}
+
 int DeflateLevel(TDeflateType type) {
   switch (type) {
     case TDeflateType::dtDeflateF:

@@ -55,6 +55,10 @@ class CheckedFileSink final : public ByteSink {
 // source ends first.
 void CopyExactly(ByteSource& in, ByteSink& out, std::uint64_t size);
 
+// Raises the damage of an entry whose data goes on past the `size` bytes its
+// header gives.
+[[noreturn]] void RaiseDataGoesOn(std::uint64_t size);
+
 // What was written for one new entry's data.
 struct EntryData {
   std::uint32_t crc = 0;

@@ -183,6 +183,7 @@ int TCustomCClass::Compress() {
       }
     }
     if (fresh.empty()) throw ArchiveFailure(archive_error::kNothingToDo);
+    for (const CompEntry& e : fresh) (void)RecordedName(e);
     std::uint64_t work = 0;
     for (const CompEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
     ExpectedWork expected(work);
@@ -223,6 +224,10 @@ int TCustomCClass::Compress() {
         archive_file_, e.what());
   } catch (const Cancelled&) {
     throw;  // the user stopped the work: nothing to report
+  } catch (const RefusedInput&) {
+    throw;  // said in words by the caller; nothing was written
+  } catch (const SourceChanged&) {
+    throw;  // said in words by the caller; the archive was not made
   } catch (const std::exception& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, e.what());
   }

@@ -66,7 +66,9 @@ class TCustomCClass : public TZipCommon {
   bool FileSpecLiteral = false;
 
   // Packs the files of FileSpec into ArchiveFile; returns how many it
-  // packed (0 on failure, reported through the error event). A writer may
+  // packed (0 on failure, reported through the error event). A name the
+  // format cannot record is refused before anything is written: it raises
+  // RefusedInput. A writer may
   // replace the whole step (the cabinet writer does).
   virtual int Compress();
 
@@ -81,6 +83,10 @@ class TCustomCClass : public TZipCommon {
   virtual std::vector<CompEntry> ReadExistingEntries(File& archive) = 0;
   // Copies an existing entry unchanged into the new archive.
   virtual void CopyExistingEntry(File& archive, CompEntry& entry, File& out);
+  // The name a new entry is recorded under, exactly as it is; raises
+  // RefusedInput when the format cannot record it. Compress asks for every
+  // new entry before it writes anything.
+  [[nodiscard]] virtual std::string RecordedName(const CompEntry& entry) const = 0;
   // Writes one new entry; false when the file was skipped (reported).
   [[nodiscard]] virtual bool WriteNewEntry(CompEntry& entry, File& out) = 0;
   // Writes what closes the archive (a central directory); nothing by default.

@@ -153,25 +153,12 @@ std::uint64_t SourceInflater::Inflate(ByteSink& out, std::uint64_t limit,
   return total;
 }
 
-std::uint32_t InflateExactly(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                             std::size_t block, const std::function<void()>& pulse) {
-  class CrcSink final : public ByteSink {
+bool SourceInflater::GoesOn() {
+  class Discard final : public ByteSink {
    public:
-    explicit CrcSink(ByteSink& next) : next_(next) {}
-    void Write(const std::uint8_t* data, std::size_t n) override {
-      crc = Crc32(crc, data, n);
-      next_.Write(data, n);
-    }
-    std::uint32_t crc = 0;
-
-   private:
-    ByteSink& next_;
-  } sink(out);
-  SourceInflater inflater(in, block);
-  if (inflater.Inflate(sink, original_size, pulse) != original_size) {
-    throw DeflateDataError("the compressed data ends early");
-  }
-  return sink.crc;
+    void Write(const std::uint8_t*, std::size_t) override {}
+  } discard;
+  return !ended_ && Inflate(discard, 1) != 0;
 }
 
 }  // namespace talvor

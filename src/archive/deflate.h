@@ -86,14 +86,6 @@ class RawInflater {
                                        std::uint64_t* input_size,
                                        const std::function<void()>& pulse = {});
 
-// Inflates raw Deflate data from `in` into `out`, exactly `original_size`
-// bytes, in blocks of at most `block` bytes, calling `pulse` between blocks.
-// Data that ends early or is damaged raises DeflateDataError. Returns the
-// CRC-32 of the output.
-[[nodiscard]] std::uint32_t InflateExactly(ByteSource& in, ByteSink& out,
-                                           std::uint64_t original_size, std::size_t block = 32768,
-                                           const std::function<void()>& pulse = {});
-
 // Inflates raw Deflate data from a source, as much of it at a time as the
 // caller asks for.
 class SourceInflater {
@@ -107,6 +99,8 @@ class SourceInflater {
                         const std::function<void()>& pulse = {});
   // Whether the stream's end was reached.
   [[nodiscard]] bool ended() const noexcept { return ended_; }
+  // Whether the stream holds more than was taken: decodes one byte further.
+  [[nodiscard]] bool GoesOn();
 
  private:
   ByteSource& in_;

@@ -75,6 +75,7 @@ Outcome Commands::Copy(const std::string& source, const std::string& target) {
   }
   const ReplacementReport replaced(host_);
   File in = fs.OpenExisting(source);
+  const SourceState state(in);
   ReplacingFile out(fs, target);
   std::vector<std::uint8_t> buffer(kCopyBufferSize);
   for (;;) {
@@ -82,6 +83,7 @@ Outcome Commands::Copy(const std::string& source, const std::string& target) {
     if (n == 0) break;
     out.file().Write(buffer.data(), n);
   }
+  state.RequireUnchanged(in);
   in.Close();
   out.Commit();
   return Outcome::kDone;

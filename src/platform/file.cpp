@@ -274,7 +274,7 @@ SourceState::SourceState(const File& source) {
 void SourceState::RequireUnchanged(const File& source) const {
   const Snapshot now = Take(source);
   if (now.size != size_ || now.modified_ns != modified_ns_) {
-    throw Failure(source.path() + " changed while it was being read");
+    throw SourceChanged(source.path() + " changed while it was being read");
   }
 }
 

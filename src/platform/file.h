@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
+
+#include "platform/failure.h"
 
 namespace talvor {
 
@@ -101,6 +104,12 @@ class File {
   std::int64_t behind_to_ = 0;
 };
 
+// A source file that another program changed while a command read it.
+class SourceChanged : public Failure {
+ public:
+  using Failure::Failure;
+};
+
 // What a source file looked like when a command began to read it. The
 // command looks again once it has read the whole file: a file that another
 // program changed meanwhile (cut short, grown, rewritten) would otherwise
@@ -108,9 +117,21 @@ class File {
 class SourceState {
  public:
   explicit SourceState(const File& source);
-  // Raises a Failure "PATH changed while it was being read" when the size or
+  // Raises SourceChanged "PATH changed while it was being read" when the size or
   // the modification time of the file differ from what they were.
   void RequireUnchanged(const File& source) const;
+  // Runs `read` over the file, then checks it: a failure of the reading
+  // (data that ends early) of a file that changed is said as the change.
+  template <typename Read>
+  void ReadWhole(const File& source, Read&& read) const {
+    try {
+      read();
+    } catch (const std::runtime_error&) {
+      RequireUnchanged(source);
+      throw;
+    }
+    RequireUnchanged(source);
+  }
 
  private:
   std::int64_t size_ = 0;

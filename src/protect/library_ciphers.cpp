@@ -49,6 +49,7 @@ std::string EncryptWithLibrary(RoutineServices& services, const LibraryCipher& c
   const std::string target = ChangeFileExt(source, cipher.extension);
   RequireResultIsNotSource(fs, source, target);
   File in = OpenCipherInput(fs, source);
+  const SourceState state(in);
   const ExpectedWork expected(static_cast<std::uint64_t>(in.Size()));
   ReplacingFile out(fs, target);
   WriteExtensionHeader(out.file(), extension);
@@ -63,6 +64,7 @@ std::string EncryptWithLibrary(RoutineServices& services, const LibraryCipher& c
                         });
     StreamFile(in, stream);
   }
+  state.RequireUnchanged(in);
   in.Close();
   out.Commit();
   return out.target();
@@ -72,10 +74,11 @@ std::string DecryptWithLibrary(RoutineServices& services, const LibraryCipher& c
                                const std::string& source, std::string_view passphrase) {
   FileSystem& fs = services.fs;
   File in = fs.OpenExisting(source);
+  const SourceState state(in);
   const std::string target = ChangeFileExt(source, ReadExtensionHeader(in));
   RequireResultIsNotSource(fs, source, target);
   ReplacingFile out(fs, target);
-  DecipherBody(services, cipher, in, &out.file(), passphrase);
+  state.ReadWhole(in, [&] { DecipherBody(services, cipher, in, &out.file(), passphrase); });
   in.Close();
   out.Commit();
   return out.target();

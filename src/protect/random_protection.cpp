@@ -231,6 +231,7 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
   const std::string target = ChangeFileExt(source, kErhExtension);
   RequireResultIsNotSource(fs, source, target);
   File in = OpenCipherInput(fs, source);
+  const SourceState state(in);
   const auto plain = static_cast<std::uint64_t>(in.Size());
   ExpectedWork expected(plain);
   LayerEntry entry;
@@ -246,6 +247,7 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
                     key, services_.clock);
   ReplacingFile erh(fs, target);
   WriteErhArchive(erh.file(), entry, layer);
+  state.RequireUnchanged(in);
   in.Close();
   expected.Finish();
   erh.Commit();
@@ -256,10 +258,13 @@ std::string RandomProtection::Open(const std::string& source, std::string_view p
                                    bool keep) {
   FileSystem& fs = services_.fs;
   File in = fs.OpenExisting(source);
+  const SourceState state(in);
   ExpectedWork expected(static_cast<std::uint64_t>(in.Size()));
   LayerReader layer(services_, source, passphrase, keep);
-  ReadErhArchive(fs, in, source, LayerEntryName(fs, source), layer);
-  layer.Finish();
+  state.ReadWhole(in, [&] {
+    ReadErhArchive(fs, in, source, LayerEntryName(fs, source), layer);
+    layer.Finish();
+  });
   in.Close();
   expected.Finish();
   if (!keep) return {};

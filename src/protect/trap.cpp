@@ -55,6 +55,7 @@ std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_vi
   const std::string target = ChangeFileExt(source, kTrapExtension);
   RequireResultIsNotSource(fs, source, target);
   File in = fs.OpenExisting(source);
+  const SourceState state(in);
   const std::string ext = RecordedExtension(source, kTrapMaxExtension);
   ReplacingFile out(fs, target);
   const std::uint8_t mask = TrapMask(passphrase);
@@ -62,6 +63,7 @@ std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_vi
   out.file().Write(ext.data(), ext.size());
   const ExpectedWork work(static_cast<std::uint64_t>(in.Size()));
   CopyMasked(in, &out.file(), mask);
+  state.RequireUnchanged(in);
   in.Close();
   out.Commit();
   return out.target();
@@ -69,12 +71,13 @@ std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_vi
 
 std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase) {
   File in = fs.OpenExisting(source);
+  const SourceState state(in);
   const std::uint8_t mask = TrapMask(passphrase);
   const std::string target = ChangeFileExt(source, ReadTrapHeader(in));
   RequireResultIsNotSource(fs, source, target);
   ReplacingFile out(fs, target);
   const ExpectedWork work(static_cast<std::uint64_t>(in.Size() - in.Position()));
-  CopyMasked(in, &out.file(), mask);
+  state.ReadWhole(in, [&] { CopyMasked(in, &out.file(), mask); });
   in.Close();
   out.Commit();
   return out.target();

@@ -256,9 +256,9 @@ const std::vector<HostileFixture> kFixtures = {
     // target; nothing is written through them.
     {"zip/absolute_backslash.zip", {}, "abs.txt=1 ok.txt=4"},
     {"zip/absolute_slash.zip", {}, "ok.txt=4 tmp/ tmp/talvor_hostile_escape.txt=1"},
-    {"zip/deflate_bomb.zip", {}, "bomb.txt=4096 ok.txt=4"},
+    {"zip/deflate_bomb.zip", {kCrc}, "ok.txt=4"},
     {"zip/deflate_bomb_huge_declared.zip", {kCrc}, "ok.txt=4"},
-    {"zip/deflate_bomb_zip64_declared.zip", {}, "bomb.txt=4096 ok.txt=4"},
+    {"zip/deflate_bomb_zip64_declared.zip", {kCrc}, "ok.txt=4"},
     {"zip/dotdot.zip", {kBadHeader}, "ok.txt=4"},
     {"zip/dotdot_after_folder.zip", {kBadHeader}, "ok.txt=4"},
     {"zip/dotdot_after_folder_backslash.zip", {kBadHeader}, "ok.txt=4"},
@@ -290,7 +290,7 @@ const std::vector<HostileFixture> kFixtures = {
     // BH: "\" separates folders as "/" does.
     {"bh/absolute_backslash.bh", {}, "abs.txt=1 ok.txt=4"},
     {"bh/absolute_slash.bh", {}, "ok.txt=4 tmp/ tmp/talvor_hostile_escape.txt=1"},
-    {"bh/deflate_bomb.bh", {}, "bomb.txt=4096 ok.txt=4"},
+    {"bh/deflate_bomb.bh", {kCrc}, "ok.txt=4"},
     {"bh/deflate_bomb_huge_declared.bh", {kCrc}, "ok.txt=4"},
     {"bh/dotdot.bh", {kBadHeader}, "ok.txt=4"},
     {"bh/dotdot_after_folder.bh", {kBadHeader}, "ok.txt=4"},

@@ -88,6 +88,16 @@ std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
   return entries;
 }
 
+std::string TBlakHole::RecordedName(const CompEntry& entry) const {
+  std::string stored = ExactStoredName(entry.name, entry.source.path, "a BH archive", {"\\"});
+  if (stored.size() >= 256) {
+    RefuseName(entry.source.path,
+               "is " + std::to_string(stored.size()) + " bytes long; BH names are below 256 bytes",
+               "a BH archive");
+  }
+  return stored;
+}
+
 bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
   std::uint8_t header[kHeaderSize] = {};
   StoreLittleEndian32(kSignature, header);
@@ -100,12 +110,13 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
   const bool store = DeflateType == TDeflateType::dtDeflateS || InStoreList(entry.source.path);
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
+  const SourceState state(source);
   const auto size = static_cast<std::uint64_t>(source.Size());
   if (size >= 0xFFFFFFFFULL) {
     throw ArchiveFailure(archive_error::kErrorWriting,
                          entry.source.path + ": a BH archive holds files below 4 GiB only");
   }
-  const std::string name = ToStoredName(entry.name);
+  const std::string name = RecordedName(entry);
   StoreLittleEndian32(static_cast<std::uint32_t>(size), header + 19);
   StoreLittleEndian16(static_cast<std::uint16_t>(name.size()), header + 33);
   const std::int64_t header_at = out.Position();
@@ -140,6 +151,7 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
     method = d.stored ? 0 : 8;
     if (!d.stored) flags = static_cast<std::uint8_t>(DeflateFlags(DeflateType));
   }
+  state.RequireUnchanged(source);
   if (d.packed >= 0xFFFFFFFFULL || d.original >= 0xFFFFFFFFULL) {
     throw ArchiveFailure(archive_error::kErrorWriting,
                          entry.source.path + ": a BH archive holds files below 4 GiB only");
@@ -215,6 +227,7 @@ std::uint32_t TUnBh::DecodeEntry(File& archive, const ArchiveEntry& entry, File&
   switch (entry.method_id) {
     case 0:
       CopyExactly(in, sink, entry.original_size);
+      if (sink.check() == entry.crc && in.left() > 0) RaiseDataGoesOn(entry.original_size);
       break;
     case 1:
       LhaDecodeStatic(in, sink, ReadMethod('5'), entry.original_size, OnProcessMessages);
@@ -223,9 +236,16 @@ std::uint32_t TUnBh::DecodeEntry(File& archive, const ArchiveEntry& entry, File&
       LhaDecodeStatic(in, sink, ReadMethod('6'), entry.original_size, OnProcessMessages);
       break;
     case 2:
-    case 8:
-      (void)InflateExactly(in, sink, entry.original_size, 32768, OnProcessMessages);
+    case 8: {
+      SourceInflater inflater(in);
+      if (inflater.Inflate(sink, entry.original_size, OnProcessMessages) != entry.original_size) {
+        throw DeflateDataError("the compressed data ends early");
+      }
+      // Data that does not end where the header says is damaged; where the
+      // CRC already fails, that is what is said.
+      if (sink.check() == entry.crc && inflater.GoesOn()) RaiseDataGoesOn(entry.original_size);
       break;
+    }
     default:
       throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
   }

@@ -19,6 +19,7 @@ class TBlakHole : public TCompBase {
  protected:
   bool AcceptsMethod(TCompressMethod method) const override;
   std::vector<CompEntry> ReadExistingEntries(File& archive) override;
+  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
   bool WriteNewEntry(CompEntry& entry, File& out) override;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/archive_io.h"
 #include "platform/failure.h"
 #include "platform/path.h"
 #include "platform/progress.h"
@@ -51,6 +52,12 @@ std::vector<CompEntry> TMakeCab::ReadExistingEntries(File&) {
   return {};
 }
 
+std::string TMakeCab::RecordedName(const CompEntry& entry) const {
+  RequireRecordableName(entry.name, entry.source.path, "a CAB archive", {"\\"});
+  const std::string stored = ToStoredName(entry.name);
+  return FromStoredName(stored) == entry.name ? stored : entry.name;
+}
+
 bool TMakeCab::WriteNewEntry(CompEntry&, File&) {
   return false;
 }
@@ -79,27 +86,35 @@ int TMakeCab::Compress() {
     std::unique_ptr<CabinetBuilder> cabinet = library_.Create(params);
     const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
     std::uint64_t work = 0;
+    std::vector<CompEntry> files;
     for (const std::string& pattern : FileSpec) {
-      for (const ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
+      for (ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
         work += static_cast<std::uint64_t>(file.info.size);
+        CompEntry entry;
+        entry.name = StoredNameOf(file, pattern);
+        entry.source = std::move(file);
+        entry.format_data = RecordedName(entry);  // refused before anything is written
+        files.push_back(std::move(entry));
       }
     }
     ExpectedWork expected(work);
-    std::vector<std::uint32_t> times;
-    for (const std::string& pattern : FileSpec) {
-      for (const ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
-        ProcessMessages();
-        if (Cancel) throw ArchiveFailure(archive_error::kUserCanceled);
-        std::string stored = ToStoredName(StoredNameOf(file, pattern));
-        std::replace(stored.begin(), stored.end(), '/', '\\');
-        try {
-          cabinet->AddFile(file.path, stored, file.dos_attributes, EntryTime(file),
-                           CompressionType());
-          ++packed;
-        } catch (const CabinetError& e) {
-          if (e.code() != 1) throw;
-          ReportError(archive_error::kErrorOpening, file.path, CabinetWriteErrorText(e));
-        }
+    for (const CompEntry& entry : files) {
+      ProcessMessages();
+      if (Cancel) throw ArchiveFailure(archive_error::kUserCanceled);
+      const ScannedFile& file = entry.source;
+      std::string stored = entry.format_data;
+      std::replace(stored.begin(), stored.end(), '/', '\\');
+      // A name the code page cannot hold is recorded as UTF-8, which a flag
+      // in the attributes of its CFFILE says (the cabinet format).
+      const bool utf8 = stored != ToStoredName(entry.name);
+      try {
+        cabinet->AddFile(file.path, stored,
+                         static_cast<std::uint16_t>(file.dos_attributes | (utf8 ? kNameIsUtf8 : 0)),
+                         EntryTime(file), CompressionType());
+        ++packed;
+      } catch (const CabinetError& e) {
+        if (e.code() != 1) throw;
+        ReportError(archive_error::kErrorOpening, file.path, CabinetWriteErrorText(e));
       }
     }
     if (packed == 0) throw ArchiveFailure(archive_error::kNothingToDo);
@@ -112,6 +127,10 @@ int TMakeCab::Compress() {
     ReportError(archive_error::kErrorWriting, archive_file_, CabinetWriteErrorText(e));
   } catch (const Cancelled&) {
     throw;  // the user stopped the work: nothing to report
+  } catch (const RefusedInput&) {
+    throw;  // said in words by the caller; nothing was written
+  } catch (const SourceChanged&) {
+    throw;  // said in words by the caller; the cabinet was not made
   } catch (const std::exception& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, e.what());
   }
@@ -151,10 +170,18 @@ void TUnCab::WalkEntries(File&, const std::function<void(const ArchiveEntry&)>& 
 
 std::uint32_t TUnCab::DecodeEntry(File&, const ArchiveEntry& entry, File& out) {
   if (!session_) throw ArchiveFailure(archive_error::kBadFileHeader, "no cabinet is open");
+  const std::int64_t start = out.Position();
   try {
     session_->Extract(static_cast<std::size_t>(entry.data_offset), out);
   } catch (const CabinetError& e) {
     throw ArchiveFailure(archive_error::kCrcFailure, CabinetReadErrorText(e));
+  }
+  // The library stops at the size the cabinet gives; anything else is damage.
+  const auto written = static_cast<std::uint64_t>(out.Position() - start);
+  if (written > entry.original_size) RaiseDataGoesOn(entry.original_size);
+  if (written < entry.original_size) {
+    throw std::runtime_error("its data ends after " + std::to_string(written) + " of the " +
+                             std::to_string(entry.original_size) + " bytes its header gives");
   }
   return 0;
 }

@@ -42,6 +42,7 @@ class TMakeCab : public TCabInterface {
   bool AcceptsMethod(TCompressMethod method) const override;
   // A cabinet is never read back for an update.
   std::vector<CompEntry> ReadExistingEntries(File& archive) override;
+  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
   bool WriteNewEntry(CompEntry& entry, File& out) override;
 };
 

@@ -110,22 +110,17 @@ class Source {
  public:
   // Raises CabinetError(1, errno) when the file cannot be opened, or is no
   // regular file (a pipe would block, a device never end).
-  explicit Source(const std::string& path) {
-    do {
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0) throw CabinetError(make_error::kOpenSource, errno);
+  explicit Source(const std::string& path) : file_(Open(path), path), state_(file_) {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0) throw CabinetError(make_error::kOpenSource, errno);
+    if (::fstat(file_.Descriptor(), &st) != 0) throw CabinetError(make_error::kOpenSource, errno);
     if (!S_ISREG(st.st_mode)) {
       throw CabinetError(make_error::kOpenSource, S_ISDIR(st.st_mode) ? EISDIR : EACCES);
     }
     size_ = static_cast<std::uint64_t>(st.st_size);
-  }
-  Source(const Source&) = delete;
-  Source& operator=(const Source&) = delete;
-  ~Source() {
-    if (fd_ >= 0) ::close(fd_);
+    // Taking the descriptor, File went to its end to learn its size.
+    if (::lseek(file_.Descriptor(), 0, SEEK_SET) != 0) {
+      throw CabinetError(make_error::kOpenSource, errno);
+    }
   }
 
   [[nodiscard]] std::uint64_t size() const { return size_; }
@@ -133,14 +128,27 @@ class Source {
   // Up to n bytes, 0 at the end; raises CabinetError(2, errno).
   std::size_t Read(std::uint8_t* data, std::size_t n) {
     for (;;) {
-      const ssize_t got = ::read(fd_, data, n);
+      const ssize_t got = ::read(file_.Descriptor(), data, n);
       if (got >= 0) return static_cast<std::size_t>(got);
       if (errno != EINTR) throw CabinetError(make_error::kReadSource, errno);
     }
   }
 
+  // Raises SourceChanged when the file changed since it was opened.
+  void RequireUnchanged() const { state_.RequireUnchanged(file_); }
+
  private:
-  int fd_ = -1;
+  static int Open(const std::string& path) {
+    int fd = -1;
+    do {
+      fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) throw CabinetError(make_error::kOpenSource, errno);
+    return fd;
+  }
+
+  File file_;  // only owns the descriptor: reads go straight to the system
+  SourceState state_;
   std::uint64_t size_ = 0;
 };
 
@@ -408,6 +416,7 @@ void CabinetWriter::AddFile(const std::string& source_path, const std::string& s
   try {
     file_records_size_ += record_size;  // counted in while the blocks are checked
     CopyIn(source, &size);
+    source.RequireUnchanged();
   } catch (...) {
     file_records_size_ -= record_size;
     Rollback();

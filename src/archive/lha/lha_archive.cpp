@@ -335,13 +335,18 @@ std::vector<std::uint8_t> BuildHeader(const std::string& method, std::uint64_t p
 
 }  // namespace
 
+std::string TLha::RecordedName(const CompEntry& entry) const {
+  // "\" and 0xFF separate folders in LHA names: the character that the code
+  // page puts at 0xFF (a no-break space in code page 852) cannot be kept.
+  return ExactStoredName(entry.name, entry.source.path, "a LHA archive",
+                         {"\\", FromStoredName("\xFF")});
+}
+
 bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
-  std::string stored = ToStoredName(entry.name);
-  // 0xFF separates folders in LHA names: the character that code page 852
-  // puts there (a no-break space) cannot be kept.
-  std::replace(stored.begin(), stored.end(), '\xFF', '_');
+  const std::string stored = RecordedName(entry);
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
+  const SourceState state(source);
   const auto original = static_cast<std::uint64_t>(source.Size());
   if (original > kMaxEntrySize) {
     ReportError(archive_error::kErrorWriting, entry.source.path,
@@ -388,6 +393,7 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
     read = sink.written();
     packed = read;
   }
+  state.RequireUnchanged(source);
   if (read > kMaxEntrySize || packed > kMaxEntrySize) {
     throw ArchiveFailure(archive_error::kErrorWriting,
                          entry.source.path + " grew to 4 GiB or more while it was packed");
@@ -529,6 +535,12 @@ std::uint32_t TUnLha::DecodeEntry(File& archive, const ArchiveEntry& entry, File
     throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
   }
   if (entry.os == kOsMac) mac.Finish();
+  // Stored data longer than its header says is damaged; where the CRC
+  // already fails, that is what is said.
+  if (LhaMethodStored(entry.method) && in.left() > 0 &&
+      (sink.check() & 0xFFFF) == (entry.crc & 0xFFFF)) {
+    RaiseDataGoesOn(entry.original_size);
+  }
   return sink.check();
 }
 

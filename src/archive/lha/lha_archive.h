@@ -51,6 +51,7 @@ class TLha : public TCompBase {
   bool AcceptsMethod(TCompressMethod method) const override;
   std::vector<CompEntry> ReadExistingEntries(File& archive) override;
   void CopyExistingEntry(File& archive, CompEntry& entry, File& out) override;
+  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
   bool WriteNewEntry(CompEntry& entry, File& out) override;
   void WriteClosing(File& out, const std::vector<CompEntry>& entries) override;
 };

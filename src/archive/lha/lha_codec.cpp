@@ -63,6 +63,11 @@ bool LhaMethodDecoded(const std::string& method) {
   return FindMethod(method) != nullptr;
 }
 
+bool LhaMethodStored(const std::string& method) {
+  const MethodRow* row = FindMethod(method);
+  return row != nullptr && row->decoder == Decoder::kStored;
+}
+
 void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,
                std::uint64_t original_size, const Pulse& pulse) {
   const MethodRow* row = FindMethod(method);

@@ -72,6 +72,8 @@ void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size,
 // Whether the method id ("-lh5-", "-pm0-", ...) is one of the methods
 // decoded here (stored ones included).
 [[nodiscard]] bool LhaMethodDecoded(const std::string& method);
+// Whether the method keeps the data as it is (-lh0-, -lz4-, -pm0-).
+[[nodiscard]] bool LhaMethodStored(const std::string& method);
 // Decodes data of any method LhaMethodDecoded accepts; raises
 // std::invalid_argument for any other.
 void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,

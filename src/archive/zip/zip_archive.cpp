@@ -302,16 +302,21 @@ std::vector<CompEntry> TZip::ReadExistingEntries(File& archive) {
   return entries;
 }
 
+std::string TZip::RecordedName(const CompEntry& entry) const {
+  // A name the OEM code page cannot hold is kept whole, as UTF-8; a name
+  // that is no UTF-8 at all would be read back as other characters.
+  RequireRecordableName(entry.name, entry.source.path, "a ZIP archive", {"\\"});
+  const auto oem = OemCodePage().Encode(entry.name);
+  return TranslateOemChar && oem ? *oem : entry.name;
+}
+
 bool TZip::WriteNewEntry(CompEntry& entry, File& out) {
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
+  const SourceState state(source);
   ZipCentralRecord r;
-  // A name the OEM code page cannot hold is kept whole, as UTF-8; a name
-  // that is no UTF-8 at all keeps what the code page can hold.
-  const auto oem = OemCodePage().Encode(entry.name);
-  const bool valid = DecodeUtf8(entry.name).has_value();
-  r.name = !valid ? ToStoredName(entry.name) : TranslateOemChar && oem ? *oem : entry.name;
-  if (TranslateOemChar && valid && !oem) r.flags |= kUtf8Flag;
+  r.name = RecordedName(entry);
+  if (TranslateOemChar && !OemCodePage().Encode(entry.name)) r.flags |= kUtf8Flag;
   r.dos_time = EntryTime(entry.source);
   r.internal_attributes = 1;
   r.external_attributes = entry.source.dos_attributes;
@@ -353,6 +358,7 @@ bool TZip::WriteNewEntry(CompEntry& entry, File& out) {
     throw ArchiveFailure(archive_error::kErrorWriting,
                          entry.source.path + " grew past 4 GiB while it was packed");
   }
+  state.RequireUnchanged(source);
   r.method = d.stored ? 0 : 8;
   if (!d.stored) r.flags |= DeflateFlags(DeflateType);
   r.crc = d.crc;
@@ -553,6 +559,9 @@ std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File
           break;
         }
       }
+      // Data that does not end where the header says is damaged; where the
+      // CRC already fails, that is what is said.
+      if (sink.check() == entry.crc && inflater.GoesOn()) RaiseDataGoesOn(entry.original_size);
       break;
     }
     case 9:

@@ -57,6 +57,7 @@ class TZip : public TZipBase {
  protected:
   bool AcceptsMethod(TCompressMethod method) const override;
   std::vector<CompEntry> ReadExistingEntries(File& archive) override;
+  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
   bool WriteNewEntry(CompEntry& entry, File& out) override;
   void WriteClosing(File& out, const std::vector<CompEntry>& entries) override;
 };
