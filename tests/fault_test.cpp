@@ -108,6 +108,11 @@ TEST_P(FaultTest, WorksOrFailsCleanly) {
   const Command& c = command();
   std::string base = "doc";
   if (fault() == Fault::kNameNotUtf8) base = "d\xF6\xFF\xC3(c";
+  // No archive records a name that is no UTF-8: packing refuses it in words
+  // (nothing is written), so there is no such archive to read either.
+  const bool archive_name = fault() == Fault::kNameNotUtf8 &&
+                            (c.args[0] == "pack" || c.args[0] == "unpack" || c.args[0] == "list");
+  if (archive_name && c.args[0] != "pack") GTEST_SKIP() << "packing refuses the name";
   if (fault() == Fault::kLongestName) base = std::string(255 - 4, 'n');
   // Large enough that no result fits on the small disk beside it.
   Library& library = Library::For(base, 160 << 10);
@@ -137,17 +142,16 @@ TEST_P(FaultTest, WorksOrFailsCleanly) {
   ::chmod(folder.c_str(), 0777);
   if (exit.status == 125 || exit.status == 126) GTEST_SKIP() << "cannot run the program as nobody";
 
-  const bool works = Succeeds(c, fault());
+  const bool works = Succeeds(c, fault()) && !archive_name;
   EXPECT_EQ(exit.signal, 0);
-  EXPECT_EQ(exit.status, works ? 0 : 1) << exit.err;
+  EXPECT_EQ(exit.status, works ? 0 : archive_name ? 2 : 1) << exit.err;
   EXPECT_EQ(exit.err.find("Sanitizer"), std::string::npos) << exit.err;
   if (!works) {
-    EXPECT_NE(exit.err.find(ExpectedWords(fault())), std::string::npos) << exit.err;
+    EXPECT_NE(exit.err.find(archive_name ? "is not valid UTF-8 text" : ExpectedWords(fault())),
+              std::string::npos)
+        << exit.err;
   }
   std::string out_base = base;
-  // An archive keeps what its code page can hold of a name; bytes that are
-  // no UTF-8 come back as "_".
-  if (fault() == Fault::kNameNotUtf8 && c.args[0] == "unpack") out_base = "d___(c";
   const std::string out_name = *c.out == '\0' ? "" : out_base + "." + c.out;
 
   // What the folder holds: the input (unless destroyed) and the result.
@@ -391,6 +395,11 @@ TEST_P(WindowFaultTest, WorksOrShowsTheFailure) {
   std::string base = "doc";
   if (fault == Fault::kNameNotUtf8) base = "d\xF6\xFF\xC3(c";
   if (fault == Fault::kLongestName) base = std::string(255 - 5, 'n');
+  // As in FaultTest: packing refuses such a name, so no archive holds one.
+  const std::string command = c.name;
+  const bool archive_name = fault == Fault::kNameNotUtf8 &&
+                            (command.rfind("Pack", 0) == 0 || command.rfind("Unpack", 0) == 0);
+  if (archive_name && command.rfind("Unpack", 0) == 0) GTEST_SKIP() << "packing refuses the name";
   Library& library = Library::For(base, 160 << 10);
 
   ::chmod(dir_.path().c_str(), 0755);
@@ -426,7 +435,6 @@ TEST_P(WindowFaultTest, WorksOrShowsTheFailure) {
     out_name = "copy.txt";
     dialogs_.save_answer = shown + "/" + out_name;
   }
-  if (fault == Fault::kNameNotUtf8 && c.restores && !c.password) out_name = "d___(c.txt";
   dialogs_.answers = {Answer::kYes};
   password_view_.user = [this](testing::FakePasswordView& v) {
     v.TypeBoth("a faulty afternoon");
@@ -439,13 +447,15 @@ TEST_P(WindowFaultTest, WorksOrShowsTheFailure) {
   }
   ::chmod(folder.c_str(), 0777);
 
-  const bool works = WindowSucceeds(c, fault);
+  const bool works = WindowSucceeds(c, fault) && !archive_name;
   std::string shown_text;
   for (const std::string& e : dialogs_.errors) shown_text += e + "|";
   for (const std::string& m : dialogs_.messages) shown_text += m + "|";
   EXPECT_EQ(shown_text.empty(), works) << shown_text;
   if (!works) {
-    EXPECT_NE(shown_text.find(ExpectedWords(fault)), std::string::npos) << shown_text;
+    EXPECT_NE(shown_text.find(archive_name ? "is not valid UTF-8 text" : ExpectedWords(fault)),
+              std::string::npos)
+        << shown_text;
   }
 
   const std::string names =
