@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "platform/failure.h"
 #include "platform/path.h"
@@ -201,6 +202,24 @@ void ReplacingFile::Commit() {
   RaiseChanged(target_);
 }
 
+void CopyReplacing(FileSystem& fs, const std::string& source, const std::string& target) {
+  File in = fs.OpenForReading(source);
+  struct stat st {};
+  if (::fstat(in.Descriptor(), &st) != 0) RaiseErrno(errno, source);
+  const SourceState state(in);
+  ReplacingFile out(fs, target);
+  std::vector<std::uint8_t> buffer(1 << 20);
+  for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) {
+    out.file().Write(buffer.data(), n);
+  }
+  state.RequireUnchanged(in);
+  out.file().Flush();
+  if (::fchmod(out.file().Descriptor(), st.st_mode & 07777) != 0) RaiseErrno(errno, target);
+  const struct timespec times[2] = {st.st_atim, st.st_mtim};
+  if (::futimens(out.file().Descriptor(), times) != 0) RaiseErrno(errno, target);
+  out.Commit();
+}
+
 void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target) {
   for (int turn = 0; turn < 3; ++turn) {
     if (!fs.Stat(target).exists) {
@@ -211,15 +230,11 @@ void MoveReplacing(FileSystem& fs, const std::string& source, const std::string&
     const Folder to = Folder::Open(FolderOfPath(target));
     const std::string from_name = ExtractFileName(source);
     if (MountOf(from.fd(), from_name) != MountOf(to.fd(), "")) {
-      // Another file system: the file is copied there, after the file it
-      // replaces went to the trash.
-      try {
-        fs.MoveToTrash(target);
-      } catch (const TrashUnavailable& e) {
-        RaiseNotKept(e);
-      }
-      ReplacementLog::Note(target);
-      fs.Move(source, target);
+      // Another file system: a complete copy takes the target's name as any
+      // result does (the file it replaces going to the trash), and only
+      // then does the source go.
+      CopyReplacing(fs, source, target);
+      fs.Delete(source);
       return;
     }
     if (RenameReplacing(from, from_name, to, ExtractFileName(target))) return;

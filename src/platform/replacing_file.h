@@ -67,6 +67,10 @@ class ReplacingFile {
 [[nodiscard]] bool RenameReplacing(const Folder& from_folder, const std::string& from,
                                    const Folder& folder, const std::string& name);
 
+// Copies `source` to `target` with its permissions and times, as a result
+// that takes its name only when complete (a file of that name goes to the
+// trash).
+void CopyReplacing(FileSystem& fs, const std::string& source, const std::string& target);
 // Moves the file `source` to `target`; a file there is replaced as
 // ReplacingFile::Commit replaces it.
 void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target);
