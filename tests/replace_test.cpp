@@ -16,6 +16,7 @@
 #include "cli/cli.h"
 #include "main_window_fixture.h"
 #include "memory_console.h"
+#include "platform/replacing_file.h"
 #include "program_runner.h"
 
 namespace talvor {
@@ -226,6 +227,27 @@ INSTANTIATE_TEST_SUITE_P(Commands, MountedReplaceTest,
                            return std::string(std::get<0>(param_info.param).name) +
                                   (std::get<1>(param_info.param) == Mount::kFat ? "_Fat" : "_Bind");
                          });
+
+// Rename onto another file system over a file of the target's name: the
+// copy takes the name whole, the old file is in the trash of its mount, and
+// only then does the source go.
+TEST(MoveAcrossMountsTest, TheCopyTakesTheNameAndTheOldFileIsKept) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs the administrator";
+  testing::TempDir dir;
+  const std::string other = dir / "other";
+  ASSERT_EQ(::mkdir(other.c_str(), 0755), 0);
+  if (::mount("tmpfs", other.c_str(), "tmpfs", 0, "size=4m") != 0) {
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  }
+  WriteFile(dir / "a.txt", "the new text");
+  WriteFile(other + "/a.txt", "the old text");
+  PosixFileSystem fs;
+  MoveReplacing(fs, dir / "a.txt", other + "/a.txt");
+  EXPECT_EQ(ReadFile(other + "/a.txt"), "the new text");
+  EXPECT_EQ(ReadFile(other + "/.Trash-0/files/a.txt"), "the old text");
+  EXPECT_FALSE(testing::Exists(dir / "a.txt"));
+  ::umount2(other.c_str(), MNT_DETACH);
+}
 
 }  // namespace
 }  // namespace talvor
