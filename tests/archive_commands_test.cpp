@@ -31,10 +31,10 @@ struct FormatCase {
   const char* name;
   ArchiveKind kind;
   const char* extension;
-  Handler create_toolbar;
-  Handler create_menu;
-  Handler extract_toolbar;
-  Handler extract_menu;
+  CommandClick create_toolbar;
+  CommandClick create_menu;
+  CommandClick extract_toolbar;
+  CommandClick extract_menu;
 };
 
 class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase>,
@@ -64,7 +64,7 @@ class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase>,
 };
 
 TEST_P(ArchiveCommandTest, CreateBesideTheSourceFromBothRoutes) {
-  for (const Handler handler : {GetParam().create_toolbar, GetParam().create_menu}) {
+  for (const CommandClick handler : {GetParam().create_toolbar, GetParam().create_menu}) {
     ::unlink(Archive("report").c_str());
     Select("report.txt");
     Run(handler);
@@ -109,7 +109,7 @@ TEST_P(ArchiveCommandTest, ExtractChecksTheExtensionWithoutLetterCase) {
   ::mkdir((dir_ / "elsewhere").c_str(), 0755);
   ::rename(Archive("report").c_str(), (dir_ / ("elsewhere/DATA" + upper)).c_str());
   WriteFile(dir_ / "report.txt", "changed meanwhile");
-  form1_.DirectoryListBox1Change(dir_ / "elsewhere");
+  form1_.OnFolderChosen(dir_ / "elsewhere");
   Select("DATA" + upper);
   Run(GetParam().extract_toolbar);
   // Into the shown folder, which holds the archive.
@@ -157,22 +157,36 @@ TEST_P(ArchiveCommandTest, EngineFailuresAreShownInOneMessage) {
   EXPECT_EQ(ListNames(dir_.path()), "bad" + std::string(GetParam().extension) + " report.txt");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, ArchiveCommandTest,
-    ::testing::Values(
-        FormatCase{"Cab", ArchiveKind::kCab, ".cab", &TForm1::SpeedButton2Click,
-                   &TForm1::Kompresjazbiorudoformatucab1Click, &TForm1::SpeedButton3Click,
-                   &TForm1::Rozpakowaniezbioruwformaciecab1Click},
-        FormatCase{"Lha", ArchiveKind::kLha, ".lha", &TForm1::SpeedButton5Click,
-                   &TForm1::Kompresjazbiorudoformatulha1Click, &TForm1::SpeedButton6Click,
-                   &TForm1::Rozpakowaniezbioruwformacielha1Click},
-        FormatCase{"Zip", ArchiveKind::kZip, ".zip", &TForm1::SpeedButton13Click,
-                   &TForm1::Kompresjazbiorudoformatuzip1Click, &TForm1::SpeedButton14Click,
-                   &TForm1::Rozpakowaniezbioruwformaciezip1Click},
-        FormatCase{"Bh", ArchiveKind::kBh, ".bh", &TForm1::SpeedButton15Click,
-                   &TForm1::KompresjazbiorudoformatuBlakHole1Click, &TForm1::SpeedButton16Click,
-                   &TForm1::RozpakowaniezbioruwformacieBlakHole1Click}),
-    testing::ByName());
+INSTANTIATE_TEST_SUITE_P(Formats, ArchiveCommandTest,
+                         ::testing::Values(FormatCase{"Cab",
+                                                      ArchiveKind::kCab,
+                                                      ".cab",
+                                                      {WindowCommand::kCreateCab, Route::kToolbar},
+                                                      {WindowCommand::kCreateCab, Route::kMenu},
+                                                      {WindowCommand::kExtractCab, Route::kToolbar},
+                                                      {WindowCommand::kExtractCab, Route::kMenu}},
+                                           FormatCase{"Lha",
+                                                      ArchiveKind::kLha,
+                                                      ".lha",
+                                                      {WindowCommand::kCreateLha, Route::kToolbar},
+                                                      {WindowCommand::kCreateLha, Route::kMenu},
+                                                      {WindowCommand::kExtractLha, Route::kToolbar},
+                                                      {WindowCommand::kExtractLha, Route::kMenu}},
+                                           FormatCase{"Zip",
+                                                      ArchiveKind::kZip,
+                                                      ".zip",
+                                                      {WindowCommand::kCreateZip, Route::kToolbar},
+                                                      {WindowCommand::kCreateZip, Route::kMenu},
+                                                      {WindowCommand::kExtractZip, Route::kToolbar},
+                                                      {WindowCommand::kExtractZip, Route::kMenu}},
+                                           FormatCase{"Bh",
+                                                      ArchiveKind::kBh,
+                                                      ".bh",
+                                                      {WindowCommand::kCreateBh, Route::kToolbar},
+                                                      {WindowCommand::kCreateBh, Route::kMenu},
+                                                      {WindowCommand::kExtractBh, Route::kToolbar},
+                                                      {WindowCommand::kExtractBh, Route::kMenu}}),
+                         testing::ByName());
 
 TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
   TempDir dir;
@@ -183,16 +197,16 @@ TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
   RandomGenerator random;
   testing::FakeClock clock;
   testing::FakeShell shell;
-  TForm1 form(dialogs, fs, system, random, clock, shell);
+  MainWindow form(dialogs, fs, system, random, clock, shell);
   FakeMainWindowView view;
   form.AttachView(view);
   WriteFile(dir / "a.txt", "top");
   ::mkdir((dir / "old").c_str(), 0755);
   WriteFile(dir / "old/a.txt", "below");
   fs.SetCurrentDirectory(dir.path());
-  form.FormCreate();
+  form.Create(dir.path());
   view.selected = "a.txt";
-  form.SpeedButton5Click();
+  form.RunCommand(WindowCommand::kCreateLha, Route::kToolbar);
   std::unique_ptr<TCustomDClass> reader = MakeReader(ArchiveKind::kLha, fs);
   reader->SetArchiveFile(dir / "a.lha");
   int entries = 0;

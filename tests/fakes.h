@@ -50,34 +50,36 @@ class FakeDialogs : public Dialogs {
 
 class FakePasswordView : public PasswordView {
  public:
-  explicit FakePasswordView(TForm2& form) : form_(form) {}
+  explicit FakePasswordView(PasswordWindow& form) : form_(form) {}
 
   void SetCaption(const std::string& text) override { caption = text; }
   void SetActionButton(const std::string& text) override { button = text; }
   void SetFileLine(const std::string& text) override { file_line = text; }
   Secret FieldText(Field field) const override {
-    return Secret(field == kMaskEdit1 ? field1 : field2);
+    return Secret(field == Field::kPassphrase ? field1 : field2);
   }
   void SetFieldText(Field field, const std::string& text) override {
-    (field == kMaskEdit1 ? field1 : field2) = text;
-    if (field == kMaskEdit1) {
-      form_.wyswietl();
+    (field == Field::kPassphrase ? field1 : field2) = text;
+    if (field == Field::kPassphrase) {
+      form_.OnPassphraseEdited();
     } else {
-      form_.wyswietl2();
+      form_.OnRepeatEdited();
     }
   }
   void SetEcho(Field field, const std::string& text) override {
-    (field == kMaskEdit1 ? echo1 : echo2) = text;
+    (field == Field::kPassphrase ? echo1 : echo2) = text;
   }
   void SetPasswordChar(char c) override { password_char = c; }
-  bool IsChecked(Box box) const override { return box == kCheckBox1 ? checked1 : checked2; }
-  void SetChecked(Box box, bool checked) override {
-    (box == kCheckBox1 ? checked1 : checked2) = checked;
+  bool IsChecked(Check check) const override {
+    return check == Check::kShowCharacters ? checked1 : checked2;
+  }
+  void SetChecked(Check check, bool checked) override {
+    (check == Check::kShowCharacters ? checked1 : checked2) = checked;
   }
   void ShowModal() override {
     open = true;
     ++showings;
-    form_.wyswietl();  // becomes active
+    form_.OnActivated();
     if (user) user(*this);
     open = false;  // the modal run ends with the user's last action
   }
@@ -85,26 +87,26 @@ class FakePasswordView : public PasswordView {
 
   // The user's part.
   void Type(Field field, const std::string& text) {
-    SetFieldText(field, PasswordFieldText((field == kMaskEdit1 ? field1 : field2) + text));
+    SetFieldText(field, PasswordFieldText((field == Field::kPassphrase ? field1 : field2) + text));
   }
   void TypeBoth(const std::string& text) {
-    Type(kMaskEdit1, text);
-    Type(kMaskEdit2, text);
+    Type(Field::kPassphrase, text);
+    Type(Field::kRepeat, text);
   }
-  void ClickBox(Box box) {
-    SetChecked(box, !IsChecked(box));
-    if (box == kCheckBox1) {
-      form_.zmian();
+  void ClickBox(Check check) {
+    SetChecked(check, !IsChecked(check));
+    if (check == Check::kShowCharacters) {
+      form_.OnShowCharactersClicked();
     } else {
-      form_.zmian2();
+      form_.OnMaskCharactersClicked();
     }
   }
   void ClickAction(Dialogs& dialogs) {
-    RunGuarded(dialogs, [this] { form_.SpeedButton1Click(); });
+    RunGuarded(dialogs, [this] { form_.OnRunClicked(); });
   }
-  void ClickCancel() { form_.SpeedButton2Click(); }
+  void ClickCancel() { form_.OnCancelClicked(); }
 
-  std::string caption = form2_text::kDesignCaption;
+  std::string caption = password_text::kDesignCaption;
   std::string button;
   std::string file_line;
   std::string field1, field2, echo1, echo2;
@@ -116,7 +118,7 @@ class FakePasswordView : public PasswordView {
   std::function<void(FakePasswordView&)> user;
 
  private:
-  TForm2& form_;
+  PasswordWindow& form_;
 };
 
 class FakeMainWindowView : public MainWindowView {

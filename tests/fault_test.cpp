@@ -319,9 +319,9 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // The same faults under the commands of the main window.
-struct WindowCommand {
+struct WindowCase {
   const char* name;
-  Handler handler;
+  CommandClick handler;
   const char* in;
   const char* out;
   bool password = false;              // runs through the password window
@@ -330,31 +330,94 @@ struct WindowCommand {
   bool restores = false;
 };
 
-const WindowCommand kWindowCommands[] = {
-    {"EncryptTrap", &TForm1::SpeedButton1Click, "txt", "trp", true, true},
-    {"EncryptOrm", &TForm1::SpeedButton18Click, "txt", "orm", true},
-    {"EncryptBlowfish", &TForm1::BitBtn2Click, "txt", "blf", true},
-    {"EncryptRijndael", &TForm1::SpeedButton19Click, "txt", "rnl", true},
-    {"EncryptRandom", &TForm1::SpeedButton21Click, "txt", "erh", true},
-    {"DecryptTrap", &TForm1::SpeedButton4Click, "trp", "txt", true, true, false, true},
-    {"DecryptOrm", &TForm1::BitBtn1Click, "orm", "txt", true, true, false, true},
-    {"DecryptBlowfish", &TForm1::BitBtn3Click, "blf", "txt", true, true, false, true},
-    {"DecryptRijndael", &TForm1::SpeedButton20Click, "rnl", "txt", true, true, false, true},
-    {"DecryptRandom", &TForm1::SpeedButton22Click, "erh", "txt", true, true, false, true},
-    {"Destroy", &TForm1::SpeedButton7Click, "txt", "", false, true, true},
-    {"PackCab", &TForm1::SpeedButton2Click, "txt", "cab"},
-    {"UnpackCab", &TForm1::SpeedButton3Click, "cab", "txt", false, false, false, true},
-    {"PackLha", &TForm1::SpeedButton5Click, "txt", "lha"},
-    {"UnpackLha", &TForm1::SpeedButton6Click, "lha", "txt", false, false, false, true},
-    {"PackZip", &TForm1::SpeedButton13Click, "txt", "zip"},
-    {"UnpackZip", &TForm1::SpeedButton14Click, "zip", "txt", false, false, false, true},
-    {"PackBh", &TForm1::SpeedButton15Click, "txt", "bh"},
-    {"UnpackBh", &TForm1::SpeedButton16Click, "bh", "txt", false, false, false, true},
-    {"Copy", &TForm1::SpeedButton9Click, "txt", "copy", false, true, false, false},
-    {"Erase", &TForm1::SpeedButton8Click, "txt", "", false, false, true},
+const WindowCase kWindowCommands[] = {
+    {"EncryptTrap", {WindowCommand::kEncryptTrap, Route::kToolbar}, "txt", "trp", true, true},
+    {"EncryptOrm", {WindowCommand::kEncryptOrm, Route::kToolbar}, "txt", "orm", true},
+    {"EncryptBlowfish", {WindowCommand::kEncryptBlowfish, Route::kToolbar}, "txt", "blf", true},
+    {"EncryptRijndael", {WindowCommand::kEncryptRijndael, Route::kToolbar}, "txt", "rnl", true},
+    {"EncryptRandom", {WindowCommand::kEncryptRandom, Route::kToolbar}, "txt", "erh", true},
+    {"DecryptTrap",
+     {WindowCommand::kDecryptTrap, Route::kToolbar},
+     "trp",
+     "txt",
+     true,
+     true,
+     false,
+     true},
+    {"DecryptOrm",
+     {WindowCommand::kDecryptOrm, Route::kToolbar},
+     "orm",
+     "txt",
+     true,
+     true,
+     false,
+     true},
+    {"DecryptBlowfish",
+     {WindowCommand::kDecryptBlowfish, Route::kToolbar},
+     "blf",
+     "txt",
+     true,
+     true,
+     false,
+     true},
+    {"DecryptRijndael",
+     {WindowCommand::kDecryptRijndael, Route::kToolbar},
+     "rnl",
+     "txt",
+     true,
+     true,
+     false,
+     true},
+    {"DecryptRandom",
+     {WindowCommand::kDecryptRandom, Route::kToolbar},
+     "erh",
+     "txt",
+     true,
+     true,
+     false,
+     true},
+    {"Destroy", {WindowCommand::kDestroy, Route::kToolbar}, "txt", "", false, true, true},
+    {"PackCab", {WindowCommand::kCreateCab, Route::kToolbar}, "txt", "cab"},
+    {"UnpackCab",
+     {WindowCommand::kExtractCab, Route::kToolbar},
+     "cab",
+     "txt",
+     false,
+     false,
+     false,
+     true},
+    {"PackLha", {WindowCommand::kCreateLha, Route::kToolbar}, "txt", "lha"},
+    {"UnpackLha",
+     {WindowCommand::kExtractLha, Route::kToolbar},
+     "lha",
+     "txt",
+     false,
+     false,
+     false,
+     true},
+    {"PackZip", {WindowCommand::kCreateZip, Route::kToolbar}, "txt", "zip"},
+    {"UnpackZip",
+     {WindowCommand::kExtractZip, Route::kToolbar},
+     "zip",
+     "txt",
+     false,
+     false,
+     false,
+     true},
+    {"PackBh", {WindowCommand::kCreateBh, Route::kToolbar}, "txt", "bh"},
+    {"UnpackBh",
+     {WindowCommand::kExtractBh, Route::kToolbar},
+     "bh",
+     "txt",
+     false,
+     false,
+     false,
+     true},
+    {"Copy", {WindowCommand::kCopy, Route::kToolbar}, "txt", "copy", false, true, false, false},
+    {"Erase", {WindowCommand::kErase, Route::kToolbar}, "txt", "", false, false, true},
 };
 
-bool WindowSucceeds(const WindowCommand& c, Fault fault) {
+bool WindowSucceeds(const WindowCase& c, Fault fault) {
   switch (fault) {
     case Fault::kFullDisk:  // only Erase needs no room
       return c.removes_input && !c.needs_writable_input;
@@ -384,11 +447,11 @@ class AsNobody {
   bool active_;
 };
 
-class WindowFaultTest : public ::testing::TestWithParam<std::tuple<WindowCommand, FaultCase>>,
+class WindowFaultTest : public ::testing::TestWithParam<std::tuple<WindowCase, FaultCase>>,
                         protected testing::MainWindowFixture {};
 
 TEST_P(WindowFaultTest, WorksOrShowsTheFailure) {
-  const WindowCommand& c = std::get<0>(GetParam());
+  const WindowCase& c = std::get<0>(GetParam());
   const Fault fault = std::get<1>(GetParam()).fault;
   std::string base = "doc";
   if (fault == Fault::kNameNotUtf8) base = "d\xF6\xFF\xC3(c";
@@ -421,10 +484,9 @@ TEST_P(WindowFaultTest, WorksOrShowsTheFailure) {
     ASSERT_EQ(::symlink("folder", (dir_ / "link").c_str()), 0);
     shown = dir_ / "link";
   }
-  fs_.SetCurrentDirectory(shown);
-  form2_.FormCreate();
-  form6_.FormCreate();
-  form1_.FormCreate();
+  form2_.Create();
+  form6_.Create();
+  form1_.Create(shown);
   form1_.RefreshFileList();
   view_.selected = in_name;
 

@@ -1,5 +1,5 @@
 // The main window's logic with its secondary windows, every widget and
-// service faked, in a temporary folder that is the current folder.
+// service faked, the file panel in a temporary folder.
 #pragma once
 
 #include <string>
@@ -20,10 +20,10 @@ class MainWindowFixture {
     form2_.AttachView(password_view_);
     form1_.AttachNamePrompt(form3_);
     form3_.AttachView(prompt_view_);
-    prompt_view_.on_activate = [this] { form3_.ws3(); };
+    prompt_view_.on_activate = [this] { form3_.OnActivated(); };
     form1_.AttachAboutWindow(form5_);
     form5_.AttachView(about_view_);
-    about_view_.on_activate = [this] { form5_.op(); };
+    about_view_.on_activate = [this] { form5_.OnActivated(); };
     form1_.AttachHelpWindow(form6_);
     form6_.AttachView(help_view_);
   }
@@ -31,30 +31,39 @@ class MainWindowFixture {
   // Creates the windows in the program's order, the file panel showing the
   // temporary folder; call when its files are in place.
   void Start() {
-    fs_.SetCurrentDirectory(dir_.path());
-    form2_.FormCreate();
-    form6_.FormCreate();
-    form1_.FormCreate();
+    form2_.Create();
+    form6_.Create();
+    form1_.Create(dir_.path());
   }
-  void Run(Handler handler) {
+  void Run(CommandClick click) {
+    RunGuarded(dialogs_, [&] { form1_.RunCommand(click); });
+  }
+  void Run(void (MainWindow::*handler)()) {
     RunGuarded(dialogs_, [&] { (form1_.*handler)(); });
+  }
+  // The code of the cipher command the password window was asked for; 0 for
+  // none.
+  [[nodiscard]] int RequestedCode() const {
+    const CipherRequest& request = form2_.request();
+    if (request.method == nullptr) return 0;
+    return request.direction == Direction::kEncrypt ? request.method->encrypt_code
+                                                    : request.method->decrypt_code;
   }
 
   TempDir dir_;
-  CurrentDirGuard cwd_;
   FakeDialogs dialogs_;
   PosixFileSystem fs_;
   FakeSystemInfo system_;
   RandomGenerator random_;
   FakeClock clock_;
   FakeShell shell_;
-  TForm1 form1_{dialogs_, fs_, system_, random_, clock_, shell_};
-  TForm2 form2_{form1_.hand_over(), dialogs_, fs_, random_, clock_};
+  MainWindow form1_{dialogs_, fs_, system_, random_, clock_, shell_};
+  PasswordWindow form2_{dialogs_, fs_, random_, clock_};
   FakeMainWindowView view_;
   FakePasswordView password_view_{form2_};
-  TForm3 form3_{form1_.hand_over(), fs_};
-  TForm5 form5_{form1_.hand_over()};
-  TForm6 form6_;
+  NamePrompt form3_{fs_};
+  AboutWindow form5_;
+  HelpWindow form6_;
   FakeNamePromptView prompt_view_;
   FakeAboutView about_view_;
   FakeHelpView help_view_;

@@ -44,28 +44,27 @@ TEST_F(MainWindowTest, StartUpFillsCaptionStatusLinesAndPanel) {
   EXPECT_EQ(view_.files, (std::vector<std::string>{"REPORT.TRP", "notes", "report.txt"}));
   ASSERT_FALSE(view_.folders.empty());
   EXPECT_EQ(view_.folders.back().label, "sub");
-  EXPECT_EQ(form1_.hand_over().OperationCode, 0);
+  EXPECT_EQ(RequestedCode(), 0);
 }
 
 TEST_F(MainWindowTest, ADroppedFileShowsItsFolderAndIsSelected) {
   WriteFile(dir_ / "sub/inner.txt", "inner");
-  form1_.FileDropped(dir_ / "sub/inner.txt");
-  EXPECT_EQ(fs_.CurrentDirectory(), dir_ / "sub");
+  form1_.OnFileDropped(dir_ / "sub/inner.txt");
+  EXPECT_EQ(form1_.shown_folder(), dir_ / "sub");
   EXPECT_EQ(view_.files, std::vector<std::string>{"inner.txt"});
   EXPECT_EQ(view_.selected, std::optional<std::string>("inner.txt"));
   // A folder is shown with nothing selected; a name that is gone changes
   // nothing.
-  form1_.FileDropped(dir_.path());
-  EXPECT_EQ(fs_.CurrentDirectory(), dir_.path());
+  form1_.OnFileDropped(dir_.path());
+  EXPECT_EQ(form1_.shown_folder(), dir_.path());
   EXPECT_FALSE(view_.selected.has_value());
-  form1_.FileDropped(dir_ / "gone.txt");
-  EXPECT_EQ(fs_.CurrentDirectory(), dir_.path());
+  form1_.OnFileDropped(dir_ / "gone.txt");
+  EXPECT_EQ(form1_.shown_folder(), dir_.path());
   EXPECT_TRUE(dialogs_.errors.empty());
 }
 
 TEST(MainWindowStartUpTest, UnobtainableValuesPrintAsMinusOne) {
   TempDir dir;
-  CurrentDirGuard cwd;
   FakeDialogs dialogs;
   PosixFileSystem fs;
   FakeSystemInfo system;
@@ -75,25 +74,25 @@ TEST(MainWindowStartUpTest, UnobtainableValuesPrintAsMinusOne) {
   RandomGenerator random;
   testing::FakeClock clock;
   testing::FakeShell shell;
-  TForm1 form(dialogs, fs, system, random, clock, shell);
+  MainWindow form(dialogs, fs, system, random, clock, shell);
   FakeMainWindowView view;
   form.AttachView(view);
-  form.FormCreate();
+  form.Create(dir.path());
   EXPECT_EQ(view.label3, "Disk size: -1  free : -1");
   EXPECT_EQ(view.label4, "Computer name: " + std::string(64, 'N'));
 }
 
 TEST_F(MainWindowTest, StatusLinesAreComputedOnceForTheStartFolder) {
   const std::string label3 = view_.label3;
-  form1_.DirectoryListBox1Change(dir_ / "sub");
-  form1_.DirectoryListBox1Change("/");
+  form1_.OnFolderChosen(dir_ / "sub");
+  form1_.OnFolderChosen("/");
   EXPECT_EQ(view_.label3, label3);
   EXPECT_EQ(system_.size_paths, std::vector<std::string>{dir_.path()});
 }
 
-TEST_F(MainWindowTest, ChangingFolderChangesTheCurrentFolder) {
-  form1_.DirectoryListBox1Change(dir_ / "sub");
-  EXPECT_EQ(fs_.CurrentDirectory(), dir_ / "sub");
+TEST_F(MainWindowTest, ChangingFolderChangesTheShownFolder) {
+  form1_.OnFolderChosen(dir_ / "sub");
+  EXPECT_EQ(form1_.shown_folder(), dir_ / "sub");
   EXPECT_EQ(form1_.shown_folder(), dir_ / "sub");
   EXPECT_TRUE(view_.files.empty());
   EXPECT_EQ(view_.folders.back().label, "sub");
@@ -102,43 +101,46 @@ TEST_F(MainWindowTest, ChangingFolderChangesTheCurrentFolder) {
 
 TEST_F(MainWindowTest, FolderThatCannotBeEnteredKeepsThePanelWhereItWas) {
   view_.volume_root = "changed by the user";
-  RunGuarded(dialogs_, [&] { form1_.DriveComboBox1Change(dir_ / "missing"); });
+  RunGuarded(dialogs_, [&] { form1_.OnDriveChosen(dir_ / "missing"); });
   EXPECT_EQ(dialogs_.errors,
             std::vector<std::string>{"File not found: " + (dir_ / "missing") + "."});
   EXPECT_EQ(view_.volume_root, "/");
   EXPECT_EQ(form1_.shown_folder(), dir_.path());
-  EXPECT_EQ(fs_.CurrentDirectory(), dir_.path());
+  EXPECT_EQ(form1_.shown_folder(), dir_.path());
 }
 
 TEST_F(MainWindowTest, PanelSelectionIsFolderSeparatorName) {
   EXPECT_EQ(form1_.PanelSelection(), "");
   Select("report.txt");
   EXPECT_EQ(form1_.PanelSelection(), dir_ / "report.txt");
-  form1_.DirectoryListBox1Change("/");
+  form1_.OnFolderChosen("/");
   view_.selected = "etc";
   EXPECT_EQ(form1_.PanelSelection(), "/etc");
 }
 
-// Every handler of the toolbar and the menus, with what it needs.
-std::vector<std::pair<std::string, std::pair<Command, Handler>>> AllHandlers() {
-  std::vector<std::pair<std::string, std::pair<Command, Handler>>> all;
-  for (const ToolbarButton& b : ToolbarButtons()) all.push_back({b.name, {b.command, b.handler}});
-  for (const MenuEntry& m : MenuEntries()) all.push_back({m.name, {m.command, m.handler}});
-  all.push_back({"FileListBox1.otworz", {Command::kOpen, &TForm1::otworz}});
+// Every toolbar button and menu entry, with its row.
+std::vector<std::pair<std::string, std::pair<const WindowCommandRow*, Route>>> AllClicks() {
+  std::vector<std::pair<std::string, std::pair<const WindowCommandRow*, Route>>> all;
+  for (const WindowCommandRow* row : ToolbarRows()) {
+    all.push_back({std::string("toolbar ") + row->id, {row, Route::kToolbar}});
+  }
+  for (const WindowCommandRow& row : WindowCommands()) {
+    all.push_back({std::string("menu ") + row.id, {&row, Route::kMenu}});
+  }
   return all;
 }
 
 TEST_F(MainWindowTest, CommandsNeedingASelectionRefuseAnEmptyOne) {
   int checked = 0;
-  for (const auto& [name, entry] : AllHandlers()) {
-    const auto [command, handler] = entry;
-    if (command == Command::kQuit) continue;
+  for (const auto& [name, entry] : AllClicks()) {
+    const auto [row, route] = entry;
+    if (row->command == WindowCommand::kQuit) continue;
     dialogs_.messages.clear();
     const int rebuilds = view_.file_list_rebuilds;
-    const std::uint8_t code = form1_.hand_over().OperationCode;
+    const int code = RequestedCode();
     view_.selected.reset();
-    Run(handler);
-    if (NeedsSelection(command)) {
+    Run({row->command, route});
+    if (row->needs_selection) {
       ++checked;
       EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"No files selected!"}) << name;
     } else {
@@ -146,9 +148,9 @@ TEST_F(MainWindowTest, CommandsNeedingASelectionRefuseAnEmptyOne) {
     }
     EXPECT_EQ(password_view_.showings, 0) << name;
     EXPECT_FALSE(view_.quit) << name;
-    if (NeedsSelection(command)) {
+    if (row->needs_selection) {
       EXPECT_EQ(view_.file_list_rebuilds, rebuilds) << name;
-      EXPECT_EQ(form1_.hand_over().OperationCode, code) << name;
+      EXPECT_EQ(RequestedCode(), code) << name;
       EXPECT_TRUE(dialogs_.questions.empty()) << name;
       EXPECT_TRUE(shell_.properties.empty()) << name;
     }
@@ -158,24 +160,24 @@ TEST_F(MainWindowTest, CommandsNeedingASelectionRefuseAnEmptyOne) {
 }
 
 TEST_F(MainWindowTest, EmptyFolderCountsAsNoSelection) {
-  form1_.DirectoryListBox1Change(dir_ / "sub");
-  Run(&TForm1::SpeedButton1Click);
+  form1_.OnFolderChosen(dir_ / "sub");
+  Run({WindowCommand::kEncryptTrap, Route::kToolbar});
   EXPECT_EQ(dialogs_.messages, std::vector<std::string>{"No files selected!"});
 }
 
-struct HandOverCase {
+struct CipherRequestCase {
   const char* name;
-  Handler handler;
+  CommandClick handler;
   std::uint8_t code;
   const char* file;
   const char* refusal;  // nullptr: the password window opens
 };
 
-class CipherHandOverTest : public MainWindowTest,
-                           public ::testing::WithParamInterface<HandOverCase> {};
+class CipherRequestTest : public MainWindowTest,
+                          public ::testing::WithParamInterface<CipherRequestCase> {};
 
-TEST_P(CipherHandOverTest, ChecksExtensionThenHandsOver) {
-  const HandOverCase& c = GetParam();
+TEST_P(CipherRequestTest, ChecksExtensionThenAsksThePasswordWindow) {
+  const CipherRequestCase& c = GetParam();
   WriteFile(dir_ / c.file, "x");
   form1_.RefreshFileList();
   Select(c.file);
@@ -183,57 +185,86 @@ TEST_P(CipherHandOverTest, ChecksExtensionThenHandsOver) {
   if (c.refusal != nullptr) {
     EXPECT_EQ(dialogs_.messages, std::vector<std::string>{c.refusal});
     EXPECT_EQ(password_view_.showings, 0);
-    EXPECT_EQ(form1_.hand_over().OperationCode, 0);
+    EXPECT_EQ(RequestedCode(), 0);
     return;
   }
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_EQ(password_view_.showings, 1);
-  EXPECT_EQ(form1_.hand_over().OperationCode, c.code);
-  EXPECT_EQ(form1_.hand_over().SelectedPath, dir_ / c.file);
-  EXPECT_TRUE(form1_.hand_over().OperationPending);  // the fake user did nothing
+  EXPECT_EQ(RequestedCode(), c.code);
+  EXPECT_EQ(form2_.request().file, dir_ / c.file);
+  EXPECT_EQ(form2_.result().status, CipherResult::Status::kCancelled);  // the user did nothing
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, CipherHandOverTest,
+    Table, CipherRequestTest,
     ::testing::Values(
-        HandOverCase{"TrapToolbar", &TForm1::SpeedButton1Click, 1, "notes", nullptr},
-        HandOverCase{"TrapMenu", &TForm1::Szyfrowanie1Click, 1, "report.txt", nullptr},
-        HandOverCase{"OrmEncryptNoExt", &TForm1::SpeedButton18Click, 3, "notes", nullptr},
-        HandOverCase{"BlfEncrypt", &TForm1::BitBtn2Click, 5, "notes", nullptr},
-        HandOverCase{"RnlEncrypt", &TForm1::SzyfrowaniezbiorualgorytmemRijndael1Click, 7, "notes",
-                     nullptr},
-        HandOverCase{"RandomEncrypt", &TForm1::Losowezabezpieczeniezbioru1Click, 9, "notes",
-                     nullptr},
-        HandOverCase{"TrapDecrypt", &TForm1::SpeedButton4Click, 2, "x.trp", nullptr},
-        HandOverCase{"TrapDecryptMenu", &TForm1::Deszyfrowanie1Click, 2, "x.trp", nullptr},
-        HandOverCase{"TrapDecryptUpperCase", &TForm1::SpeedButton4Click, 0, "REPORT.TRP",
-                     "File extension must be *.trp"},
-        HandOverCase{"TrapDecryptNoExt", &TForm1::Deszyfrowanie1Click, 0, "notes",
-                     "File extension must be *.trp"},
-        HandOverCase{"OrmDecrypt", &TForm1::BitBtn1Click, 4, "x.orm", nullptr},
-        HandOverCase{"OrmDecryptWrong", &TForm1::DeszyfrowaniezbiorualgorytmemORM1Click, 0, "x.trp",
-                     "File extension must be *.orm"},
-        HandOverCase{"BlfDecryptNoExt", &TForm1::BitBtn3Click, 0, "notes",
-                     "File extension must be *.blf"},
-        HandOverCase{"BlfDecrypt", &TForm1::DeszyfrowaniezbiorualgorytmemBlowfish1Click, 6, "x.blf",
-                     nullptr},
-        HandOverCase{"RnlDecryptUpper", &TForm1::SpeedButton20Click, 0, "x.RNL",
-                     "File extension must be *.rnl"},
-        HandOverCase{"RnlDecrypt", &TForm1::DeszyfrowaniezbiorualgorytmemRijndael1Click, 8, "x.rnl",
-                     nullptr},
-        HandOverCase{"ErhDecryptNoExt", &TForm1::R1Click, 0, "notes",
-                     "File extension must be *.erh"},
-        HandOverCase{"ErhDecrypt", &TForm1::SpeedButton22Click, 10, "x.erh", nullptr},
-        HandOverCase{"DotInFolderOnly", &TForm1::SpeedButton4Click, 0, "trp",
-                     "File extension must be *.trp"}),
+        CipherRequestCase{
+            "TrapToolbar", {WindowCommand::kEncryptTrap, Route::kToolbar}, 1, "notes", nullptr},
+        CipherRequestCase{
+            "TrapMenu", {WindowCommand::kEncryptTrap, Route::kMenu}, 1, "report.txt", nullptr},
+        CipherRequestCase{
+            "OrmEncryptNoExt", {WindowCommand::kEncryptOrm, Route::kToolbar}, 3, "notes", nullptr},
+        CipherRequestCase{
+            "BlfEncrypt", {WindowCommand::kEncryptBlowfish, Route::kToolbar}, 5, "notes", nullptr},
+        CipherRequestCase{
+            "RnlEncrypt", {WindowCommand::kEncryptRijndael, Route::kMenu}, 7, "notes", nullptr},
+        CipherRequestCase{
+            "RandomEncrypt", {WindowCommand::kEncryptRandom, Route::kMenu}, 9, "notes", nullptr},
+        CipherRequestCase{
+            "TrapDecrypt", {WindowCommand::kDecryptTrap, Route::kToolbar}, 2, "x.trp", nullptr},
+        CipherRequestCase{
+            "TrapDecryptMenu", {WindowCommand::kDecryptTrap, Route::kMenu}, 2, "x.trp", nullptr},
+        CipherRequestCase{"TrapDecryptUpperCase",
+                          {WindowCommand::kDecryptTrap, Route::kToolbar},
+                          0,
+                          "REPORT.TRP",
+                          "File extension must be *.trp"},
+        CipherRequestCase{"TrapDecryptNoExt",
+                          {WindowCommand::kDecryptTrap, Route::kMenu},
+                          0,
+                          "notes",
+                          "File extension must be *.trp"},
+        CipherRequestCase{
+            "OrmDecrypt", {WindowCommand::kDecryptOrm, Route::kToolbar}, 4, "x.orm", nullptr},
+        CipherRequestCase{"OrmDecryptWrong",
+                          {WindowCommand::kDecryptOrm, Route::kMenu},
+                          0,
+                          "x.trp",
+                          "File extension must be *.orm"},
+        CipherRequestCase{"BlfDecryptNoExt",
+                          {WindowCommand::kDecryptBlowfish, Route::kToolbar},
+                          0,
+                          "notes",
+                          "File extension must be *.blf"},
+        CipherRequestCase{
+            "BlfDecrypt", {WindowCommand::kDecryptBlowfish, Route::kMenu}, 6, "x.blf", nullptr},
+        CipherRequestCase{"RnlDecryptUpper",
+                          {WindowCommand::kDecryptRijndael, Route::kToolbar},
+                          0,
+                          "x.RNL",
+                          "File extension must be *.rnl"},
+        CipherRequestCase{
+            "RnlDecrypt", {WindowCommand::kDecryptRijndael, Route::kMenu}, 8, "x.rnl", nullptr},
+        CipherRequestCase{"ErhDecryptNoExt",
+                          {WindowCommand::kDecryptRandom, Route::kMenu},
+                          0,
+                          "notes",
+                          "File extension must be *.erh"},
+        CipherRequestCase{
+            "ErhDecrypt", {WindowCommand::kDecryptRandom, Route::kToolbar}, 10, "x.erh", nullptr},
+        CipherRequestCase{"DotInFolderOnly",
+                          {WindowCommand::kDecryptTrap, Route::kToolbar},
+                          0,
+                          "trp",
+                          "File extension must be *.trp"}),
     testing::ByName());
 
 TEST_F(MainWindowTest, CancelLeavesTheListAndSelectionAsTheyWere) {
   Select("report.txt");
   const int rebuilds = view_.file_list_rebuilds;
   password_view_.user = [](FakePasswordView& v) { v.ClickCancel(); };
-  Run(&TForm1::SpeedButton1Click);
-  EXPECT_TRUE(form1_.hand_over().OperationPending);
+  Run({WindowCommand::kEncryptTrap, Route::kToolbar});
+  EXPECT_EQ(form2_.result().status, CipherResult::Status::kCancelled);
   EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
   EXPECT_EQ(view_.selected, std::optional<std::string>("report.txt"));
 }
@@ -244,8 +275,8 @@ TEST_F(MainWindowTest, FinishedOperationReReadsTheListWithNothingSelected) {
     v.TypeBoth("my secret phrase");
     v.ClickAction(dialogs_);
   };
-  Run(&TForm1::SpeedButton1Click);
-  EXPECT_FALSE(form1_.hand_over().OperationPending);
+  Run({WindowCommand::kEncryptTrap, Route::kToolbar});
+  EXPECT_EQ(form2_.result().status, CipherResult::Status::kWritten);
   EXPECT_EQ(view_.files,
             (std::vector<std::string>{"REPORT.TRP", "notes", "report.trp", "report.txt"}));
   EXPECT_FALSE(view_.selected.has_value());
@@ -253,7 +284,7 @@ TEST_F(MainWindowTest, FinishedOperationReReadsTheListWithNothingSelected) {
   ::unlink((dir_ / "report.txt").c_str());
   form1_.RefreshFileList();
   Select("report.trp");
-  Run(&TForm1::Deszyfrowanie1Click);
+  Run({WindowCommand::kDecryptTrap, Route::kMenu});
   EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
   EXPECT_TRUE(dialogs_.errors.empty());
 }
@@ -266,16 +297,16 @@ TEST_F(MainWindowTest, FailureInsideTheRoutineIsShownAndNothingIsRefreshed) {
     v.ClickAction(dialogs_);
     v.ClickCancel();
   };
-  Run(&TForm1::SpeedButton1Click);
+  Run({WindowCommand::kEncryptTrap, Route::kToolbar});
   EXPECT_EQ(dialogs_.errors,
             std::vector<std::string>{"File not found: " + (dir_ / "vanished.txt") + "."});
-  EXPECT_TRUE(form1_.hand_over().OperationPending);
+  EXPECT_EQ(form2_.result().status, CipherResult::Status::kCancelled);
   EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
 }
 
 struct DestroyCase {
   const char* name;
-  Handler handler;
+  CommandClick handler;
   const char* question;
   Answer answer;
 };
@@ -311,22 +342,29 @@ TEST_P(DestroyCommandTest, AsksThenShredsAndReReadsTheList) {
 
 INSTANTIATE_TEST_SUITE_P(
     Routes, DestroyCommandTest,
-    ::testing::Values(
-        DestroyCase{"ToolbarYes", &TForm1::SpeedButton7Click,
-                    "Do you really want to destroy the selected file \r", Answer::kYes},
-        DestroyCase{"MenuYes", &TForm1::Zniszczeniezbioru1Click,
-                    "Do you really want to destroy the selected file\r", Answer::kYes},
-        DestroyCase{"ToolbarNo", &TForm1::SpeedButton7Click,
-                    "Do you really want to destroy the selected file \r", Answer::kNo},
-        DestroyCase{"MenuNo", &TForm1::Zniszczeniezbioru1Click,
-                    "Do you really want to destroy the selected file\r", Answer::kNo}),
+    ::testing::Values(DestroyCase{"ToolbarYes",
+                                  {WindowCommand::kDestroy, Route::kToolbar},
+                                  "Do you really want to destroy the selected file \r",
+                                  Answer::kYes},
+                      DestroyCase{"MenuYes",
+                                  {WindowCommand::kDestroy, Route::kMenu},
+                                  "Do you really want to destroy the selected file\r",
+                                  Answer::kYes},
+                      DestroyCase{"ToolbarNo",
+                                  {WindowCommand::kDestroy, Route::kToolbar},
+                                  "Do you really want to destroy the selected file \r",
+                                  Answer::kNo},
+                      DestroyCase{"MenuNo",
+                                  {WindowCommand::kDestroy, Route::kMenu},
+                                  "Do you really want to destroy the selected file\r",
+                                  Answer::kNo}),
     testing::ByName());
 
 TEST_F(MainWindowTest, DestroyFailureIsShownAndTheCursorComesBack) {
   ::chmod((dir_ / "report.txt").c_str(), 0444);
   Select("report.txt");
   dialogs_.answers.push_back(Answer::kYes);
-  Run(&TForm1::SpeedButton7Click);
+  Run({WindowCommand::kDestroy, Route::kToolbar});
   EXPECT_EQ(dialogs_.errors,
             std::vector<std::string>{"File access denied: " + (dir_ / "report.txt") + "."});
   EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
@@ -334,21 +372,21 @@ TEST_F(MainWindowTest, DestroyFailureIsShownAndTheCursorComesBack) {
 }
 
 TEST_F(MainWindowTest, DividerDoesNothingAndQuitEndsTheLoop) {
-  Run(&TForm1::N1Click);
+  Run({WindowCommand::kSeparator, Route::kMenu});
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_FALSE(view_.quit);
-  Run(&TForm1::SpeedButton23Click);
+  Run({WindowCommand::kQuit, Route::kToolbar});
   EXPECT_TRUE(view_.quit);
   view_.quit = false;
-  Run(&TForm1::Koniecpracyzprogramem1Click);
+  Run({WindowCommand::kQuit, Route::kMenu});
   EXPECT_TRUE(view_.quit);
 }
 
 TEST_F(MainWindowTest, OpenAsksTheShellEvenWithoutASelection) {
-  Run(&TForm1::otworz);
+  Run(&MainWindow::OnFileActivated);
   Select("report.txt");
   const int rebuilds = view_.file_list_rebuilds;
-  Run(&TForm1::Otwarciezbioru1Click);
+  Run({WindowCommand::kOpen, Route::kMenu});
   EXPECT_EQ(shell_.opened,
             (std::vector<std::string>{"|" + dir_.path(), dir_ / "report.txt" + "|" + dir_.path()}));
   EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
@@ -357,7 +395,7 @@ TEST_F(MainWindowTest, OpenAsksTheShellEvenWithoutASelection) {
 
 struct CopyCase {
   const char* name;
-  Handler handler;
+  CommandClick handler;
   const char* title;
   std::size_t size;
 };
@@ -376,35 +414,35 @@ TEST_P(CopyCommandTest, CopiesThroughTheSaveDialog) {
   EXPECT_EQ(testing::ReadFile(dir_ / "data.bin"), content);
   EXPECT_EQ(testing::ListNames(dir_ / "sub"), "copy.bin");  // no temporary left
   // The dialog keeps the chosen name for the next Copy or Rename.
-  EXPECT_EQ(form1_.SaveDialog1.file_name, dir_ / "sub/copy.bin");
+  EXPECT_EQ(form1_.save_dialog.file_name, dir_ / "sub/copy.bin");
   EXPECT_FALSE(view_.selected.has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Routes, CopyCommandTest,
     ::testing::Values(
-        CopyCase{"ToolbarEmpty", &TForm1::SpeedButton9Click, "Copy file :  ", 0},
-        CopyCase{"MenuOneBlock", &TForm1::Kopiowaniezbioru1Click, "Copy file: ", 10240},
-        CopyCase{"ToolbarOneMore", &TForm1::SpeedButton9Click, "Copy file :  ", 10241},
-        CopyCase{"MenuLarge", &TForm1::Kopiowaniezbioru1Click, "Copy file: ", 300000}),
+        CopyCase{"ToolbarEmpty", {WindowCommand::kCopy, Route::kToolbar}, "Copy file :  ", 0},
+        CopyCase{"MenuOneBlock", {WindowCommand::kCopy, Route::kMenu}, "Copy file: ", 10240},
+        CopyCase{"ToolbarOneMore", {WindowCommand::kCopy, Route::kToolbar}, "Copy file :  ", 10241},
+        CopyCase{"MenuLarge", {WindowCommand::kCopy, Route::kMenu}, "Copy file: ", 300000}),
     testing::ByName());
 
 TEST_F(MainWindowTest, CopyRefusesTheSourceItselfAndStopsWhenCancelled) {
   Select("report.txt");
   dialogs_.save_answer.reset();
-  Run(&TForm1::SpeedButton9Click);
+  Run({WindowCommand::kCopy, Route::kToolbar});
   EXPECT_EQ(testing::ListNames(dir_.path()), "REPORT.TRP notes report.txt sub");
   // The suggested name unchanged is the source itself.
   Select("report.txt");
   dialogs_.save_answer = dir_ / "report.txt";
-  Run(&TForm1::SpeedButton9Click);
+  Run({WindowCommand::kCopy, Route::kToolbar});
   ASSERT_EQ(dialogs_.messages.size(), 1U);
   EXPECT_EQ(testing::ReadFile(dir_ / "report.txt"), "report");
   // A read-only source cannot be opened for reading and writing.
   ::chmod((dir_ / "report.txt").c_str(), 0444);
   Select("report.txt");
   dialogs_.save_answer = dir_ / "copy.txt";
-  Run(&TForm1::SpeedButton9Click);
+  Run({WindowCommand::kCopy, Route::kToolbar});
   EXPECT_EQ(dialogs_.errors,
             std::vector<std::string>{"File access denied: " + (dir_ / "report.txt") + "."});
   EXPECT_FALSE(testing::Exists(dir_ / "copy.txt"));
@@ -415,50 +453,50 @@ TEST_F(MainWindowTest, RenameOffersTheLastNameAndKeepsAReplacedFileInTheTrash) {
   testing::WriteFile(dir_ / "copy.txt", "an older copy");
   Select("report.txt");
   dialogs_.save_answer = dir_ / "copy.txt";
-  Run(&TForm1::Kopiowaniezbioru1Click);
+  Run({WindowCommand::kCopy, Route::kMenu});
   EXPECT_EQ(testing::ReadFile(dir_ / "data/Trash/files/copy.txt"), "an older copy");
   // Rename right after Copy offers the copy's name; the copy goes to the
   // trash in its turn.
   Select("notes");
-  dialogs_.save_answer = form1_.SaveDialog1.file_name;
-  Run(&TForm1::SpeedButton10Click);
+  dialogs_.save_answer = form1_.save_dialog.file_name;
+  Run({WindowCommand::kRename, Route::kToolbar});
   EXPECT_EQ(dialogs_.save_titles.back(), "Rename file : " + (dir_ / "notes"));
   EXPECT_TRUE(dialogs_.errors.empty());
   EXPECT_EQ(testing::ReadFile(dir_ / "copy.txt"), "notes");
   EXPECT_EQ(testing::ReadFile(dir_ / "data/Trash/files/copy.2.txt"), "report");
   Select("report.txt");
   dialogs_.save_answer = dir_ / "sub/renamed.txt";
-  Run(&TForm1::Zmiananazwyzbioru1Click);
+  Run({WindowCommand::kRename, Route::kMenu});
   EXPECT_EQ(dialogs_.save_titles.back(), "Rename file: " + (dir_ / "report.txt"));
   EXPECT_EQ(testing::ReadFile(dir_ / "sub/renamed.txt"), "report");
   EXPECT_FALSE(testing::Exists(dir_ / "report.txt"));
 }
 
 TEST_F(MainWindowTest, NewFolderThroughTheNamePrompt) {
-  Run(&TForm1::SpeedButton11Click);
-  EXPECT_EQ(form1_.hand_over().OperationCode, 4);
+  Run({WindowCommand::kNewFolder, Route::kToolbar});
   EXPECT_EQ(prompt_view_.caption, "ZEM Talvor - create new folder.");
   EXPECT_EQ(prompt_view_.prompt, "New folder name: ");
-  RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });  // empty name
+  RunGuarded(dialogs_, [&] { form3_.OnOkClicked(); });  // empty name
   EXPECT_TRUE(prompt_view_.open);
   prompt_view_.edit = "sub";  // exists
-  RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });
+  RunGuarded(dialogs_, [&] { form3_.OnOkClicked(); });
   EXPECT_EQ(dialogs_.errors, std::vector<std::string>{"I/O error 183: sub."});
   EXPECT_TRUE(prompt_view_.open);
   prompt_view_.edit = "fresh";
-  RunGuarded(dialogs_, [&] { form3_.SpeedButton1Click(); });
+  RunGuarded(dialogs_, [&] { form3_.OnOkClicked(); });
   EXPECT_TRUE(testing::Exists(dir_ / "fresh"));
   EXPECT_FALSE(prompt_view_.open);
-  // Another code leaves the prompt's texts as they are.
-  prompt_view_.caption = "unchanged";
-  form1_.hand_over().OperationCode = 1;
-  form3_.ws3();
-  EXPECT_EQ(prompt_view_.caption, "unchanged");
+  EXPECT_EQ(form3_.result().created, dir_ / "fresh");
+  // Made in the folder shown when OK is clicked.
+  Run({WindowCommand::kNewFolder, Route::kMenu});
+  form1_.OnFolderChosen(dir_ / "sub");
+  RunGuarded(dialogs_, [&] { form3_.OnOkClicked(); });
+  EXPECT_TRUE(testing::Exists(dir_ / "sub/fresh"));
 }
 
 struct EraseCase {
   const char* name;
-  Handler handler;
+  CommandClick handler;
   const char* question;
 };
 
@@ -485,9 +523,11 @@ TEST_P(EraseCommandTest, AsksThenDeletes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Routes, EraseCommandTest,
-    ::testing::Values(EraseCase{"Toolbar", &TForm1::SpeedButton8Click,
+    ::testing::Values(EraseCase{"Toolbar",
+                                {WindowCommand::kErase, Route::kToolbar},
                                 "Do you really want to erase the selected file \r"},
-                      EraseCase{"Menu", &TForm1::Usuniciezbioru1Click,
+                      EraseCase{"Menu",
+                                {WindowCommand::kErase, Route::kMenu},
                                 "Do you really want to erase the selected file\r"}),
     testing::ByName());
 
@@ -495,11 +535,11 @@ TEST_F(MainWindowTest, TrashAsksAndReportsAFailureAsErrorMarks) {
   const testing::ScopedEnvironment data_home("XDG_DATA_HOME", (dir_ / "data").c_str());
   Select("report.txt");
   dialogs_.answers = {Answer::kNo};
-  Run(&TForm1::SpeedButton12Click);
+  Run({WindowCommand::kTrash, Route::kToolbar});
   EXPECT_TRUE(testing::Exists(dir_ / "report.txt"));
   Select("report.txt");
   dialogs_.answers = {Answer::kYes};
-  Run(&TForm1::Przeniesieniezbiorudokosza1Click);
+  Run({WindowCommand::kTrash, Route::kMenu});
   EXPECT_EQ(dialogs_.questions.back(),
             "Do you really want to delete the selected file \r" + (dir_ / "report.txt") + "?");
   EXPECT_EQ(testing::ReadFile(dir_ / "data/Trash/files/report.txt"), "report");
@@ -509,7 +549,7 @@ TEST_F(MainWindowTest, TrashAsksAndReportsAFailureAsErrorMarks) {
   Select("notes");
   const int rebuilds = view_.file_list_rebuilds;
   dialogs_.answers = {Answer::kYes};
-  Run(&TForm1::SpeedButton12Click);
+  Run({WindowCommand::kTrash, Route::kToolbar});
   ASSERT_EQ(dialogs_.errors.size(), 1U);
   EXPECT_EQ(dialogs_.errors[0].rfind("Error!!!\n", 0), 0U) << dialogs_.errors[0];
   EXPECT_EQ(testing::ReadFile(dir_ / "notes"), "notes");
@@ -519,23 +559,22 @@ TEST_F(MainWindowTest, TrashAsksAndReportsAFailureAsErrorMarks) {
 TEST_F(MainWindowTest, PropertiesAboutAndTheWebEntry) {
   Select("report.txt");
   const int rebuilds = view_.file_list_rebuilds;
-  Run(&TForm1::BitBtn4Click);
+  Run({WindowCommand::kProperties, Route::kToolbar});
   EXPECT_EQ(shell_.properties, std::vector<std::string>{dir_ / "report.txt"});
   EXPECT_EQ(view_.file_list_rebuilds, rebuilds);
-  Run(&TForm1::Oprogramie1Click);
-  EXPECT_EQ(form1_.hand_over().OperationCode, 10);
+  Run({WindowCommand::kAbout, Route::kMenu});
   EXPECT_EQ(about_view_.caption, "ZEM TALVOR");
   EXPECT_FALSE(about_view_.line1.empty());
-  form5_.SpeedButton1Click();
+  form5_.OnCloseClicked();
   EXPECT_FALSE(about_view_.open);
-  Run(&TForm1::Stronawww1Click);
+  Run({WindowCommand::kVisitWebSite, Route::kMenu});
   EXPECT_EQ(shell_.addresses, std::vector<std::string>{"https://talvor.example.org/"});
 }
 
 TEST_F(MainWindowTest, HelpTopicsAndClose) {
   EXPECT_EQ(help_view_.title, "Help");
   ASSERT_EQ(help_view_.paragraphs.size(), 1U);
-  Run(&TForm1::SpeedButton24Click);
+  Run({WindowCommand::kHelp, Route::kToolbar});
   EXPECT_TRUE(help_view_.open);
   const std::pair<const char*, std::size_t> topics[] = {{"Encrypt/Decrypt", 7},
                                                         {"Compression/Decompression", 4},
@@ -550,41 +589,37 @@ TEST_F(MainWindowTest, HelpTopicsAndClose) {
     EXPECT_EQ(help_view_.title, topics[t - 1].first);
     EXPECT_EQ(help_view_.paragraphs.size(), topics[t - 1].second) << t;
   }
-  form6_.wys4();
-  form6_.BitBtn1Click();
+  form6_.ShowTopic(4);
+  form6_.OnCloseClicked();
   EXPECT_FALSE(help_view_.open);
-  Run(&TForm1::Funkcje1Click);
+  Run({WindowCommand::kHelp, Route::kMenu});
   EXPECT_TRUE(help_view_.paragraphs.empty());  // the introduction comes only once
   EXPECT_EQ(help_view_.title, "Safety");
 }
 
 TEST(CommandTableTest, ToolbarButtonsStandInOneRowLeftToRight) {
-  const auto& buttons = ToolbarButtons();
+  const std::vector<const WindowCommandRow*> buttons = ToolbarRows();
   ASSERT_EQ(buttons.size(), 27U);
   for (std::size_t i = 1; i < buttons.size(); ++i) {
-    EXPECT_LT(buttons[i - 1].left, buttons[i].left) << buttons[i].name;
+    EXPECT_LT(buttons[i - 1]->toolbar.left, buttons[i]->toolbar.left) << buttons[i]->id;
   }
   std::set<std::string> focusable;
-  for (const auto& b : buttons) {
-    if (b.takes_focus) focusable.insert(b.name);
+  for (const WindowCommandRow* b : buttons) {
+    if (b->toolbar.takes_focus) focusable.insert(b->id);
   }
-  EXPECT_EQ(focusable, (std::set<std::string>{"BitBtn1", "BitBtn2", "BitBtn3", "BitBtn4"}));
+  EXPECT_EQ(focusable, (std::set<std::string>{"decrypt-orm", "encrypt-blowfish", "decrypt-blowfish",
+                                              "properties"}));
 }
 
-TEST(CommandTableTest, EveryToolbarCommandHasATwinInTheMenus) {
-  for (const ToolbarButton& b : ToolbarButtons()) {
-    const auto twin = std::find_if(MenuEntries().begin(), MenuEntries().end(),
-                                   [&](const MenuEntry& m) { return m.command == b.command; });
-    ASSERT_NE(twin, MenuEntries().end()) << b.name;
-    EXPECT_EQ(IsAvailable(b.command), IsAvailable(twin->command));
-  }
+TEST(CommandTableTest, EveryToolbarCommandHasAMenuEntry) {
+  for (const WindowCommandRow* b : ToolbarRows()) EXPECT_NE(*b->menu_caption, '\0') << b->id;
 }
 
 TEST(CommandTableTest, MenusKeepTheirOrder) {
   std::vector<std::string> files, help;
-  for (const MenuEntry& m : MenuEntries()) {
-    if (m.menu == Menu::kFiles) files.push_back(m.caption);
-    if (m.menu == Menu::kHelp) help.push_back(m.caption);
+  for (const WindowCommandRow& m : WindowCommands()) {
+    if (m.menu == Menu::kFiles) files.push_back(m.menu_caption);
+    if (m.menu == Menu::kHelp) help.push_back(m.menu_caption);
   }
   EXPECT_EQ(files, (std::vector<std::string>{"Open", "Copy", "Rename", "New folder",
                                              "__________________", "Quit"}));

@@ -18,22 +18,27 @@ class PasswordWindowTest : public ::testing::Test {
  protected:
   PasswordWindowTest() {
     form_.AttachView(view_);
-    form_.FormCreate();
+    form_.Create();
   }
 
   void Prepare(std::uint8_t code, const std::string& path) {
-    hand_over_.OperationCode = code;
-    hand_over_.SelectedPath = path;
-    hand_over_.OperationPending = true;
+    request_ = {};
+    request_.method = MethodByCode(code, &request_.direction);
+    request_.file = path;
+  }
+  void ShowModal() { result_ = form_.Run(request_); }
+  [[nodiscard]] bool Cancelled() const {
+    return result_.status == CipherResult::Status::kCancelled;
   }
 
   TempDir dir_;
-  HandOver hand_over_;
+  CipherRequest request_;
+  CipherResult result_;
   FakeDialogs dialogs_;
   PosixFileSystem fs_;
   RandomGenerator random_;
   SystemClock clock_;
-  TForm2 form_{hand_over_, dialogs_, fs_, random_, clock_};
+  PasswordWindow form_{dialogs_, fs_, random_, clock_};
   FakePasswordView view_{form_};
 };
 
@@ -56,7 +61,7 @@ class PasswordWindowTextsTest : public PasswordWindowTest,
 TEST_P(PasswordWindowTextsTest, ShowsCaptionButtonAndFileLine) {
   const ShowCase& c = GetParam();
   Prepare(c.code, "/some/where/file.bin");
-  form_.ShowModal();
+  ShowModal();
   EXPECT_EQ(view_.caption, c.caption);
   EXPECT_EQ(view_.button, c.button);
   EXPECT_EQ(view_.file_line, *c.prefix ? std::string(c.prefix) + "/some/where/file.bin" : "");
@@ -83,13 +88,13 @@ TEST_F(PasswordWindowTest, EchoesCountTrimmedCharacters) {
   view_.user = [](FakePasswordView& v) {
     EXPECT_EQ(v.echo1, "0");  // at the first showing
     EXPECT_EQ(v.echo2, "");   // nothing until the second field changes
-    v.Type(Field::kMaskEdit1, "  ab\xC4\x85 ");
+    v.Type(Field::kPassphrase, "  ab\xC4\x85 ");
     EXPECT_EQ(v.echo1, "3");
     EXPECT_EQ(v.echo2, "");
-    v.Type(Field::kMaskEdit2, "x");
+    v.Type(Field::kRepeat, "x");
     EXPECT_EQ(v.echo2, "1");
   };
-  form_.ShowModal();
+  ShowModal();
 }
 
 struct ValidationCase {
@@ -108,8 +113,8 @@ TEST_P(PasswordValidationTest, RefusesWithMessageAndStaysOpen) {
   WriteFile(dir_ / "a.txt", "data");
   Prepare(1, dir_ / "a.txt");
   view_.user = [&](FakePasswordView& v) {
-    v.Type(Field::kMaskEdit1, c.first);
-    v.Type(Field::kMaskEdit2, c.second);
+    v.Type(Field::kPassphrase, c.first);
+    v.Type(Field::kRepeat, c.second);
     v.ClickAction(dialogs_);
     EXPECT_TRUE(v.open);
     if (c.fields_emptied) {
@@ -121,9 +126,9 @@ TEST_P(PasswordValidationTest, RefusesWithMessageAndStaysOpen) {
       EXPECT_EQ(v.field1, PasswordFieldText(c.first));
     }
   };
-  form_.ShowModal();
+  ShowModal();
   EXPECT_EQ(dialogs_.messages, std::vector<std::string>{c.message});
-  EXPECT_TRUE(hand_over_.OperationPending);
+  EXPECT_TRUE(Cancelled());
   EXPECT_EQ(testing::ListNames(dir_.path()), "a.txt");
 }
 
@@ -152,10 +157,10 @@ TEST_F(PasswordWindowTest, AcceptedPassphraseRunsTheRoutineAndCloses) {
     v.ClickAction(dialogs_);
     EXPECT_FALSE(v.open);
   };
-  form_.ShowModal();
+  ShowModal();
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.errors.empty());
-  EXPECT_FALSE(hand_over_.OperationPending);
+  EXPECT_FALSE(Cancelled());
   EXPECT_EQ(view_.field1, "");
   EXPECT_EQ(view_.field2, "");
   // "MY SECRET PHRASE" gives the mask 0xFD.
@@ -170,7 +175,7 @@ TEST_F(PasswordWindowTest, PassphraseIsTrimmedBeforeTheRoutine) {
     v.TypeBoth("   MY SECRET PHRASE\t ");
     v.ClickAction(dialogs_);
   };
-  form_.ShowModal();
+  ShowModal();
   EXPECT_EQ(static_cast<std::uint8_t>(ReadFile(dir_ / "a.trp")[5]), 'd' ^ 0xFD);
 }
 
@@ -183,10 +188,10 @@ TEST_F(PasswordWindowTest, FailingRoutineLeavesWindowOpenWithFieldsEmptied) {
     EXPECT_EQ(v.field1, "");  // emptied before the routine started
     EXPECT_EQ(v.echo1, "0");
   };
-  form_.ShowModal();
+  ShowModal();
   EXPECT_EQ(dialogs_.errors,
             std::vector<std::string>{"File not found: " + (dir_ / "vanished.txt") + "."});
-  EXPECT_TRUE(hand_over_.OperationPending);
+  EXPECT_TRUE(Cancelled());
 }
 
 TEST_F(PasswordWindowTest, CancelKeepsTextsForTheNextShowing) {
@@ -196,13 +201,13 @@ TEST_F(PasswordWindowTest, CancelKeepsTextsForTheNextShowing) {
     v.ClickCancel();
     EXPECT_FALSE(v.open);
   };
-  form_.ShowModal();
-  EXPECT_TRUE(hand_over_.OperationPending);
+  ShowModal();
+  EXPECT_TRUE(Cancelled());
   view_.user = [](FakePasswordView& v) {
     EXPECT_EQ(v.field1, "HALF TYPED");
     EXPECT_EQ(v.field2, "HALF TYPED");
   };
-  form_.ShowModal();
+  ShowModal();
 }
 
 TEST_F(PasswordWindowTest, CodeOutsideTheTableDoesNothing) {
@@ -213,14 +218,14 @@ TEST_F(PasswordWindowTest, CodeOutsideTheTableDoesNothing) {
     EXPECT_TRUE(v.open);
     EXPECT_EQ(v.field1, "MY SECRET PHRASE");
   };
-  form_.ShowModal();
+  ShowModal();
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 // Toggle clicks: the box clicked last decides the mode.
 struct ToggleCase {
   const char* name;
-  std::vector<PasswordView::Box> clicks;
+  std::vector<PasswordView::Check> clicks;
   bool checked1;
   bool checked2;
   char password_char;
@@ -230,14 +235,14 @@ class PasswordToggleTest : public PasswordWindowTest,
                            public ::testing::WithParamInterface<ToggleCase> {};
 
 TEST_P(PasswordToggleTest, ModeFollowsTheClickedBox) {
-  for (const PasswordView::Box box : GetParam().clicks) view_.ClickBox(box);
+  for (const PasswordView::Check box : GetParam().clicks) view_.ClickBox(box);
   EXPECT_EQ(view_.checked1, GetParam().checked1);
   EXPECT_EQ(view_.checked2, GetParam().checked2);
   EXPECT_EQ(view_.password_char, GetParam().password_char);
 }
 
-constexpr auto kBox1 = PasswordView::kCheckBox1;
-constexpr auto kBox2 = PasswordView::kCheckBox2;
+constexpr auto kBox1 = PasswordView::Check::kShowCharacters;
+constexpr auto kBox2 = PasswordView::Check::kMaskCharacters;
 
 INSTANTIATE_TEST_SUITE_P(
     Clicks, PasswordToggleTest,

@@ -14,32 +14,32 @@ using testing::WriteFile;
 
 struct LongCommand {
   const char* name;
-  Handler handler;
+  CommandClick handler;
   const char* file;  // what it is given
   bool password;     // through the password window
 };
 
 // In order: each command's file is made by an earlier one.
 const LongCommand kCommands[] = {
-    {"EncryptTrap", &TForm1::SpeedButton1Click, "doc.txt", true},
-    {"EncryptOrm", &TForm1::SpeedButton18Click, "doc.txt", true},
-    {"EncryptBlowfish", &TForm1::BitBtn2Click, "doc.txt", true},
-    {"EncryptRijndael", &TForm1::SpeedButton19Click, "doc.txt", true},
-    {"EncryptRandom", &TForm1::SpeedButton21Click, "doc.txt", true},
-    {"PackCab", &TForm1::SpeedButton2Click, "doc.txt", false},
-    {"PackLha", &TForm1::SpeedButton5Click, "doc.txt", false},
-    {"PackZip", &TForm1::SpeedButton13Click, "doc.txt", false},
-    {"PackBh", &TForm1::SpeedButton15Click, "doc.txt", false},
-    {"DecryptTrap", &TForm1::SpeedButton4Click, "doc.trp", true},
-    {"DecryptOrm", &TForm1::BitBtn1Click, "doc.orm", true},
-    {"DecryptBlowfish", &TForm1::BitBtn3Click, "doc.blf", true},
-    {"DecryptRijndael", &TForm1::SpeedButton20Click, "doc.rnl", true},
-    {"DecryptRandom", &TForm1::SpeedButton22Click, "doc.erh", true},
-    {"UnpackCab", &TForm1::SpeedButton3Click, "doc.cab", false},
-    {"UnpackLha", &TForm1::SpeedButton6Click, "doc.lha", false},
-    {"UnpackZip", &TForm1::SpeedButton14Click, "doc.zip", false},
-    {"UnpackBh", &TForm1::SpeedButton16Click, "doc.bh", false},
-    {"Destroy", &TForm1::SpeedButton7Click, "doc.txt", false},
+    {"EncryptTrap", {WindowCommand::kEncryptTrap, Route::kToolbar}, "doc.txt", true},
+    {"EncryptOrm", {WindowCommand::kEncryptOrm, Route::kToolbar}, "doc.txt", true},
+    {"EncryptBlowfish", {WindowCommand::kEncryptBlowfish, Route::kToolbar}, "doc.txt", true},
+    {"EncryptRijndael", {WindowCommand::kEncryptRijndael, Route::kToolbar}, "doc.txt", true},
+    {"EncryptRandom", {WindowCommand::kEncryptRandom, Route::kToolbar}, "doc.txt", true},
+    {"PackCab", {WindowCommand::kCreateCab, Route::kToolbar}, "doc.txt", false},
+    {"PackLha", {WindowCommand::kCreateLha, Route::kToolbar}, "doc.txt", false},
+    {"PackZip", {WindowCommand::kCreateZip, Route::kToolbar}, "doc.txt", false},
+    {"PackBh", {WindowCommand::kCreateBh, Route::kToolbar}, "doc.txt", false},
+    {"DecryptTrap", {WindowCommand::kDecryptTrap, Route::kToolbar}, "doc.trp", true},
+    {"DecryptOrm", {WindowCommand::kDecryptOrm, Route::kToolbar}, "doc.orm", true},
+    {"DecryptBlowfish", {WindowCommand::kDecryptBlowfish, Route::kToolbar}, "doc.blf", true},
+    {"DecryptRijndael", {WindowCommand::kDecryptRijndael, Route::kToolbar}, "doc.rnl", true},
+    {"DecryptRandom", {WindowCommand::kDecryptRandom, Route::kToolbar}, "doc.erh", true},
+    {"UnpackCab", {WindowCommand::kExtractCab, Route::kToolbar}, "doc.cab", false},
+    {"UnpackLha", {WindowCommand::kExtractLha, Route::kToolbar}, "doc.lha", false},
+    {"UnpackZip", {WindowCommand::kExtractZip, Route::kToolbar}, "doc.zip", false},
+    {"UnpackBh", {WindowCommand::kExtractBh, Route::kToolbar}, "doc.bh", false},
+    {"Destroy", {WindowCommand::kDestroy, Route::kToolbar}, "doc.txt", false},
 };
 
 class ProgressWindowTest : public ::testing::Test, protected testing::MainWindowFixture {
@@ -102,14 +102,14 @@ TEST_F(ProgressWindowTest, CancelLeavesTheFolderAsItWas) {
     if (destroys) continue;
     EXPECT_EQ(testing::ListNames(dir_.path()), before);
     EXPECT_EQ(testing::ReadFile(dir_ / c.file), source);
-    EXPECT_TRUE(!c.password || form1_.hand_over().OperationPending);
+    EXPECT_TRUE(!c.password || (form2_.result().status == CipherResult::Status::kCancelled));
   }
 }
 
 TEST_F(ProgressWindowTest, AFailingCommandClosesTheWindow) {
   WriteFile(dir_ / "doc.erh", "no archive at all");
   Start();
-  RunOn({"DecryptRandom", &TForm1::SpeedButton22Click, "doc.erh", true});
+  RunOn({"DecryptRandom", {WindowCommand::kDecryptRandom, Route::kToolbar}, "doc.erh", true});
   EXPECT_FALSE(dialogs_.errors.empty());
   EXPECT_EQ(progress_.opened.size(), 1U);
   EXPECT_EQ(progress_.closings, 1);

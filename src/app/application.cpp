@@ -7,48 +7,51 @@
 
 namespace talvor {
 
-TalvorApplication::TalvorApplication()
-    : TalvorApplication(std::make_unique<QtDialogs>(), nullptr) {}
+TalvorApplication::TalvorApplication(const std::string& start_folder)
+    : TalvorApplication(std::make_unique<QtDialogs>(), nullptr, start_folder) {}
 
-TalvorApplication::TalvorApplication(Dialogs& dialogs) : TalvorApplication(nullptr, &dialogs) {}
+TalvorApplication::TalvorApplication(Dialogs& dialogs, const std::string& start_folder)
+    : TalvorApplication(nullptr, &dialogs, start_folder) {}
 
-TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialogs* dialogs)
+TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialogs* dialogs,
+                                     const std::string& start_folder)
     : own_dialogs_(std::move(own_dialogs)),
       dialogs_(dialogs != nullptr ? *dialogs : *own_dialogs_),
-      form1_(dialogs_, fs_, system_, random_, clock_, shell_),
-      main_window_(std::make_unique<MainWindowWidget>(form1_, dialogs_)),
-      form2_(form1_.hand_over(), dialogs_, fs_, random_, clock_),
-      password_dialog_(std::make_unique<PasswordDialog>(form2_, dialogs_, main_window_.get())),
-      form5_(form1_.hand_over()),
-      about_dialog_(std::make_unique<AboutDialog>(form5_, dialogs_, main_window_.get())),
-      help_window_(std::make_unique<HelpWindow>(form6_, dialogs_, main_window_.get())),
-      form3_(form1_.hand_over(), fs_),
-      name_prompt_(std::make_unique<NamePromptDialog>(form3_, dialogs_, main_window_.get())),
+      main_logic_(dialogs_, fs_, system_, random_, clock_, shell_),
+      main_window_(std::make_unique<MainWindowWidget>(main_logic_, dialogs_)),
+      password_logic_(dialogs_, fs_, random_, clock_),
+      password_dialog_(
+          std::make_unique<PasswordDialog>(password_logic_, dialogs_, main_window_.get())),
+      about_dialog_(std::make_unique<AboutDialog>(about_logic_, dialogs_, main_window_.get())),
+      help_window_(std::make_unique<HelpWindowWidget>(help_logic_, dialogs_, main_window_.get())),
+      name_prompt_logic_(fs_),
+      name_prompt_(
+          std::make_unique<NamePromptDialog>(name_prompt_logic_, dialogs_, main_window_.get())),
       progress_(std::make_unique<ProgressDialog>(main_window_.get())) {
-  form1_.AttachView(*main_window_);
-  form2_.AttachView(*password_dialog_);
-  form5_.AttachView(*about_dialog_);
-  form6_.AttachView(*help_window_);
-  form3_.AttachView(*name_prompt_);
-  form1_.AttachPasswordWindow(form2_);
-  form1_.AttachAboutWindow(form5_);
-  form1_.AttachHelpWindow(form6_);
-  form1_.AttachNamePrompt(form3_);
-  form1_.AttachProgressWindow(*progress_);
-  form2_.AttachProgressWindow(*progress_);
+  main_logic_.AttachView(*main_window_);
+  password_logic_.AttachView(*password_dialog_);
+  about_logic_.AttachView(*about_dialog_);
+  help_logic_.AttachView(*help_window_);
+  name_prompt_logic_.AttachView(*name_prompt_);
+  main_logic_.AttachPasswordWindow(password_logic_);
+  main_logic_.AttachAboutWindow(about_logic_);
+  main_logic_.AttachHelpWindow(help_logic_);
+  main_logic_.AttachNamePrompt(name_prompt_logic_);
+  main_logic_.AttachProgressWindow(*progress_);
+  password_logic_.AttachProgressWindow(*progress_);
   // The archive components let the windows repaint while they work.
-  form1_.SetProcessMessages([] { QCoreApplication::processEvents(); });
+  main_logic_.SetProcessMessages([] { QCoreApplication::processEvents(); });
 
-  RunGuarded(dialogs_, [this] { form2_.FormCreate(); });
-  RunGuarded(dialogs_, [this] { form6_.FormCreate(); });
-  RunGuarded(dialogs_, [this] { form1_.FormCreate(); });
+  RunGuarded(dialogs_, [this] { password_logic_.Create(); });
+  RunGuarded(dialogs_, [this] { help_logic_.Create(); });
+  RunGuarded(dialogs_, [&] { main_logic_.Create(start_folder); });
   main_window_->show();
 }
 
 void TalvorApplication::StartWith(const StartRequest& request) {
   RunGuarded(dialogs_, [&] {
-    form1_.StartWith(request,
-                     [](const std::string& text) { std::cerr << "zem-talvor: " << text << '\n'; });
+    main_logic_.StartWith(
+        request, [](const std::string& text) { std::cerr << "zem-talvor: " << text << '\n'; });
   });
 }
 

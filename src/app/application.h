@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "app/about_dialog.h"
 #include "app/help_window.h"
@@ -24,10 +25,11 @@ namespace talvor {
 
 class TalvorApplication {
  public:
-  // Shows the message boxes with Qt.
-  TalvorApplication();
+  // Shows the message boxes with Qt; the file panel shows `start_folder`,
+  // and a start file is taken in it.
+  explicit TalvorApplication(const std::string& start_folder);
   // Shows them through `dialogs`, which outlives the application.
-  explicit TalvorApplication(Dialogs& dialogs);
+  TalvorApplication(Dialogs& dialogs, const std::string& start_folder);
   TalvorApplication(const TalvorApplication&) = delete;
   TalvorApplication& operator=(const TalvorApplication&) = delete;
   ~TalvorApplication();
@@ -35,18 +37,19 @@ class TalvorApplication {
   [[nodiscard]] MainWindowWidget& main_window() noexcept { return *main_window_; }
   [[nodiscard]] PasswordDialog& password_dialog() noexcept { return *password_dialog_; }
   [[nodiscard]] AboutDialog& about_dialog() noexcept { return *about_dialog_; }
-  [[nodiscard]] HelpWindow& help_window() noexcept { return *help_window_; }
+  [[nodiscard]] HelpWindowWidget& help_window() noexcept { return *help_window_; }
   [[nodiscard]] NamePromptDialog& name_prompt() noexcept { return *name_prompt_; }
   [[nodiscard]] ProgressDialog& progress() noexcept { return *progress_; }
-  [[nodiscard]] TForm1& form1() noexcept { return form1_; }
-  [[nodiscard]] TForm2& form2() noexcept { return form2_; }
+  [[nodiscard]] MainWindow& main_window_logic() noexcept { return main_logic_; }
+  [[nodiscard]] PasswordWindow& password_window_logic() noexcept { return password_logic_; }
 
   // Shows the file the program was started with and starts the command it
   // names; what cannot be done is printed on standard error and shown.
   void StartWith(const StartRequest& request);
 
  private:
-  TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialogs* dialogs);
+  TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialogs* dialogs,
+                    const std::string& start_folder);
 
   // Platform.
   std::unique_ptr<Dialogs> own_dialogs_;
@@ -57,19 +60,19 @@ class TalvorApplication {
   QtShell shell_;
   RandomGenerator random_;
   // Main window.
-  TForm1 form1_;
+  MainWindow main_logic_;
   std::unique_ptr<MainWindowWidget> main_window_;
   // Password window.
-  TForm2 form2_;
+  PasswordWindow password_logic_;
   std::unique_ptr<PasswordDialog> password_dialog_;
   // About window.
-  TForm5 form5_;
+  AboutWindow about_logic_;
   std::unique_ptr<AboutDialog> about_dialog_;
   // Help window.
-  TForm6 form6_;
-  std::unique_ptr<HelpWindow> help_window_;
+  HelpWindow help_logic_;
+  std::unique_ptr<HelpWindowWidget> help_window_;
   // Name prompt.
-  TForm3 form3_;
+  NamePrompt name_prompt_logic_;
   std::unique_ptr<NamePromptDialog> name_prompt_;
   // Progress window.
   std::unique_ptr<ProgressDialog> progress_;

@@ -9,12 +9,12 @@
 
 namespace talvor {
 
-// The theme icon `theme_name`, falling back on the program's own icon for
-// `command`. An empty icon for kNone.
-[[nodiscard]] QIcon CommandIcon(const char* theme_name, Command command);
+// The row's theme icon, falling back on the program's own icon (the one
+// named after the row's id). An empty icon for the separator.
+[[nodiscard]] QIcon CommandIcon(const WindowCommandRow& row);
 
 // The program's own icon alone.
-[[nodiscard]] QIcon OwnCommandIcon(Command command);
+[[nodiscard]] QIcon OwnCommandIcon(const WindowCommandRow& row);
 
 // Folder icons of the folder list.
 [[nodiscard]] QIcon FolderIcon(bool open);

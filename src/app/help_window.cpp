@@ -20,19 +20,19 @@ constexpr int kClientHeight = 446;
 struct TopicLabel {
   const char* name;
   int top;
-  void (TForm6::*handler)();
+  int topic;
 };
 
 // In the order of HelpStandingTexts().topic_labels.
 constexpr std::array<TopicLabel, 8> kTopicLabels = {{
-    {"Label8", 168, &TForm6::wys1},
-    {"Label9", 184, &TForm6::wys2},
-    {"Label11", 200, &TForm6::wys3},
-    {"Label10", 216, &TForm6::wys4},
-    {"Label12", 232, &TForm6::wys5},
-    {"Label13", 248, &TForm6::wys6},
-    {"Label14", 264, &TForm6::wys7},
-    {"Label15", 280, &TForm6::wys8},
+    {"Label8", 168, 1},
+    {"Label9", 184, 2},
+    {"Label11", 200, 3},
+    {"Label10", 216, 4},
+    {"Label12", 232, 5},
+    {"Label13", 248, 6},
+    {"Label14", 264, 7},
+    {"Label15", 280, 8},
 }};
 
 struct NoteLabel {
@@ -48,7 +48,7 @@ constexpr std::array<NoteLabel, 3> kNoteLabels = {{
 
 }  // namespace
 
-HelpWindow::HelpWindow(TForm6& form, Dialogs& dialogs, QWidget* parent)
+HelpWindowWidget::HelpWindowWidget(HelpWindow& form, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowMinimizeButtonHint),
       form_(form),
@@ -81,8 +81,9 @@ HelpWindow::HelpWindow(TForm6& form, Dialogs& dialogs, QWidget* parent)
   }
   for (std::size_t i = 0; i < kTopicLabels.size() && i < texts.topic_labels.size(); ++i) {
     const TopicLabel& row = kTopicLabels[i];
-    auto* label = new ClickableLabel(QString::fromUtf8(texts.topic_labels[i]), this,
-                                     [this, handler = row.handler] { Run(handler); });
+    auto* label = new ClickableLabel(
+        QString::fromUtf8(texts.topic_labels[i]), this,
+        [this, topic = row.topic] { Run([this, topic] { form_.ShowTopic(topic); }); });
     label->setObjectName(QString::fromLatin1(row.name));
     label->setFont(ArialFont(12, true, true));
     SetColour(*label, QPalette::WindowText, kMaroon);
@@ -92,27 +93,27 @@ HelpWindow::HelpWindow(TForm6& form, Dialogs& dialogs, QWidget* parent)
   }
 
   auto* close = new QPushButton(QStringLiteral("Close"), this);
-  close->setObjectName(QStringLiteral("BitBtn1"));
+  close->setObjectName(QStringLiteral("CloseButton"));
   close->setGeometry(512, 416, 113, 25);
   close->setAutoDefault(false);
-  connect(close, &QPushButton::clicked, this, [this] { Run(&TForm6::BitBtn1Click); });
+  connect(close, &QPushButton::clicked, this, [this] { Run([this] { form_.OnCloseClicked(); }); });
 }
 
-void HelpWindow::Run(void (TForm6::*handler)()) {
-  RunGuarded(dialogs_, [this, handler] { std::invoke(handler, form_); });
+void HelpWindowWidget::Run(const std::function<void()>& handler) {
+  RunGuarded(dialogs_, handler);
 }
 
-void HelpWindow::SetTitle(const std::string& text) {
+void HelpWindowWidget::SetTitle(const std::string& text) {
   SetLabelText(*title_, QString::fromStdString(text));
   NameAfterLabel(*title_, *text_);
 }
 
-void HelpWindow::ClearText() {
+void HelpWindowWidget::ClearText() {
   text_->clear();
   paragraphs_ = 0;
 }
 
-void HelpWindow::AddParagraph(const std::string& text) {
+void HelpWindowWidget::AddParagraph(const std::string& text) {
   QTextCursor cursor(text_->document());
   cursor.movePosition(QTextCursor::End);
   // The empty document already holds the first paragraph.
@@ -122,7 +123,7 @@ void HelpWindow::AddParagraph(const std::string& text) {
 }
 
 // Each showing starts in the text, wherever the keys left the focus.
-void HelpWindow::Show() {
+void HelpWindowWidget::Show() {
   text_->setFocus();
   setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
@@ -130,7 +131,7 @@ void HelpWindow::Show() {
   activateWindow();
 }
 
-void HelpWindow::Close() {
+void HelpWindowWidget::Close() {
   hide();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 #include "main_window/info_windows.h"
@@ -13,11 +14,11 @@ class QTextEdit;
 namespace talvor {
 
 // Modeless; closed through its Close button, or minimised.
-class HelpWindow final : public QDialog, public HelpView {
+class HelpWindowWidget final : public QDialog, public HelpView {
   Q_OBJECT
 
  public:
-  HelpWindow(TForm6& form, Dialogs& dialogs, QWidget* parent = nullptr);
+  HelpWindowWidget(HelpWindow& form, Dialogs& dialogs, QWidget* parent = nullptr);
 
   void SetTitle(const std::string& text) override;
   void ClearText() override;
@@ -29,9 +30,9 @@ class HelpWindow final : public QDialog, public HelpView {
 
  private:
   // Runs a handler of the window logic; failures are shown, not raised.
-  void Run(void (TForm6::*handler)());
+  void Run(const std::function<void()>& handler);
 
-  TForm6& form_;
+  HelpWindow& form_;
   Dialogs& dialogs_;
   // Children of this window, which deletes them.
   QLabel* title_;

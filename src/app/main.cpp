@@ -1,8 +1,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QTimer>
+#include <filesystem>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/application.h"
@@ -23,7 +25,11 @@ int main(int argc, char* argv[]) {
       QIcon::fromTheme(QStringLiteral("zem-talvor"), QIcon(QStringLiteral(":/zem-talvor.svg"))));
   const talvor::StartRequest request =
       talvor::ParseStartArguments(std::vector<std::string>(argv + 1, argv + argc));
-  talvor::TalvorApplication talvor;
+  // The one look at the working folder: the file panel starts there, and a
+  // start file is taken in it.
+  // (none when it is gone: the panel then says so).
+  std::error_code error;
+  talvor::TalvorApplication talvor(std::filesystem::current_path(error).string());
   // Once the main window is up: the file and the command it was started with.
   QTimer::singleShot(0, [&talvor, &request] { talvor.StartWith(request); });
   return QApplication::exec();

@@ -105,10 +105,10 @@ class CommandList final : public QListWidget {
 
 }  // namespace
 
-MainWindowWidget::MainWindowWidget(TForm1& form, Dialogs& dialogs, QWidget* parent)
+MainWindowWidget::MainWindowWidget(MainWindow& window, Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      form_(form),
+      window_(window),
       dialogs_(dialogs) {
   setFont(ArialFont(12));
   auto* client = new QWidget(this);
@@ -131,8 +131,8 @@ MainWindowWidget::~MainWindowWidget() {
   SetBusyCursor(false);
 }
 
-void MainWindowWidget::Run(Handler handler) {
-  RunGuarded(dialogs_, [this, handler] { std::invoke(handler, form_); });
+void MainWindowWidget::Run(CommandClick click) {
+  RunGuarded(dialogs_, [this, click] { window_.RunCommand(click); });
 }
 
 void MainWindowWidget::Run(const std::function<void()>& handler) {
@@ -145,41 +145,42 @@ void MainWindowWidget::BuildMenus() {
   for (std::size_t i = 0; i < kMenus.size(); ++i) {
     menus[i] = menuBar()->addMenu(QString::fromUtf8(MenuTitle(kMenus[i])));
   }
-  for (const MenuEntry& entry : MenuEntries()) {
-    QMenu* menu = menus[static_cast<std::size_t>(entry.menu)];
-    QAction* action = menu->addAction(CommandIcon(entry.icon, entry.command),
-                                      QString::fromUtf8(entry.caption).replace('&', "&&"));
-    action->setObjectName(QString::fromLatin1(entry.name));
-    if (*ShortcutOf(entry.command) != '\0') {
-      action->setShortcut(QKeySequence(QString::fromLatin1(ShortcutOf(entry.command))));
+  for (const WindowCommandRow& row : WindowCommands()) {
+    QMenu* menu = menus[static_cast<std::size_t>(row.menu)];
+    QAction* action =
+        menu->addAction(CommandIcon(row), QString::fromUtf8(row.menu_caption).replace('&', "&&"));
+    action->setObjectName(QString::fromLatin1(row.id));
+    if (*row.shortcut != '\0') {
+      action->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
     }
-    action->setEnabled(IsAvailable(entry.command));
-    actions_.emplace_back(action, entry.command);
-    const Handler handler = entry.handler;
-    connect(action, &QAction::triggered, this, [this, handler] { Run(handler); });
+    action->setEnabled(IsAvailable(row));
+    actions_.emplace_back(action, &row);
+    const CommandClick click{row.command, Route::kMenu};
+    connect(action, &QAction::triggered, this, [this, click] { Run(click); });
   }
 }
 
 void MainWindowWidget::BuildToolbar(QWidget* client) {
   QWidget* previous = files_;
-  for (const ToolbarButton& row : ToolbarButtons()) {
+  for (const WindowCommandRow* row : ToolbarRows()) {
+    const ToolbarPlace& place = row->toolbar;
     auto* button = new QToolButton(client);
-    button->setObjectName(QString::fromLatin1(row.name));
-    button->setGeometry(row.left, 0, row.width, kToolbarHeight);
-    button->setIcon(CommandIcon(row.icon, row.command));
+    button->setObjectName(QString::fromLatin1(row->id));
+    button->setGeometry(place.left, 0, place.width, kToolbarHeight);
+    button->setIcon(CommandIcon(*row));
     button->setIconSize(QSize(18, 18));
-    button->setToolTip(QString::fromUtf8(row.hint));
-    button->setAccessibleName(QString::fromUtf8(row.hint));
+    button->setToolTip(QString::fromUtf8(place.hint));
+    button->setAccessibleName(QString::fromUtf8(place.hint));
     button->setAutoRaise(true);
-    button->setEnabled(IsAvailable(row.command));
-    buttons_.emplace_back(button, row.command);
-    button->setFocusPolicy(row.takes_focus ? Qt::StrongFocus : Qt::NoFocus);
-    if (row.takes_focus) {
+    button->setEnabled(IsAvailable(*row));
+    buttons_.emplace_back(button, row);
+    button->setFocusPolicy(place.takes_focus ? Qt::StrongFocus : Qt::NoFocus);
+    if (place.takes_focus) {
       setTabOrder(previous, button);
       previous = button;
     }
-    const Handler handler = row.handler;
-    connect(button, &QToolButton::clicked, this, [this, handler] { Run(handler); });
+    const CommandClick click{row->command, Route::kToolbar};
+    connect(button, &QToolButton::clicked, this, [this, click] { Run(click); });
   }
 }
 
@@ -199,12 +200,14 @@ void MainWindowWidget::BuildPanel(QWidget* client) {
   folders_->setItemDelegate(new FolderDelegate(folders_));
   folders_->setIconSize(QSize(16, 16));
 
-  files_ = new CommandList(client, [this](const QListWidgetItem&) { Run(&TForm1::otworz); });
+  files_ = new CommandList(
+      client, [this](const QListWidgetItem&) { Run([this] { window_.OnFileActivated(); }); });
   files_->setObjectName(QStringLiteral("FileListBox1"));
   files_->setAccessibleName(QStringLiteral("Files"));
   files_->setGeometry(192, 32, 588, 425);
   files_->setSelectionMode(QAbstractItemView::SingleSelection);
-  connect(files_, &QListWidget::clicked, this, [this] { Run(&TForm1::zn); });
+  connect(files_, &QListWidget::clicked, this,
+          [this] { Run([this] { window_.OnFileClicked(); }); });
 
   status1_ = new QLabel(client);
   status1_->setObjectName(QStringLiteral("Label3"));
@@ -227,22 +230,22 @@ void MainWindowWidget::BuildPanel(QWidget* client) {
 void MainWindowWidget::FolderActivated(const QListWidgetItem& item) {
   // The handler rebuilds the list, so the path is copied first.
   const std::string path = item.data(kPathRole).toString().toStdString();
-  Run([this, &path] { form_.DirectoryListBox1Change(path); });
+  Run([this, &path] { window_.OnFolderChosen(path); });
 }
 
 void MainWindowWidget::DriveActivated(int index) {
   if (index < 0) return;
   const std::string root = drives_->itemData(index).toString().toStdString();
-  Run([this, &root] { form_.DriveComboBox1Change(root); });
+  Run([this, &root] { window_.OnDriveChosen(root); });
 }
 
 void MainWindowWidget::SetCaption(const std::string& text) {
   setWindowTitle(ToQt(text));
 }
 
-void MainWindowWidget::SetStatusLines(const std::string& label3, const std::string& label4) {
-  status1_->setText(ToQt(label3));
-  status2_->setText(ToQt(label4));
+void MainWindowWidget::SetStatusLines(const std::string& disk, const std::string& computer) {
+  status1_->setText(ToQt(disk));
+  status2_->setText(ToQt(computer));
 }
 
 void MainWindowWidget::ShowVolumes(const std::vector<Volume>& volumes,
@@ -309,7 +312,7 @@ void MainWindowWidget::dropEvent(QDropEvent* event) {
   const std::string path = DroppedFile(event->mimeData()).toStdString();
   if (path.empty()) return;
   event->acceptProposedAction();
-  Run([this, &path] { form_.FileDropped(path); });
+  Run([this, &path] { window_.OnFileDropped(path); });
 }
 
 std::optional<std::string> MainWindowWidget::FocusedSelectedFile() const {
@@ -329,11 +332,8 @@ void MainWindowWidget::SetBusyCursor(bool busy) {
 }
 
 void MainWindowWidget::SetCommandsEnabled(bool enabled) {
-  for (const auto& [button, command] : buttons_)
-    button->setEnabled(enabled && IsAvailable(command));
-  for (const auto& [action, command] : actions_) {
-    action->setEnabled(enabled && IsAvailable(command));
-  }
+  for (const auto& [button, row] : buttons_) button->setEnabled(enabled && IsAvailable(*row));
+  for (const auto& [action, row] : actions_) action->setEnabled(enabled && IsAvailable(*row));
   files_->setEnabled(enabled);
   folders_->setEnabled(enabled);
   drives_->setEnabled(enabled);

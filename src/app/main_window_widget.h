@@ -24,11 +24,11 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   Q_OBJECT
 
  public:
-  MainWindowWidget(TForm1& form, Dialogs& dialogs, QWidget* parent = nullptr);
+  MainWindowWidget(MainWindow& window, Dialogs& dialogs, QWidget* parent = nullptr);
   ~MainWindowWidget() override;
 
   void SetCaption(const std::string& text) override;
-  void SetStatusLines(const std::string& label3, const std::string& label4) override;
+  void SetStatusLines(const std::string& disk, const std::string& computer) override;
   void ShowVolumes(const std::vector<Volume>& volumes, const std::string& current_root) override;
   void ShowFolders(const std::vector<FolderItem>& items) override;
   void ShowFiles(const std::vector<std::string>& names) override;
@@ -48,12 +48,12 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   void BuildToolbar(QWidget* client);
   void BuildPanel(QWidget* client);
   // Runs a handler of the window logic; failures are shown, not raised.
-  void Run(Handler handler);
+  void Run(CommandClick click);
   void Run(const std::function<void()>& handler);
   void FolderActivated(const QListWidgetItem& item);
   void DriveActivated(int index);
 
-  TForm1& form_;
+  MainWindow& window_;
   Dialogs& dialogs_;
   bool busy_ = false;
   // Children of this window, which deletes them.
@@ -63,8 +63,8 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   QLabel* status1_ = nullptr;
   QLabel* status2_ = nullptr;
   // Every command's button or menu entry, with its command.
-  std::vector<std::pair<QWidget*, Command>> buttons_;
-  std::vector<std::pair<QAction*, Command>> actions_;
+  std::vector<std::pair<QWidget*, const WindowCommandRow*>> buttons_;
+  std::vector<std::pair<QAction*, const WindowCommandRow*>> actions_;
 };
 
 }  // namespace talvor

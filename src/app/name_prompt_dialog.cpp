@@ -17,7 +17,7 @@ constexpr int kClientHeight = 100;
 
 }  // namespace
 
-NamePromptDialog::NamePromptDialog(TForm3& form, Dialogs& dialogs, QWidget* parent)
+NamePromptDialog::NamePromptDialog(NamePrompt& form, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       form_(form),
       dialogs_(dialogs) {
@@ -31,14 +31,14 @@ NamePromptDialog::NamePromptDialog(TForm3& form, Dialogs& dialogs, QWidget* pare
   edit_->setObjectName(QStringLiteral("Edit1"));
   edit_->setGeometry(8, 32, 665, 21);
   edit_->setFont(ArialFont(12));
-  auto* ok = MakeSpeedButton(this, "SpeedButton1", QStringLiteral("OK"), {8, 56, 97, 24});
-  auto* cancel = MakeSpeedButton(this, "SpeedButton2", QStringLiteral("Cancel"), {104, 56, 97, 24});
+  auto* ok = MakeFlatButton(this, "OkButton", QStringLiteral("OK"), {8, 56, 97, 24});
+  auto* cancel = MakeFlatButton(this, "CancelButton", QStringLiteral("Cancel"), {104, 56, 97, 24});
 
-  connect(ok, &QToolButton::clicked, this, [this] { Run(&TForm3::SpeedButton1Click); });
-  connect(cancel, &QToolButton::clicked, this, [this] { Run(&TForm3::SpeedButton2Click); });
+  connect(ok, &QToolButton::clicked, this, [this] { Run(&NamePrompt::OnOkClicked); });
+  connect(cancel, &QToolButton::clicked, this, [this] { Run(&NamePrompt::OnCancelClicked); });
 }
 
-void NamePromptDialog::Run(void (TForm3::*handler)()) {
+void NamePromptDialog::Run(void (NamePrompt::*handler)()) {
   RunGuarded(dialogs_, [this, handler] { std::invoke(handler, form_); });
 }
 
@@ -70,7 +70,7 @@ void NamePromptDialog::Close() {
 
 bool NamePromptDialog::event(QEvent* event) {
   const bool handled = QDialog::event(event);
-  if (event->type() == QEvent::WindowActivate) Run(&TForm3::ws3);
+  if (event->type() == QEvent::WindowActivate) Run(&NamePrompt::OnActivated);
   return handled;
 }
 

@@ -18,7 +18,7 @@ class NamePromptDialog final : public QDialog, public NamePromptView {
   Q_OBJECT
 
  public:
-  NamePromptDialog(TForm3& form, Dialogs& dialogs, QWidget* parent = nullptr);
+  NamePromptDialog(NamePrompt& form, Dialogs& dialogs, QWidget* parent = nullptr);
 
   void SetCaption(const std::string& text) override;
   void SetPrompt(const std::string& text) override;
@@ -34,9 +34,9 @@ class NamePromptDialog final : public QDialog, public NamePromptView {
 
  private:
   // Runs a handler of the window logic; failures are shown, not raised.
-  void Run(void (TForm3::*handler)());
+  void Run(void (NamePrompt::*handler)());
 
-  TForm3& form_;
+  NamePrompt& form_;
   Dialogs& dialogs_;
   // Children of this dialog, which deletes them.
   QLabel* prompt_;

@@ -84,12 +84,12 @@ QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const char* text, QRe
 
 }  // namespace
 
-PasswordDialog::PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent)
+PasswordDialog::PasswordDialog(PasswordWindow& form, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowMinimizeButtonHint),
       form_(form),
       dialogs_(dialogs) {
-  setWindowTitle(QString::fromUtf8(form2_text::kDesignCaption));
+  setWindowTitle(QString::fromUtf8(password_text::kDesignCaption));
   setFixedSize(kClientWidth, kClientHeight);
   setFont(ArialFont(12));
   QPalette palette = this->palette();
@@ -98,19 +98,21 @@ PasswordDialog::PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent)
   setAutoFillBackground(true);
 
   file_line_ = MakeFixedLabel(this, "Label1", QString(), {25, 8, 640, 16}, 13, kMaroon);
-  QLabel* label2 = MakeFixedLabel(this, "Label2", QString::fromUtf8(form2_text::kLabel2),
+  QLabel* label2 = MakeFixedLabel(this, "Label2", QString::fromUtf8(password_text::kPassphrase),
                                   {24, 32, 120, 16}, 13, kNavy);
-  edit1_ = MakeField(this, "MaskEdit1", {24, 48, 649, 23}, label2);
+  edit1_ = MakeField(this, "Passphrase", {24, 48, 649, 23}, label2);
   echo1_ = MakeFixedLabel(this, "Label4", QString(), {616, 32, 57, 16}, 12, kNavy);
-  QLabel* label3 = MakeFixedLabel(this, "Label3", QString::fromUtf8(form2_text::kLabel3),
+  QLabel* label3 = MakeFixedLabel(this, "Label3", QString::fromUtf8(password_text::kRepeat),
                                   {25, 80, 160, 16}, 13, kNavy);
-  edit2_ = MakeField(this, "MaskEdit2", {24, 96, 649, 23}, label3);
+  edit2_ = MakeField(this, "Repeat", {24, 96, 649, 23}, label3);
   echo2_ = MakeFixedLabel(this, "Label5", QString(), {616, 80, 57, 16}, 12, kNavy);
-  action_ = MakeSpeedButton(this, "SpeedButton1", QString(), {24, 120, 137, 24});
-  cancel_ = MakeSpeedButton(this, "SpeedButton2", QString::fromUtf8(form2_text::kCancel),
-                            {160, 120, 113, 24});
-  plain_box_ = MakeCheckBox(this, "CheckBox1", form2_text::kCheckBox1, {24, 152, 169, 17}, true);
-  mask_box_ = MakeCheckBox(this, "CheckBox2", form2_text::kCheckBox2, {184, 152, 129, 17}, false);
+  action_ = MakeFlatButton(this, "RunButton", QString(), {24, 120, 137, 24});
+  cancel_ = MakeFlatButton(this, "CancelButton", QString::fromUtf8(password_text::kCancel),
+                           {160, 120, 113, 24});
+  plain_box_ = MakeCheckBox(this, "ShowCharacters", password_text::kShowCharacters,
+                            {24, 152, 169, 17}, true);
+  mask_box_ = MakeCheckBox(this, "MaskCharacters", password_text::kMaskCharacters,
+                           {184, 152, 129, 17}, false);
 
   // Top to bottom, left to right.
   setTabOrder(edit1_, edit2_);
@@ -119,24 +121,27 @@ PasswordDialog::PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent)
   setTabOrder(cancel_, plain_box_);
   setTabOrder(plain_box_, mask_box_);
 
-  connect(edit1_, &QLineEdit::textChanged, this, [this] { Run(&TForm2::wyswietl); });
-  connect(edit2_, &QLineEdit::textChanged, this, [this] { Run(&TForm2::wyswietl2); });
-  connect(plain_box_, &QCheckBox::clicked, this, [this] { Run(&TForm2::zmian); });
-  connect(mask_box_, &QCheckBox::clicked, this, [this] { Run(&TForm2::zmian2); });
-  connect(action_, &QToolButton::clicked, this, [this] { Run(&TForm2::SpeedButton1Click); });
-  connect(cancel_, &QToolButton::clicked, this, [this] { Run(&TForm2::SpeedButton2Click); });
+  connect(edit1_, &QLineEdit::textChanged, this,
+          [this] { Run(&PasswordWindow::OnPassphraseEdited); });
+  connect(edit2_, &QLineEdit::textChanged, this, [this] { Run(&PasswordWindow::OnRepeatEdited); });
+  connect(plain_box_, &QCheckBox::clicked, this,
+          [this] { Run(&PasswordWindow::OnShowCharactersClicked); });
+  connect(mask_box_, &QCheckBox::clicked, this,
+          [this] { Run(&PasswordWindow::OnMaskCharactersClicked); });
+  connect(action_, &QToolButton::clicked, this, [this] { Run(&PasswordWindow::OnRunClicked); });
+  connect(cancel_, &QToolButton::clicked, this, [this] { Run(&PasswordWindow::OnCancelClicked); });
 }
 
-void PasswordDialog::Run(void (TForm2::*handler)()) {
+void PasswordDialog::Run(void (PasswordWindow::*handler)()) {
   RunGuarded(dialogs_, [this, handler] { std::invoke(handler, form_); });
 }
 
 QLineEdit* PasswordDialog::Edit(Field field) const {
-  return field == kMaskEdit1 ? edit1_ : edit2_;
+  return field == Field::kPassphrase ? edit1_ : edit2_;
 }
 
-QCheckBox* PasswordDialog::CheckBox(Box box) const {
-  return box == kCheckBox1 ? plain_box_ : mask_box_;
+QCheckBox* PasswordDialog::CheckBox(Check check) const {
+  return check == Check::kShowCharacters ? plain_box_ : mask_box_;
 }
 
 void PasswordDialog::SetCaption(const std::string& text) {
@@ -163,7 +168,7 @@ void PasswordDialog::SetFieldText(Field field, const std::string& text) {
 }
 
 void PasswordDialog::SetEcho(Field field, const std::string& text) {
-  (field == kMaskEdit1 ? echo1_ : echo2_)->setText(QString::fromStdString(text));
+  (field == Field::kPassphrase ? echo1_ : echo2_)->setText(QString::fromStdString(text));
 }
 
 void PasswordDialog::SetPasswordChar(char c) {
@@ -177,12 +182,12 @@ void PasswordDialog::SetPasswordChar(char c) {
   }
 }
 
-bool PasswordDialog::IsChecked(Box box) const {
-  return CheckBox(box)->isChecked();
+bool PasswordDialog::IsChecked(Check check) const {
+  return CheckBox(check)->isChecked();
 }
 
-void PasswordDialog::SetChecked(Box box, bool checked) {
-  CheckBox(box)->setChecked(checked);
+void PasswordDialog::SetChecked(Check check, bool checked) {
+  CheckBox(check)->setChecked(checked);
 }
 
 // Each showing starts in the first field, wherever the keys left the focus.
@@ -196,12 +201,12 @@ void PasswordDialog::Close() {
 }
 
 void PasswordDialog::reject() {
-  Run(&TForm2::SpeedButton2Click);
+  Run(&PasswordWindow::OnCancelClicked);
 }
 
 bool PasswordDialog::event(QEvent* event) {
   const bool handled = QDialog::event(event);
-  if (event->type() == QEvent::WindowActivate) Run(&TForm2::wyswietl);
+  if (event->type() == QEvent::WindowActivate) Run(&PasswordWindow::OnActivated);
   return handled;
 }
 

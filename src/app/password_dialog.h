@@ -18,7 +18,7 @@ class PasswordDialog final : public QDialog, public PasswordView {
   Q_OBJECT
 
  public:
-  PasswordDialog(TForm2& form, Dialogs& dialogs, QWidget* parent = nullptr);
+  PasswordDialog(PasswordWindow& form, Dialogs& dialogs, QWidget* parent = nullptr);
 
   void SetCaption(const std::string& text) override;
   void SetActionButton(const std::string& text) override;
@@ -27,8 +27,8 @@ class PasswordDialog final : public QDialog, public PasswordView {
   void SetFieldText(Field field, const std::string& text) override;
   void SetEcho(Field field, const std::string& text) override;
   void SetPasswordChar(char c) override;
-  [[nodiscard]] bool IsChecked(Box box) const override;
-  void SetChecked(Box box, bool checked) override;
+  [[nodiscard]] bool IsChecked(Check check) const override;
+  void SetChecked(Check check, bool checked) override;
   void ShowModal() override;
   void Close() override;
 
@@ -40,11 +40,11 @@ class PasswordDialog final : public QDialog, public PasswordView {
 
  private:
   // Runs a handler of the window logic; failures are shown, not raised.
-  void Run(void (TForm2::*handler)());
+  void Run(void (PasswordWindow::*handler)());
   [[nodiscard]] QLineEdit* Edit(Field field) const;
-  [[nodiscard]] QCheckBox* CheckBox(Box box) const;
+  [[nodiscard]] QCheckBox* CheckBox(Check check) const;
 
-  TForm2& form_;
+  PasswordWindow& form_;
   Dialogs& dialogs_;
   // Children of this dialog, which deletes them.
   QLabel* file_line_;

@@ -58,7 +58,7 @@ void NameAfterLabel(QLabel& label, QWidget& field) {
   label.setBuddy(&field);
 }
 
-void SpeedButton::keyPressEvent(QKeyEvent* event) {
+void FlatButton::keyPressEvent(QKeyEvent* event) {
   if (IsEnter(*event) && !event->isAutoRepeat()) {
     click();
     return;
@@ -66,9 +66,8 @@ void SpeedButton::keyPressEvent(QKeyEvent* event) {
   QToolButton::keyPressEvent(event);
 }
 
-SpeedButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
-                             QRect geometry) {
-  auto* button = new SpeedButton(parent);
+FlatButton* MakeFlatButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+  auto* button = new FlatButton(parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setText(text);
   button->setGeometry(geometry);

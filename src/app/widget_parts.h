@@ -38,7 +38,7 @@ void NameAfterLabel(QLabel& label, QWidget& field);
 
 // A flat button with a text, on the Tab chain: Space, Enter and Return press
 // it as they press a push button.
-class SpeedButton final : public QToolButton {
+class FlatButton final : public QToolButton {
  public:
   using QToolButton::QToolButton;
 
@@ -46,8 +46,7 @@ class SpeedButton final : public QToolButton {
   void keyPressEvent(QKeyEvent* event) override;
 };
 
-SpeedButton* MakeSpeedButton(QWidget* parent, const char* name, const QString& text,
-                             QRect geometry);
+FlatButton* MakeFlatButton(QWidget* parent, const char* name, const QString& text, QRect geometry);
 
 // A label that reports a left click (pressed and released over it), or
 // Space, Enter or Return when Tab has brought the focus to it.

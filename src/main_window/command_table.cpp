@@ -1,153 +1,252 @@
-// The toolbar and the menus of the main window: which command each button
-// and entry runs, with its texts, icon and key.
+// The commands of the main window in one table: the toolbar, the menus, the
+// glyphs and the start names are all built from it.
+#include <algorithm>
+#include <stdexcept>
+
 #include "main_window/main_window.h"
 
 namespace talvor {
 
-const std::vector<ToolbarButton>& ToolbarButtons() {
-  using C = Command;
-  static const std::vector<ToolbarButton> buttons = {
-      {"SpeedButton1", 0, 25, "Encrypt file - algorithm TRAP", C::kEncryptTrap,
-       &TForm1::SpeedButton1Click, "", false},
-      {"SpeedButton4", 25, 24, "Decrypt file - algorithm TRAP", C::kDecryptTrap,
-       &TForm1::SpeedButton4Click, "", false},
-      {"SpeedButton18", 50, 25, "Encrypt file - algorithm ORM", C::kEncryptOrm,
-       &TForm1::SpeedButton18Click, "", false},
-      {"BitBtn1", 75, 25, "Decrypt file - algorithm ORM", C::kDecryptOrm, &TForm1::BitBtn1Click, "",
-       true},
-      {"BitBtn2", 101, 25, "Encrypt file - algorithm BLOWFISH", C::kEncryptBlowfish,
-       &TForm1::BitBtn2Click, "", true},
-      {"BitBtn3", 126, 25, "Decrypt file - algorithm BLOWFISH", C::kDecryptBlowfish,
-       &TForm1::BitBtn3Click, "", true},
-      {"SpeedButton19", 152, 25, "Encrypt file - algorithm RIJNDAEL", C::kEncryptRijndael,
-       &TForm1::SpeedButton19Click, "", false},
-      {"SpeedButton20", 176, 25, "Decrypt file - algorithm RIJNDAEL", C::kDecryptRijndael,
-       &TForm1::SpeedButton20Click, "", false},
-      {"SpeedButton21", 200, 25, "Encrypt file - random algorithm ", C::kEncryptRandom,
-       &TForm1::SpeedButton21Click, "", false},
-      {"SpeedButton22", 224, 25, "Decrypt file - random algorithm ", C::kDecryptRandom,
-       &TForm1::SpeedButton22Click, "", false},
-      {"SpeedButton2", 248, 25, "Create archive *.cab", C::kCreateCab, &TForm1::SpeedButton2Click,
-       "", false},
-      {"SpeedButton3", 272, 25, "Extract archive *.cab", C::kExtractCab, &TForm1::SpeedButton3Click,
-       "", false},
-      {"SpeedButton5", 296, 25, "Create archive *.lha", C::kCreateLha, &TForm1::SpeedButton5Click,
-       "", false},
-      {"SpeedButton6", 320, 25, "Extract archive *.lha", C::kExtractLha, &TForm1::SpeedButton6Click,
-       "", false},
-      {"SpeedButton13", 344, 25, "Create archive  *.zip ", C::kCreateZip,
-       &TForm1::SpeedButton13Click, "", false},
-      {"SpeedButton14", 368, 25, "Extract archive *.zip", C::kExtractZip,
-       &TForm1::SpeedButton14Click, "", false},
-      {"SpeedButton15", 392, 25, "Create archive *.bh", C::kCreateBh, &TForm1::SpeedButton15Click,
-       "", false},
-      {"SpeedButton16", 416, 25, "Extract archive *.bh", C::kExtractBh, &TForm1::SpeedButton16Click,
-       "", false},
-      {"SpeedButton7", 440, 25, "Destroy file ", C::kDestroy, &TForm1::SpeedButton7Click,
-       "edit-delete-shred", false},
-      {"SpeedButton8", 464, 25, "Erase file", C::kErase, &TForm1::SpeedButton8Click, "edit-delete",
-       false},
-      {"SpeedButton12", 488, 25, "Move to trash", C::kTrash, &TForm1::SpeedButton12Click,
-       "user-trash", false},
-      {"SpeedButton9", 512, 25, "Copy file", C::kCopy, &TForm1::SpeedButton9Click, "edit-copy",
-       false},
-      {"SpeedButton10", 536, 25, "Rename file", C::kRename, &TForm1::SpeedButton10Click,
-       "edit-rename", false},
-      {"SpeedButton11", 560, 25, "New folder", C::kNewFolder, &TForm1::SpeedButton11Click,
-       "folder-new", false},
-      {"BitBtn4", 584, 25, "Properties...", C::kProperties, &TForm1::BitBtn4Click,
-       "document-properties", true},
-      {"SpeedButton24", 609, 25, "Help", C::kHelp, &TForm1::SpeedButton24Click, "help-contents",
-       false},
-      {"SpeedButton23", 633, 25, "Quit", C::kQuit, &TForm1::SpeedButton23Click, "application-exit",
-       false},
-  };
-  return buttons;
+namespace {
+
+bool CabWritable() {
+  return CanWrite(ArchiveKind::kCab);
 }
 
-const std::vector<MenuEntry>& MenuEntries() {
-  using C = Command;
+WindowCommandRow Base(WindowCommand command, const char* id, Menu menu, const char* caption,
+                      ToolbarPlace toolbar) {
+  WindowCommandRow row{};
+  row.command = command;
+  row.id = id;
+  row.menu = menu;
+  row.menu_caption = caption;
+  row.toolbar = toolbar;
+  return row;
+}
+
+WindowCommandRow Cipher(WindowCommand command, const char* id, const char* caption,
+                        ToolbarPlace toolbar, const char* method, Direction direction) {
+  WindowCommandRow row = Base(command, id, Menu::kCommands, caption, toolbar);
+  row.action = Action::kCipher;
+  row.method = method;
+  row.direction = direction;
+  row.start_name = id;
+  return row;
+}
+
+WindowCommandRow Archive(WindowCommand command, const char* id, const char* caption,
+                         ToolbarPlace toolbar, Action action, ArchiveKind kind,
+                         const char* start_name) {
+  WindowCommandRow row = Base(command, id, Menu::kCommands, caption, toolbar);
+  row.action = action;
+  row.kind = kind;
+  row.start_name = start_name;
+  if (kind == ArchiveKind::kCab) row.available = &CabWritable;
+  return row;
+}
+
+struct Plain {
+  WindowCommand command;
+  const char* id;
+  Menu menu;
+  const char* caption;
+  ToolbarPlace toolbar;
+  const char* theme_icon;
+  const char* shortcut;
+  bool needs_selection;
+  Action action;
+  Wording wording = {};
+  const char* start_name = nullptr;
+};
+
+WindowCommandRow Row(const Plain& p) {
+  WindowCommandRow row = Base(p.command, p.id, p.menu, p.caption, p.toolbar);
+  row.theme_icon = p.theme_icon;
+  row.shortcut = p.shortcut;
+  row.needs_selection = p.needs_selection;
+  row.action = p.action;
+  row.wording = p.wording;
+  row.start_name = p.start_name;
+  return row;
+}
+
+std::vector<WindowCommandRow> MakeTable() {
+  using C = WindowCommand;
   using M = Menu;
+  using A = Action;
+  using K = ArchiveKind;
+  constexpr Direction kEn = Direction::kEncrypt;
+  constexpr Direction kDe = Direction::kDecrypt;
   static const std::string visit_caption = std::string("Visit ") + kWebSiteHost;
-  static const std::vector<MenuEntry> entries = {
-      {M::kFiles, "Open", "Otwarciezbioru1", C::kOpen, &TForm1::Otwarciezbioru1Click,
-       "document-open"},
-      {M::kFiles, "Copy", "Kopiowaniezbioru1", C::kCopy, &TForm1::Kopiowaniezbioru1Click,
-       "edit-copy"},
-      {M::kFiles, "Rename", "Zmiananazwyzbioru1", C::kRename, &TForm1::Zmiananazwyzbioru1Click,
-       "edit-rename"},
-      {M::kFiles, "New folder", "worzenienowegofolderu1", C::kNewFolder,
-       &TForm1::worzenienowegofolderu1Click, "folder-new"},
-      {M::kFiles, "__________________", "N1", C::kNone, &TForm1::N1Click, ""},
-      {M::kFiles, "Quit", "Koniecpracyzprogramem1", C::kQuit, &TForm1::Koniecpracyzprogramem1Click,
-       "application-exit"},
-      {M::kCommands, "Encrypt file - algorithm TRAP", "Szyfrowanie1", C::kEncryptTrap,
-       &TForm1::Szyfrowanie1Click, ""},
-      {M::kCommands, "Decrypt file - algorithm TRAP", "Deszyfrowanie1", C::kDecryptTrap,
-       &TForm1::Deszyfrowanie1Click, ""},
-      {M::kCommands, "Encrypt file - algorithm ORM", "SzyfrowaniezbiorualgorytmemORM1",
-       C::kEncryptOrm, &TForm1::SzyfrowaniezbiorualgorytmemORM1Click, ""},
-      {M::kCommands, "Decrypt file - algorithm ORM", "DeszyfrowaniezbiorualgorytmemORM1",
-       C::kDecryptOrm, &TForm1::DeszyfrowaniezbiorualgorytmemORM1Click, ""},
-      {M::kCommands, "Encrypt file - algorithm BLOWFISH", "SzyfrowaniezbiorualgorytmemBlowfish1",
-       C::kEncryptBlowfish, &TForm1::SzyfrowaniezbiorualgorytmemBlowfish1Click, ""},
-      {M::kCommands, "Decrypt file - algorithm BLOWFISH", "DeszyfrowaniezbiorualgorytmemBlowfish1",
-       C::kDecryptBlowfish, &TForm1::DeszyfrowaniezbiorualgorytmemBlowfish1Click, ""},
-      {M::kCommands, "Encrypt file - algorithm RIJNDAEL", "SzyfrowaniezbiorualgorytmemRijndael1",
-       C::kEncryptRijndael, &TForm1::SzyfrowaniezbiorualgorytmemRijndael1Click, ""},
-      {M::kCommands, "Decrypt file - algorithm RIJNDAEL", "DeszyfrowaniezbiorualgorytmemRijndael1",
-       C::kDecryptRijndael, &TForm1::DeszyfrowaniezbiorualgorytmemRijndael1Click, ""},
-      {M::kCommands, "Encrypt file - random algorithm ", "Losowezabezpieczeniezbioru1",
-       C::kEncryptRandom, &TForm1::Losowezabezpieczeniezbioru1Click, ""},
-      {M::kCommands, "Decrypt file - random algorithm ", "R1", C::kDecryptRandom, &TForm1::R1Click,
-       ""},
-      {M::kCommands, "Destroy file", "Zniszczeniezbioru1", C::kDestroy,
-       &TForm1::Zniszczeniezbioru1Click, "edit-delete-shred"},
-      {M::kCommands, "Erase file", "Usuniciezbioru1", C::kErase, &TForm1::Usuniciezbioru1Click,
-       "edit-delete"},
-      {M::kCommands, "Delete file ", "Przeniesieniezbiorudokosza1", C::kTrash,
-       &TForm1::Przeniesieniezbiorudokosza1Click, "user-trash"},
-      {M::kCommands, "Create archive *.cab", "Kompresjazbiorudoformatucab1", C::kCreateCab,
-       &TForm1::Kompresjazbiorudoformatucab1Click, ""},
-      {M::kCommands, "Extract archive *.cab", "Rozpakowaniezbioruwformaciecab1", C::kExtractCab,
-       &TForm1::Rozpakowaniezbioruwformaciecab1Click, ""},
-      {M::kCommands, "Create archive *.lha", "Kompresjazbiorudoformatulha1", C::kCreateLha,
-       &TForm1::Kompresjazbiorudoformatulha1Click, ""},
-      {M::kCommands, "Extract archive *.lha", "Rozpakowaniezbioruwformacielha1", C::kExtractLha,
-       &TForm1::Rozpakowaniezbioruwformacielha1Click, ""},
-      {M::kCommands, "Create archive  *.zip ", "Kompresjazbiorudoformatuzip1", C::kCreateZip,
-       &TForm1::Kompresjazbiorudoformatuzip1Click, ""},
-      {M::kCommands, "Extract archive *.zip", "Rozpakowaniezbioruwformaciezip1", C::kExtractZip,
-       &TForm1::Rozpakowaniezbioruwformaciezip1Click, ""},
-      {M::kCommands, "Create archive *.bh", "KompresjazbiorudoformatuBlakHole1", C::kCreateBh,
-       &TForm1::KompresjazbiorudoformatuBlakHole1Click, ""},
-      {M::kCommands, "Extract archive *.bh", "RozpakowaniezbioruwformacieBlakHole1", C::kExtractBh,
-       &TForm1::RozpakowaniezbioruwformacieBlakHole1Click, ""},
-      {M::kCommands, "Properties...", "Properties1", C::kProperties, &TForm1::Properties1Click,
-       "document-properties"},
-      {M::kHelp, "Help", "Funkcje1", C::kHelp, &TForm1::Funkcje1Click, "help-contents"},
-      {M::kHelp, "About..", "Oprogramie1", C::kAbout, &TForm1::Oprogramie1Click, "help-about"},
-      {M::kHelp, visit_caption.c_str(), "Stronawww1", C::kVisitWebSite, &TForm1::Stronawww1Click,
-       "internet-web-browser"},
+  return {
+      Row({C::kOpen, "open", M::kFiles, "Open", {}, "document-open", "", false, A::kOpen}),
+      Row({C::kCopy,
+           "copy",
+           M::kFiles,
+           "Copy",
+           {512, 25, "Copy file"},
+           "edit-copy",
+           "",
+           true,
+           A::kCopy,
+           {kCopyTitleToolbar, kCopyTitleMenu}}),
+      Row({C::kRename,
+           "rename",
+           M::kFiles,
+           "Rename",
+           {536, 25, "Rename file"},
+           "edit-rename",
+           "F2",
+           true,
+           A::kRename,
+           {kRenameTitleToolbar, kRenameTitleMenu}}),
+      Row({C::kNewFolder,
+           "new-folder",
+           M::kFiles,
+           "New folder",
+           {560, 25, "New folder"},
+           "folder-new",
+           "Ctrl+Shift+N",
+           false,
+           A::kNewFolder}),
+      Row({C::kSeparator,
+           "separator",
+           M::kFiles,
+           "__________________",
+           {},
+           "",
+           "",
+           false,
+           A::kNothing}),
+      Row({C::kQuit,
+           "quit",
+           M::kFiles,
+           "Quit",
+           {633, 25, "Quit"},
+           "application-exit",
+           "",
+           false,
+           A::kQuit}),
+      Cipher(C::kEncryptTrap, "encrypt-trap", "Encrypt file - algorithm TRAP",
+             {0, 25, "Encrypt file - algorithm TRAP"}, "trap", kEn),
+      Cipher(C::kDecryptTrap, "decrypt-trap", "Decrypt file - algorithm TRAP",
+             {25, 24, "Decrypt file - algorithm TRAP"}, "trap", kDe),
+      Cipher(C::kEncryptOrm, "encrypt-orm", "Encrypt file - algorithm ORM",
+             {50, 25, "Encrypt file - algorithm ORM"}, "orm", kEn),
+      Cipher(C::kDecryptOrm, "decrypt-orm", "Decrypt file - algorithm ORM",
+             {75, 25, "Decrypt file - algorithm ORM", true}, "orm", kDe),
+      Cipher(C::kEncryptBlowfish, "encrypt-blowfish", "Encrypt file - algorithm BLOWFISH",
+             {101, 25, "Encrypt file - algorithm BLOWFISH", true}, "blowfish", kEn),
+      Cipher(C::kDecryptBlowfish, "decrypt-blowfish", "Decrypt file - algorithm BLOWFISH",
+             {126, 25, "Decrypt file - algorithm BLOWFISH", true}, "blowfish", kDe),
+      Cipher(C::kEncryptRijndael, "encrypt-rijndael", "Encrypt file - algorithm RIJNDAEL",
+             {152, 25, "Encrypt file - algorithm RIJNDAEL"}, "rijndael", kEn),
+      Cipher(C::kDecryptRijndael, "decrypt-rijndael", "Decrypt file - algorithm RIJNDAEL",
+             {176, 25, "Decrypt file - algorithm RIJNDAEL"}, "rijndael", kDe),
+      Cipher(C::kEncryptRandom, "encrypt-random", "Encrypt file - random algorithm ",
+             {200, 25, "Encrypt file - random algorithm "}, "random", kEn),
+      Cipher(C::kDecryptRandom, "decrypt-random", "Decrypt file - random algorithm ",
+             {224, 25, "Decrypt file - random algorithm "}, "random", kDe),
+      Row({C::kDestroy,
+           "destroy",
+           M::kCommands,
+           "Destroy file",
+           {440, 25, "Destroy file "},
+           "edit-delete-shred",
+           "",
+           true,
+           A::kDestroy,
+           {kDestroyQuestionToolbar, kDestroyQuestionMenu},
+           "destroy"}),
+      Row({C::kErase,
+           "erase",
+           M::kCommands,
+           "Erase file",
+           {464, 25, "Erase file"},
+           "edit-delete",
+           "Shift+Del",
+           true,
+           A::kErase,
+           {kEraseQuestionToolbar, kEraseQuestionMenu}}),
+      Row({C::kTrash,
+           "trash",
+           M::kCommands,
+           "Delete file ",
+           {488, 25, "Move to trash"},
+           "user-trash",
+           "Del",
+           true,
+           A::kTrash}),
+      Archive(C::kCreateCab, "create-cab", "Create archive *.cab",
+              {248, 25, "Create archive *.cab"}, A::kPack, K::kCab, "pack-cab"),
+      Archive(C::kExtractCab, "extract-cab", "Extract archive *.cab",
+              {272, 25, "Extract archive *.cab"}, A::kUnpack, K::kCab, nullptr),
+      Archive(C::kCreateLha, "create-lha", "Create archive *.lha",
+              {296, 25, "Create archive *.lha"}, A::kPack, K::kLha, "pack-lha"),
+      Archive(C::kExtractLha, "extract-lha", "Extract archive *.lha",
+              {320, 25, "Extract archive *.lha"}, A::kUnpack, K::kLha, nullptr),
+      Archive(C::kCreateZip, "create-zip", "Create archive  *.zip ",
+              {344, 25, "Create archive  *.zip "}, A::kPack, K::kZip, "pack-zip"),
+      Archive(C::kExtractZip, "extract-zip", "Extract archive *.zip",
+              {368, 25, "Extract archive *.zip"}, A::kUnpack, K::kZip, nullptr),
+      Archive(C::kCreateBh, "create-bh", "Create archive *.bh", {392, 25, "Create archive *.bh"},
+              A::kPack, K::kBh, "pack-bh"),
+      Archive(C::kExtractBh, "extract-bh", "Extract archive *.bh",
+              {416, 25, "Extract archive *.bh"}, A::kUnpack, K::kBh, nullptr),
+      Row({C::kProperties,
+           "properties",
+           M::kCommands,
+           "Properties...",
+           {584, 25, "Properties...", true},
+           "document-properties",
+           "",
+           true,
+           A::kProperties}),
+      Row({C::kHelp,
+           "help",
+           M::kHelp,
+           "Help",
+           {609, 25, "Help"},
+           "help-contents",
+           "F1",
+           false,
+           A::kHelp}),
+      Row({C::kAbout, "about", M::kHelp, "About..", {}, "help-about", "", false, A::kAbout}),
+      Row({C::kVisitWebSite,
+           "web-site",
+           M::kHelp,
+           visit_caption.c_str(),
+           {},
+           "internet-web-browser",
+           "",
+           false,
+           A::kVisitWebSite}),
   };
-  return entries;
 }
 
-const char* ShortcutOf(Command command) {
-  switch (command) {
-    case Command::kHelp:
-      return "F1";
-    case Command::kRename:
-      return "F2";
-    case Command::kTrash:
-      return "Del";
-    case Command::kErase:
-      return "Shift+Del";
-    case Command::kNewFolder:
-      return "Ctrl+Shift+N";
-    default:
-      return "";
+}  // namespace
+
+const std::vector<WindowCommandRow>& WindowCommands() {
+  static const std::vector<WindowCommandRow> table = MakeTable();
+  return table;
+}
+
+const WindowCommandRow& RowOf(WindowCommand command) {
+  for (const WindowCommandRow& row : WindowCommands()) {
+    if (row.command == command) return row;
   }
+  throw std::out_of_range("a window command without a row");
+}
+
+std::vector<const WindowCommandRow*> ToolbarRows() {
+  std::vector<const WindowCommandRow*> rows;
+  for (const WindowCommandRow& row : WindowCommands()) {
+    if (row.toolbar.left >= 0) rows.push_back(&row);
+  }
+  std::sort(rows.begin(), rows.end(), [](const WindowCommandRow* a, const WindowCommandRow* b) {
+    return a->toolbar.left < b->toolbar.left;
+  });
+  return rows;
 }
 
 const char* MenuTitle(Menu menu) {
@@ -162,29 +261,8 @@ const char* MenuTitle(Menu menu) {
   return "";
 }
 
-bool NeedsSelection(Command command) {
-  switch (command) {
-    case Command::kNewFolder:
-    case Command::kHelp:
-    case Command::kQuit:
-    case Command::kOpen:
-    case Command::kAbout:
-    case Command::kVisitWebSite:
-    case Command::kNone:
-      return false;
-    default:
-      return true;
-  }
-}
-
-bool IsAvailable(Command command) {
-  switch (command) {
-    case Command::kCreateCab:
-    case Command::kExtractCab:
-      return CanWrite(ArchiveKind::kCab);
-    default:
-      return true;
-  }
+bool IsAvailable(const WindowCommandRow& row) {
+  return row.available == nullptr || row.available();
 }
 
 }  // namespace talvor

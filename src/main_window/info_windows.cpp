@@ -98,20 +98,20 @@ const char* HelpIntroduction() {
          "in. ";
 }
 
-void TForm6::FormCreate() {
+void HelpWindow::Create() {
   view_->ClearText();
   view_->SetTitle("Help");
   view_->AddParagraph(HelpIntroduction());
 }
 
-void TForm6::ShowTopic(int topic) {
+void HelpWindow::ShowTopic(int topic) {
   const HelpTopic& t = HelpTopicText(topic);
   view_->ClearText();
   view_->SetTitle(t.title);
   for (const char* paragraph : t.paragraphs) view_->AddParagraph(paragraph);
 }
 
-void TForm6::BitBtn1Click() {
+void HelpWindow::OnCloseClicked() {
   view_->ClearText();
   view_->Close();
 }
@@ -123,13 +123,18 @@ const char* AboutCreditLine2() {
   return "One file at a time";
 }
 
-void TForm5::op() {
-  if (hand_over_.OperationCode != operation::kAbout) return;
+void AboutWindow::Show(const AboutRequest& /*request*/) {
+  requested_ = true;
+  view_->Show();
+}
+
+void AboutWindow::OnActivated() {
+  if (!requested_) return;
   view_->SetCaption(kAboutCaption);
   view_->SetCredits(AboutCreditLine1(), AboutCreditLine2());
 }
 
-void TForm5::SpeedButton1Click() {
+void AboutWindow::OnCloseClicked() {
   view_->Close();
 }
 

@@ -1,10 +1,8 @@
-// The information windows: help (TForm6) and about (TForm5).
+// The information windows: help and about.
 #pragma once
 
 #include <string>
 #include <vector>
-
-#include "password/hand_over.h"
 
 namespace talvor {
 
@@ -14,9 +12,9 @@ inline constexpr char kAboutTitle[] = "ZEM TALVOR v.2.0";
 
 // The standing texts of the help window.
 struct HelpTexts {
-  const char* topic_heading;              // Label2
-  std::vector<const char*> notes;         // Label3, Label4, Label5
-  std::vector<const char*> topic_labels;  // Label8 .. Label15, in their order
+  const char* topic_heading;
+  std::vector<const char*> notes;
+  std::vector<const char*> topic_labels;  // in their order
 };
 [[nodiscard]] const HelpTexts& HelpStandingTexts();
 
@@ -25,39 +23,31 @@ struct HelpTopic {
   const char* title;
   std::vector<const char*> paragraphs;
 };
-// Topics 1..8 (wys1..wys8).
+// Topics 1..8.
 [[nodiscard]] const HelpTopic& HelpTopicText(int topic);
 [[nodiscard]] const char* HelpIntroduction();
 
 class HelpView {
  public:
   virtual ~HelpView() = default;
-  virtual void SetTitle(const std::string& text) = 0;  // Label1
-  virtual void ClearText() = 0;                        // RichEdit1
+  virtual void SetTitle(const std::string& text) = 0;
+  virtual void ClearText() = 0;
   virtual void AddParagraph(const std::string& text) = 0;
   virtual void Show() = 0;  // without waiting; brings it to the front
   virtual void Close() = 0;
 };
 
-class TForm6 {
+class HelpWindow {
  public:
-  TForm6() = default;
-  TForm6(const TForm6&) = delete;
-  TForm6& operator=(const TForm6&) = delete;
+  HelpWindow() = default;
+  HelpWindow(const HelpWindow&) = delete;
+  HelpWindow& operator=(const HelpWindow&) = delete;
   void AttachView(HelpView& view) { view_ = &view; }
 
-  void FormCreate();
+  void Create();  // the introduction
   void Show() { view_->Show(); }
-  void ShowTopic(int topic);
-  void wys1() { ShowTopic(1); }
-  void wys2() { ShowTopic(2); }
-  void wys3() { ShowTopic(3); }
-  void wys4() { ShowTopic(4); }
-  void wys5() { ShowTopic(5); }
-  void wys6() { ShowTopic(6); }
-  void wys7() { ShowTopic(7); }
-  void wys8() { ShowTopic(8); }
-  void BitBtn1Click();  // Close
+  void ShowTopic(int topic);  // 1 to 8
+  void OnCloseClicked();
 
  private:
   HelpView* view_ = nullptr;
@@ -76,20 +66,24 @@ class AboutView {
   virtual void Close() = 0;
 };
 
-class TForm5 {
+// What the main window asks of the about window: to be shown; it tells
+// nothing back.
+struct AboutRequest {};
+
+class AboutWindow {
  public:
-  explicit TForm5(HandOver& hand_over) : hand_over_(hand_over) {}
-  TForm5(const TForm5&) = delete;
-  TForm5& operator=(const TForm5&) = delete;
+  AboutWindow() = default;
+  AboutWindow(const AboutWindow&) = delete;
+  AboutWindow& operator=(const AboutWindow&) = delete;
   void AttachView(AboutView& view) { view_ = &view; }
 
-  void Show() { view_->Show(); }
-  void op();                 // the window becomes active
-  void SpeedButton1Click();  // Close
+  void Show(const AboutRequest& request);
+  void OnActivated();  // fills in the texts once it has been asked for
+  void OnCloseClicked();
 
  private:
-  HandOver& hand_over_;
   AboutView* view_ = nullptr;
+  bool requested_ = false;
 };
 
 }  // namespace talvor

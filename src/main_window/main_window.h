@@ -1,4 +1,4 @@
-// The main window: file panel, toolbar, menus and the command table.
+// The main window: file panel, toolbar, menus and the table of its commands.
 #pragma once
 
 #include <functional>
@@ -13,7 +13,6 @@
 #include "main_window/info_windows.h"
 #include "main_window/name_prompt.h"
 #include "main_window/start_command.h"
-#include "password/hand_over.h"
 #include "password/password_window.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -42,7 +41,7 @@ class MainWindowView {
  public:
   virtual ~MainWindowView() = default;
   virtual void SetCaption(const std::string& text) = 0;
-  virtual void SetStatusLines(const std::string& label3, const std::string& label4) = 0;
+  virtual void SetStatusLines(const std::string& disk, const std::string& computer) = 0;
   virtual void ShowVolumes(const std::vector<Volume>& volumes, const std::string& current_root) = 0;
   virtual void ShowFolders(const std::vector<FolderItem>& items) = 0;
   // Rebuilds the file list; no item is selected afterwards.
@@ -59,7 +58,7 @@ class MainWindowView {
   virtual void Quit() = 0;
 };
 
-enum class Command {
+enum class WindowCommand {
   kEncryptTrap,
   kDecryptTrap,
   kEncryptOrm,
@@ -90,68 +89,106 @@ enum class Command {
   kOpen,
   kAbout,
   kVisitWebSite,
-  kNone,
+  kSeparator,  // the line in the Files menu: runs nothing
 };
 
-class TForm1;
-using Handler = void (TForm1::*)();
+// Where a command was started from: the toolbar and the menus word some
+// titles and questions differently.
+enum class Route { kToolbar, kMenu };
 
-struct ToolbarButton {
-  const char* name;  // SpeedButton1, BitBtn1, ...
-  int left;
-  int width;
-  const char* hint;
-  Command command;
-  Handler handler;
-  // Icon theme name; empty where the theme has no icon that tells the
-  // commands apart (ciphers, archive formats): those are drawn.
-  const char* icon;
-  bool takes_focus;  // the BitBtn buttons are on the Tab chain
+// One click on a toolbar button or a menu entry.
+struct CommandClick {
+  WindowCommand command;
+  Route route;
 };
 
 enum class Menu { kFiles, kCommands, kHelp };
 
-struct MenuEntry {
-  Menu menu;
-  const char* caption;
-  const char* name;  // Szyfrowanie1, ...
-  Command command;
-  Handler handler;
-  const char* icon;
+// What a command does; the row says on what (method, format, wording).
+enum class Action {
+  kNothing,
+  kCipher,
+  kPack,
+  kUnpack,
+  kDestroy,
+  kErase,
+  kTrash,
+  kCopy,
+  kRename,
+  kNewFolder,
+  kProperties,
+  kOpen,
+  kHelp,
+  kAbout,
+  kVisitWebSite,
+  kQuit,
 };
 
-// The toolbar, left to right, and the menus, in their order.
-[[nodiscard]] const std::vector<ToolbarButton>& ToolbarButtons();
-[[nodiscard]] const std::vector<MenuEntry>& MenuEntries();
-[[nodiscard]] const char* MenuTitle(Menu menu);
-// Whether a command first requires a selected file.
-[[nodiscard]] bool NeedsSelection(Command command);
-// Whether this build carries the command; the others are shown disabled.
-[[nodiscard]] bool IsAvailable(Command command);
-// The key that runs a command's menu entry ("F2", "Shift+Del"), in the form
-// a key sequence is written; empty for none. Enter on the file list opens
-// the selected file.
-[[nodiscard]] const char* ShortcutOf(Command command);
+struct ToolbarPlace {
+  int left = -1;  // -1: no button
+  int width = 0;
+  const char* hint = "";
+  bool takes_focus = false;  // on the Tab chain
+};
 
-class TForm1 {
+// Text that differs between the toolbar and the menu (a title, a question).
+struct Wording {
+  const char* toolbar = "";
+  const char* menu = "";
+  [[nodiscard]] const char* On(Route route) const {
+    return route == Route::kToolbar ? toolbar : menu;
+  }
+};
+
+// One user command of the main window: everything the toolbar, the menus,
+// the glyphs and the start names know of it.
+struct WindowCommandRow {
+  WindowCommand command;
+  const char* id;  // "encrypt-trap": the widgets' name and the drawn glyph's
+  Menu menu;
+  const char* menu_caption;
+  ToolbarPlace toolbar;
+  // Icon theme name; empty where the theme has no icon that tells the
+  // commands apart (ciphers, archive formats): those are drawn.
+  const char* theme_icon = "";
+  const char* shortcut = "";  // as a key sequence is written ("F2", "Shift+Del")
+  bool needs_selection = true;
+  Action action = Action::kNothing;
+  const char* method = nullptr;  // a cipher command's method ("trap")
+  Direction direction = Direction::kEncrypt;
+  ArchiveKind kind = ArchiveKind::kZip;  // a pack or unpack command's format
+  Wording wording;
+  const char* start_name = nullptr;  // `zem-talvor --command NAME`; none: nullptr
+  bool (*available)() = nullptr;     // whether this build carries it; nullptr: always
+};
+
+// Every command of the main window, in the order of the menus.
+[[nodiscard]] const std::vector<WindowCommandRow>& WindowCommands();
+[[nodiscard]] const WindowCommandRow& RowOf(WindowCommand command);
+// The rows with a toolbar button, left to right.
+[[nodiscard]] std::vector<const WindowCommandRow*> ToolbarRows();
+[[nodiscard]] const char* MenuTitle(Menu menu);
+// Whether this build carries the command; the others are shown disabled.
+[[nodiscard]] bool IsAvailable(const WindowCommandRow& row);
+
+class MainWindow {
  public:
-  TForm1(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
-         Clock& clock, Shell& shell);
-  TForm1(const TForm1&) = delete;
-  TForm1& operator=(const TForm1&) = delete;
+  MainWindow(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
+             Clock& clock, Shell& shell);
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
   void AttachView(MainWindowView& view) { view_ = &view; }
-  void AttachPasswordWindow(TForm2& form2) { form2_ = &form2; }
+  void AttachPasswordWindow(PasswordWindow& window) { password_window_ = &window; }
   // The window that shows the progress of Destroy and the archive commands.
   void AttachProgressWindow(ProgressWindow& window) { host_.AttachProgressWindow(window); }
-  void AttachNamePrompt(TForm3& form3) { form3_ = &form3; }
-  void AttachAboutWindow(TForm5& form5) { form5_ = &form5; }
-  void AttachHelpWindow(TForm6& form6) { form6_ = &form6; }
+  void AttachNamePrompt(NamePrompt& prompt) { name_prompt_ = &prompt; }
+  void AttachAboutWindow(AboutWindow& window) { about_window_ = &window; }
+  void AttachHelpWindow(HelpWindow& window) { help_window_ = &window; }
 
   // The save dialog shared by Copy and Rename; it keeps its title and name.
-  SaveDialogState SaveDialog1;
+  SaveDialogState save_dialog;
 
-  [[nodiscard]] HandOver& hand_over() noexcept { return hand_over_; }
   // Lets the windows process pending messages while an archive component
   // works.
   void SetProcessMessages(std::function<void()> process) {
@@ -164,119 +201,52 @@ class TForm1 {
   // Re-scans the shown folder and rebuilds the file list.
   void RefreshFileList();
 
-  // File panel.
-  void FormCreate();
-  void DriveComboBox1Change(const std::string& root);
-  void DirectoryListBox1Change(const std::string& folder);
+  // Shows `start_folder` (the folder the program was started in) and the
+  // status lines.
+  void Create(const std::string& start_folder);
+  void OnDriveChosen(const std::string& root);
+  void OnFolderChosen(const std::string& folder);
   // A file (or folder) dragged from a file manager onto the window: its
   // folder is shown and the file selected.
-  void FileDropped(const std::string& path);
-  // The program started with a file (a path of the folder the user is in)
-  // and perhaps a command: the file is shown as a dropped one, then the
-  // command starts on it. What cannot be done (wrong arguments, a file that
-  // is not there) goes to `complain` and then into a message box; the
-  // window stays in either case.
+  void OnFileDropped(const std::string& path);
+  // The program started with a file (a path of the start folder) and perhaps
+  // a command: the file is shown as a dropped one, then the command starts
+  // on it. What cannot be done (wrong arguments, a file that is not there)
+  // goes to `complain` and then into a message box; the window stays in
+  // either case.
   void StartWith(const StartRequest& request,
                  const std::function<void(const std::string&)>& complain);
-  void zn();      // click on the file list: only selects
-  void otworz();  // double click on the file list: Open
+  void OnFileClicked() {}  // a click on the file list only selects
+  void OnFileActivated();  // double click or Enter on the file list: Open
 
-  // Cipher commands.
-  void SpeedButton1Click();
-  void Szyfrowanie1Click();
-  void SpeedButton4Click();
-  void Deszyfrowanie1Click();
-  void SpeedButton18Click();
-  void SzyfrowaniezbiorualgorytmemORM1Click();
-  void BitBtn1Click();
-  void DeszyfrowaniezbiorualgorytmemORM1Click();
-  void BitBtn2Click();
-  void SzyfrowaniezbiorualgorytmemBlowfish1Click();
-  void BitBtn3Click();
-  void DeszyfrowaniezbiorualgorytmemBlowfish1Click();
-  void SpeedButton19Click();
-  void SzyfrowaniezbiorualgorytmemRijndael1Click();
-  void SpeedButton20Click();
-  void DeszyfrowaniezbiorualgorytmemRijndael1Click();
-  void SpeedButton21Click();
-  void Losowezabezpieczeniezbioru1Click();
-  void SpeedButton22Click();
-  void R1Click();
-
-  // Archive commands.
-  void SpeedButton2Click();
-  void Kompresjazbiorudoformatucab1Click();
-  void SpeedButton3Click();
-  void Rozpakowaniezbioruwformaciecab1Click();
-  void SpeedButton5Click();
-  void Kompresjazbiorudoformatulha1Click();
-  void SpeedButton6Click();
-  void Rozpakowaniezbioruwformacielha1Click();
-  void SpeedButton13Click();
-  void Kompresjazbiorudoformatuzip1Click();
-  void SpeedButton14Click();
-  void Rozpakowaniezbioruwformaciezip1Click();
-  void SpeedButton15Click();
-  void KompresjazbiorudoformatuBlakHole1Click();
-  void SpeedButton16Click();
-  void RozpakowaniezbioruwformacieBlakHole1Click();
-
-  // File commands.
-  void SpeedButton7Click();
-  void Zniszczeniezbioru1Click();
-  void SpeedButton8Click();
-  void Usuniciezbioru1Click();
-  void SpeedButton12Click();
-  void Przeniesieniezbiorudokosza1Click();
-  void SpeedButton9Click();
-  void Kopiowaniezbioru1Click();
-  void SpeedButton10Click();
-  void Zmiananazwyzbioru1Click();
-  void SpeedButton11Click();
-  void worzenienowegofolderu1Click();
-  void BitBtn4Click();
-  void Properties1Click();
-  void Otwarciezbioru1Click();
-
-  // Help, quit.
-  void SpeedButton24Click();
-  void Funkcje1Click();
-  void Oprogramie1Click();
-  void Stronawww1Click();
-  void SpeedButton23Click();
-  void Koniecpracyzprogramem1Click();
-  void N1Click();
+  // A toolbar button or menu entry.
+  void RunCommand(WindowCommand command, Route route);
+  void RunCommand(const CommandClick& click) { RunCommand(click.command, click.route); }
 
  private:
   // Shows "No files selected!" and returns nullopt when nothing is selected.
   [[nodiscard]] std::optional<std::string> SelectionCheck();
-  // Hands a cipher command (an operation code) on the selected file, or on
-  // `path`, to the password window, once the file suits the command.
-  void CipherHandOver(std::uint8_t code);
-  void HandOverFile(std::uint8_t code, const std::string& path);
+  // Asks the password window for a cipher command on `path`, once the file
+  // suits the command.
+  void EncryptOrDecrypt(const ProtectionMethod& method, Direction direction,
+                        const std::string& path);
   void RunStartCommand(const StartCommand& command, const std::string& path);
   void ShowFolder(const std::string& folder);
-  // The archive commands: pack the selected file (or `source`) into a new
-  // archive beside it, or unpack the selected archive into the shown folder
-  // (`archive`, whatever its name, into `folder`). No other command starts
-  // meanwhile.
-  void PackSelected(ArchiveKind kind);
+  // The archive commands: pack `source` into a new archive beside it, or
+  // unpack `archive`, whatever its name, into `folder`. No other command
+  // starts meanwhile.
   void PackFile(ArchiveKind kind, const std::string& source);
-  void UnpackSelected(ArchiveKind kind);
+  void UnpackSelected(ArchiveKind kind, const std::string& path);
   void UnpackFile(const std::string& archive, const std::string& folder);
   void RunArchiveCommand(const std::function<void()>& command);
-  // Destroy: the question, then ShredFile on the selected file (or `path`).
-  void DestroySelected(const char* question);
+  // Destroy: the question, then ShredFile on `path`.
   void DestroyFile(const std::string& path, const char* question);
   // The file commands.
-  void OpenSelected();
-  void CopySelected(const char* title);
-  void RenameSelected(const char* title);
-  void EraseSelected(const char* question);
-  void TrashSelected();
-  void PropertiesOfSelected();
+  void CopyFile(const std::string& source, const char* title);
+  void RenameFile(const std::string& source, const char* title);
+  void EraseFile(const std::string& path, const char* question);
+  void TrashFile(const std::string& path);
   void NewFolder();
-  void About();
 
   Dialogs& dialogs_;
   FileSystem& fs_;
@@ -285,14 +255,14 @@ class TForm1 {
   DialogCommandHost host_;
   Commands commands_;
   MainWindowView* view_ = nullptr;
-  TForm2* form2_ = nullptr;
-  TForm3* form3_ = nullptr;
-  TForm5* form5_ = nullptr;
-  TForm6* form6_ = nullptr;
-  HandOver hand_over_;
+  PasswordWindow* password_window_ = nullptr;
+  NamePrompt* name_prompt_ = nullptr;
+  AboutWindow* about_window_ = nullptr;
+  HelpWindow* help_window_ = nullptr;
   bool archive_busy_ = false;
   std::vector<Volume> volumes_;
   std::string folder_;
+  std::string start_folder_;
 };
 
 }  // namespace talvor

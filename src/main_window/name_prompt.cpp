@@ -1,22 +1,37 @@
 #include "main_window/name_prompt.h"
 
+#include "platform/failure.h"
+#include "platform/path.h"
+
 namespace talvor {
 
-void TForm3::ws3() {
-  if (hand_over_.OperationCode != operation::kNewFolder) return;
+void NamePrompt::Show(NewFolderRequest request) {
+  request_ = std::move(request);
+  view_->Show();
+}
+
+void NamePrompt::OnActivated() {
+  if (!request_) return;
   view_->SetCaption(kNewFolderCaption);
   view_->SetPrompt(kNewFolderPrompt);
 }
 
-void TForm3::SpeedButton1Click() {
+void NamePrompt::OnOkClicked() {
   const std::string name = view_->EditText();
-  if (name.empty()) return;
-  // A relative name lies in the current folder: the one the file list shows.
-  fs_.CreateDirectory(name);
+  if (name.empty() || !request_) return;
+  // A relative name lies in the folder the file list shows.
+  std::string path = AbsolutePath(name, request_->shown_folder());
+  try {
+    fs_.CreateDirectory(path);
+  } catch (const IoError& e) {
+    // Told with the name as the user typed it.
+    throw IoError(e.code(), e.system_error(), name);
+  }
+  result_.created = std::move(path);
   view_->Close();
 }
 
-void TForm3::SpeedButton2Click() {
+void NamePrompt::OnCancelClicked() {
   view_->Close();
 }
 

@@ -10,19 +10,30 @@
 namespace talvor {
 
 const std::vector<StartCommand>& StartCommands() {
+  // open and decrypt, then the window's commands that have a start name:
+  // encrypt-<method>, decrypt-<method>, destroy, pack-<format>; then unpack.
   static const std::vector<StartCommand> commands = [] {
     std::vector<StartCommand> table = {{"open", StartVerb::kOpen},
                                        {"decrypt", StartVerb::kDecrypt}};
-    for (const ProtectionMethod& m : ProtectionMethods()) {
-      table.push_back({std::string("encrypt-") + m.name, StartVerb::kEncrypt, &m});
-    }
-    for (const ProtectionMethod& m : ProtectionMethods()) {
-      table.push_back({std::string("decrypt-") + m.name, StartVerb::kDecrypt, &m});
-    }
-    table.push_back({"destroy", StartVerb::kDestroy});
-    for (const ArchiveKindInfo& k : ArchiveKinds()) {
-      table.push_back({std::string("pack-") + k.name, StartVerb::kPack, nullptr, k.kind});
-    }
+    const auto add = [&table](StartVerb verb, auto&& takes) {
+      for (const WindowCommandRow& row : WindowCommands()) {
+        if (row.start_name == nullptr || !takes(row)) continue;
+        table.push_back({row.start_name, verb,
+                         row.method != nullptr ? MethodByName(row.method) : nullptr, row.kind});
+      }
+    };
+    const auto cipher = [](Direction direction) {
+      return [direction](const WindowCommandRow& row) {
+        return row.action == Action::kCipher && row.direction == direction;
+      };
+    };
+    const auto doing = [](Action action) {
+      return [action](const WindowCommandRow& row) { return row.action == action; };
+    };
+    add(StartVerb::kEncrypt, cipher(Direction::kEncrypt));
+    add(StartVerb::kDecrypt, cipher(Direction::kDecrypt));
+    add(StartVerb::kDestroy, doing(Action::kDestroy));
+    add(StartVerb::kPack, doing(Action::kPack));
     table.push_back({"unpack", StartVerb::kUnpack});
     return table;
   }();
@@ -131,13 +142,13 @@ std::string StartUsage() {
          "              extension\n";
 }
 
-void TForm1::StartWith(const StartRequest& request,
-                       const std::function<void(const std::string&)>& complain) {
+void MainWindow::StartWith(const StartRequest& request,
+                           const std::function<void(const std::string&)>& complain) {
   std::string complaint = request.complaint;
   std::string path;
   bool is_folder = false;
   if (!request.file.empty()) {
-    path = AbsolutePath(request.file, fs_.CurrentDirectory());
+    path = AbsolutePath(request.file, start_folder_);
     const FileInfo info = fs_.Stat(path);
     if (!info.exists) {
       if (complaint.empty() && info.unreachable != 0) {
@@ -149,7 +160,7 @@ void TForm1::StartWith(const StartRequest& request,
       path.clear();
     } else {
       is_folder = info.is_directory;
-      FileDropped(path);
+      OnFileDropped(path);
     }
   }
   const StartCommand* command = StartCommandByName(request.command);
@@ -164,15 +175,15 @@ void TForm1::StartWith(const StartRequest& request,
   if (command != nullptr && !path.empty() && !is_folder) RunStartCommand(*command, path);
 }
 
-void TForm1::RunStartCommand(const StartCommand& command, const std::string& path) {
+void MainWindow::RunStartCommand(const StartCommand& command, const std::string& path) {
   const ProtectionMethod* method = command.method;
   switch (command.verb) {
     case StartVerb::kOpen:
       method = MethodByExtension(ExtractFileExt(path));
-      if (method != nullptr) HandOverFile(method->decrypt_code, path);
+      if (method != nullptr) EncryptOrDecrypt(*method, Direction::kDecrypt, path);
       return;
     case StartVerb::kEncrypt:
-      HandOverFile(method->encrypt_code, path);
+      EncryptOrDecrypt(*method, Direction::kEncrypt, path);
       return;
     case StartVerb::kDecrypt:
       if (method == nullptr) method = MethodByExtension(ExtractFileExt(path));
@@ -181,10 +192,10 @@ void TForm1::RunStartCommand(const StartCommand& command, const std::string& pat
                              "named with one of the extensions " + ProtectedExtensions() + ".");
         return;
       }
-      HandOverFile(method->decrypt_code, path);
+      EncryptOrDecrypt(*method, Direction::kDecrypt, path);
       return;
     case StartVerb::kDestroy:
-      DestroyFile(path, kDestroyQuestionMenu);
+      DestroyFile(path, RowOf(WindowCommand::kDestroy).wording.menu);
       return;
     case StartVerb::kPack:
       PackFile(command.kind, path);

@@ -7,7 +7,8 @@ namespace talvor {
 
 namespace {
 
-constexpr OperationTexts kOperationTexts[] = {
+// By the method's encrypt and decrypt codes, 1 to 10.
+constexpr CipherTexts kCipherTexts[] = {
     {"ZEM TALVOR :encrypt file - algorithm TRAP", "Encrypt", "File :"},
     {"ZEM TALVOR :decrypt file - algorithm TRAP", "Decrypt", "File  :"},
     {"ZEM TALVOR :encrypt file - algorithm ORM", "Encrypt", "File  :"},
@@ -22,58 +23,59 @@ constexpr OperationTexts kOperationTexts[] = {
 
 }  // namespace
 
-const OperationTexts* TextsForOperation(std::uint8_t code) noexcept {
-  if (code < 1 || code > 10) return nullptr;
-  return &kOperationTexts[code - 1];
+const CipherTexts& TextsFor(const ProtectionMethod& method, Direction direction) {
+  const int code = direction == Direction::kEncrypt ? method.encrypt_code : method.decrypt_code;
+  return kCipherTexts[code - 1];
 }
 
-void TForm2::RefreshEcho(PasswordView::Field field) {
+void PasswordWindow::RefreshEcho(PasswordView::Field field) {
   const Secret text = view_->FieldText(field);
   view_->SetEcho(field, std::to_string(CharacterCount(TrimControl(text.view()))));
 }
 
-void TForm2::FormCreate() {
-  // Created before any command: with code 0 nothing changes.
-  if (const OperationTexts* texts = TextsForOperation(hand_over_.OperationCode)) {
-    view_->SetCaption(texts->caption);
-    view_->SetActionButton(texts->button);
-    view_->SetFileLine(texts->file_prefix + hand_over_.SelectedPath);
-  }
+void PasswordWindow::Create() {
+  // Created before any command: with no request nothing changes.
+  if (request_.method == nullptr) return;
+  const CipherTexts& texts = TextsFor(*request_.method, request_.direction);
+  view_->SetCaption(texts.caption);
+  view_->SetActionButton(texts.button);
+  view_->SetFileLine(texts.file_prefix + request_.file);
 }
 
-void TForm2::wyswietl() {
-  RefreshEcho(PasswordView::kMaskEdit1);
-  FormCreate();
+void PasswordWindow::OnPassphraseEdited() {
+  RefreshEcho(PasswordView::Field::kPassphrase);
+  Create();
 }
 
-void TForm2::wyswietl2() {
-  RefreshEcho(PasswordView::kMaskEdit2);
+void PasswordWindow::OnRepeatEdited() {
+  RefreshEcho(PasswordView::Field::kRepeat);
 }
 
-void TForm2::zmian() {
-  if (view_->IsChecked(PasswordView::kCheckBox1) && view_->IsChecked(PasswordView::kCheckBox2)) {
-    view_->SetChecked(PasswordView::kCheckBox2, false);
-    zmian2();
+void PasswordWindow::OnShowCharactersClicked() {
+  using Check = PasswordView::Check;
+  if (view_->IsChecked(Check::kShowCharacters) && view_->IsChecked(Check::kMaskCharacters)) {
+    view_->SetChecked(Check::kMaskCharacters, false);
+    OnMaskCharactersClicked();
   }
   view_->SetPasswordChar('\0');
 }
 
-void TForm2::zmian2() {
-  if (view_->IsChecked(PasswordView::kCheckBox2) && view_->IsChecked(PasswordView::kCheckBox1)) {
-    view_->SetChecked(PasswordView::kCheckBox1, false);
-    zmian();
+void PasswordWindow::OnMaskCharactersClicked() {
+  using Check = PasswordView::Check;
+  if (view_->IsChecked(Check::kMaskCharacters) && view_->IsChecked(Check::kShowCharacters)) {
+    view_->SetChecked(Check::kShowCharacters, false);
+    OnShowCharactersClicked();
   }
   view_->SetPasswordChar('*');
 }
 
-void TForm2::SpeedButton1Click() {
+void PasswordWindow::OnRunClicked() {
   using Verdict = PassphraseCheck::Verdict;
-  Direction direction = Direction::kEncrypt;
-  const ProtectionMethod* method = MethodByCode(hand_over_.OperationCode, &direction);
-  if (method == nullptr) return;
+  using Field = PasswordView::Field;
+  if (request_.method == nullptr) return;
   const PassphraseCheck check =
-      CheckPassphrase(view_->FieldText(PasswordView::kMaskEdit1).view(),
-                      view_->FieldText(PasswordView::kMaskEdit2).view(), direction);
+      CheckPassphrase(view_->FieldText(Field::kPassphrase).view(),
+                      view_->FieldText(Field::kRepeat).view(), request_.direction);
   switch (check.verdict) {
     case Verdict::kEmpty:
     case Verdict::kTooShort:
@@ -82,26 +84,30 @@ void TForm2::SpeedButton1Click() {
       return;
     case Verdict::kMismatch:
       dialogs_.ShowMessage(check.message);
-      view_->SetFieldText(PasswordView::kMaskEdit1, "");
-      view_->SetFieldText(PasswordView::kMaskEdit2, "");
+      view_->SetFieldText(Field::kPassphrase, "");
+      view_->SetFieldText(Field::kRepeat, "");
       return;
     case Verdict::kAccepted:
       break;
   }
-  view_->SetFieldText(PasswordView::kMaskEdit1, "");
-  view_->SetFieldText(PasswordView::kMaskEdit2, "");
-  last_result_ =
-      commands_.Cipher(*method, direction, hand_over_.SelectedPath, check.passphrase.view());
-  hand_over_.OperationPending = false;
+  view_->SetFieldText(Field::kPassphrase, "");
+  view_->SetFieldText(Field::kRepeat, "");
+  std::string written = commands_.Cipher(*request_.method, request_.direction, request_.file,
+                                         check.passphrase.view());
+  result_.status = written.empty() ? CipherResult::Status::kFailed : CipherResult::Status::kWritten;
+  result_.written = std::move(written);
   view_->Close();
 }
 
-void TForm2::SpeedButton2Click() {
+void PasswordWindow::OnCancelClicked() {
   view_->Close();
 }
 
-void TForm2::ShowModal() {
+CipherResult PasswordWindow::Run(const CipherRequest& request) {
+  request_ = request;
+  result_ = {};
   view_->ShowModal();
+  return result_;
 }
 
 }  // namespace talvor

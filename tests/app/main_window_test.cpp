@@ -42,7 +42,7 @@ class AppMainWindow : public ::testing::Test {
     Write("notes.txt", "The quick brown fox\n");
     Write("inner/deep.txt", "deep");
     ASSERT_TRUE(QDir::setCurrent(folder_.path()));
-    app_ = std::make_unique<TalvorApplication>(dialogs_);
+    app_ = std::make_unique<TalvorApplication>(dialogs_, QDir::currentPath().toStdString());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window()));
   }
   void TearDown() override {
@@ -81,9 +81,9 @@ class AppMainWindow : public ::testing::Test {
   void RunCipher(const char* button, const QString& file, const char* first, const char* second) {
     ClickFile(file);
     testing::OnModal([&](QWidget& modal) {
-      testing::Type(Child<QLineEdit>(modal, "MaskEdit1"), first);
-      testing::Type(Child<QLineEdit>(modal, "MaskEdit2"), second);
-      QTest::mouseClick(&Child<QToolButton>(modal, "SpeedButton1"), Qt::LeftButton);
+      testing::Type(Child<QLineEdit>(modal, "Passphrase"), first);
+      testing::Type(Child<QLineEdit>(modal, "Repeat"), second);
+      QTest::mouseClick(&Child<QToolButton>(modal, "RunButton"), Qt::LeftButton);
     });
     ClickButton(button);
   }
@@ -107,7 +107,8 @@ TEST_F(AppMainWindow, AFileDroppedOnTheWindowIsShownAndSelected) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&window(), &drop);
-  EXPECT_EQ(QDir::currentPath(), QDir(folder_.filePath("inner")).canonicalPath());
+  EXPECT_EQ(QString::fromStdString(app_->main_window_logic().shown_folder()),
+            QDir(folder_.filePath("inner")).canonicalPath());
   EXPECT_EQ(window().FocusedSelectedFile(), std::optional<std::string>("dropped.txt"));
   // Something that is no local file is not taken.
   QMimeData text;
@@ -131,13 +132,13 @@ TEST_F(AppMainWindow, StartsInTheCurrentFolder) {
 }
 
 TEST_F(AppMainWindow, ToolbarFollowsItsTable) {
-  for (const ToolbarButton& row : ToolbarButtons()) {
-    SCOPED_TRACE(row.name);
-    const auto& button = Child<QToolButton>(window(), row.name);
-    EXPECT_EQ(button.geometry(), QRect(row.left, 0, row.width, 25));
-    EXPECT_EQ(button.toolTip().toStdString(), row.hint);  // blanks and all
-    EXPECT_EQ(button.accessibleName().toStdString(), row.hint);
-    EXPECT_EQ(button.isEnabled(), IsAvailable(row.command));
+  for (const WindowCommandRow* row : ToolbarRows()) {
+    SCOPED_TRACE(row->id);
+    const auto& button = Child<QToolButton>(window(), row->id);
+    EXPECT_EQ(button.geometry(), QRect(row->toolbar.left, 0, row->toolbar.width, 25));
+    EXPECT_EQ(button.toolTip().toStdString(), row->toolbar.hint);  // blanks and all
+    EXPECT_EQ(button.accessibleName().toStdString(), row->toolbar.hint);
+    EXPECT_EQ(button.isEnabled(), IsAvailable(*row));
     EXPECT_FALSE(button.icon().isNull());
     // Sharp at twice the size too (a 200 % display scale).
     EXPECT_EQ(button.icon().actualSize(QSize(36, 36)), QSize(36, 36));
@@ -146,8 +147,10 @@ TEST_F(AppMainWindow, ToolbarFollowsItsTable) {
 
 TEST(AppIcons, TheProgramsOwnIconsDraw) {
   // Without a theme every command shows the program's own icon.
-  for (int c = 0; c < static_cast<int>(Command::kNone); ++c) {
-    const QImage image = OwnCommandIcon(static_cast<Command>(c)).pixmap(36, 36).toImage();
+  for (const WindowCommandRow& row : WindowCommands()) {
+    if (row.command == WindowCommand::kSeparator) continue;
+    const std::string c = row.id;
+    const QImage image = OwnCommandIcon(row).pixmap(36, 36).toImage();
     ASSERT_EQ(image.size(), QSize(36, 36)) << c;
     int painted = 0;
     for (int y = 0; y < image.height(); ++y) {
@@ -169,9 +172,9 @@ TEST_F(AppMainWindow, MenusHoldTheirEntriesInOrder) {
   std::vector<std::string> expected;
   for (const Menu menu : {Menu::kFiles, Menu::kCommands, Menu::kHelp}) {
     expected.push_back(std::string("[") + MenuTitle(menu) + "]");
-    for (const MenuEntry& entry : MenuEntries()) {
+    for (const WindowCommandRow& entry : WindowCommands()) {
       if (entry.menu == menu) {
-        expected.push_back(entry.name + std::string(IsAvailable(entry.command) ? "" : " (off)"));
+        expected.push_back(entry.id + std::string(IsAvailable(entry) ? "" : " (off)"));
       }
     }
   }
@@ -179,11 +182,11 @@ TEST_F(AppMainWindow, MenusHoldTheirEntriesInOrder) {
 }
 
 TEST_F(AppMainWindow, KeysRunTheirMenuEntries) {
-  const std::map<std::string, std::string> keys = {{"Funkcje1", "F1"},
-                                                   {"Zmiananazwyzbioru1", "F2"},
-                                                   {"Przeniesieniezbiorudokosza1", "Del"},
-                                                   {"Usuniciezbioru1", "Shift+Del"},
-                                                   {"worzenienowegofolderu1", "Ctrl+Shift+N"}};
+  const std::map<std::string, std::string> keys = {{"help", "F1"},
+                                                   {"rename", "F2"},
+                                                   {"trash", "Del"},
+                                                   {"erase", "Shift+Del"},
+                                                   {"new-folder", "Ctrl+Shift+N"}};
   int with_keys = 0;
   for (QAction* title : window().menuBar()->actions()) {
     for (const QAction* entry : title->menu()->actions()) {
@@ -204,8 +207,8 @@ TEST_F(AppMainWindow, KeysRunTheirMenuEntries) {
 
 TEST_F(AppMainWindow, TabVisitsThePanelThenTheBitButtons) {
   QWidget* widget = &Child<QWidget>(window(), "DriveComboBox1");
-  for (const char* next : {"DirectoryListBox1", "FileListBox1", "BitBtn1", "BitBtn2", "BitBtn3",
-                           "BitBtn4", "DriveComboBox1"}) {
+  for (const char* next : {"DirectoryListBox1", "FileListBox1", "decrypt-orm", "encrypt-blowfish",
+                           "decrypt-blowfish", "properties", "DriveComboBox1"}) {
     do {
       widget = widget->nextInFocusChain();
     } while (!(widget->focusPolicy() & Qt::TabFocus) || widget->objectName().isEmpty());
@@ -237,49 +240,48 @@ TEST_P(AppCommand, ChecksTheSelectionFirst) {
 INSTANTIATE_TEST_SUITE_P(
     Triggers, AppCommand,
     ::testing::Values(
-        TriggerCase{"DecryptButton", "SpeedButton4", false, nullptr, {"No files selected!"}},
-        TriggerCase{"EncryptButton", "SpeedButton1", false, nullptr, {"No files selected!"}},
-        TriggerCase{"DecryptMenu", "Deszyfrowanie1", true, nullptr, {"No files selected!"}},
+        TriggerCase{"DecryptButton", "decrypt-trap", false, nullptr, {"No files selected!"}},
+        TriggerCase{"EncryptButton", "encrypt-trap", false, nullptr, {"No files selected!"}},
+        TriggerCase{"DecryptMenu", "decrypt-trap", true, nullptr, {"No files selected!"}},
         TriggerCase{"DecryptButtonOnText",
-                    "SpeedButton4",
+                    "decrypt-trap",
                     false,
                     "notes.txt",
                     {"File extension must be *.trp"}},
         TriggerCase{"DecryptMenuOnText",
-                    "Deszyfrowanie1",
+                    "decrypt-trap",
                     true,
                     "notes.txt",
                     {"File extension must be *.trp"}},
-        TriggerCase{"EraseButton", "SpeedButton8", false, nullptr, {"No files selected!"}},
-        TriggerCase{
-            "TrashMenu", "Przeniesieniezbiorudokosza1", true, nullptr, {"No files selected!"}},
-        TriggerCase{"PropertiesButton", "BitBtn4", false, nullptr, {"No files selected!"}},
-        TriggerCase{"CopyMenu", "Kopiowaniezbioru1", true, nullptr, {"No files selected!"}}),
+        TriggerCase{"EraseButton", "erase", false, nullptr, {"No files selected!"}},
+        TriggerCase{"TrashMenu", "trash", true, nullptr, {"No files selected!"}},
+        TriggerCase{"PropertiesButton", "properties", false, nullptr, {"No files selected!"}},
+        TriggerCase{"CopyMenu", "copy", true, nullptr, {"No files selected!"}}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
 
 TEST_F(AppMainWindow, PacksAndUnpacksAZipArchive) {
   ClickFile("notes.txt");
-  ClickButton("SpeedButton13");  // Create archive *.zip
+  ClickButton("create-zip");  // Create archive *.zip
   EXPECT_EQ(FileNames(), (QStringList{"notes.txt", "notes.zip"}));
   EXPECT_TRUE(files().selectedItems().isEmpty());
   Write("notes.txt", "changed");
   ClickFile("notes.zip");
-  ClickButton("SpeedButton14");  // Extract archive *.zip
+  ClickButton("extract-zip");  // Extract archive *.zip
   EXPECT_EQ(Read("notes.txt"), "The quick brown fox\n");
   EXPECT_TRUE(dialogs_.errors.empty());
   // The commands are enabled again once the engine is done.
-  EXPECT_TRUE(Child<QToolButton>(window(), "SpeedButton13").isEnabled());
+  EXPECT_TRUE(Child<QToolButton>(window(), "create-zip").isEnabled());
 }
 
 TEST_F(AppMainWindow, EncryptsAndDecryptsThroughThePasswordWindow) {
-  RunCipher("SpeedButton1", "notes.txt", "correct horse battery", "correct horse battery");
+  RunCipher("encrypt-trap", "notes.txt", "correct horse battery", "correct horse battery");
   EXPECT_EQ(FileNames(), (QStringList{"notes.trp", "notes.txt"}));
   EXPECT_TRUE(files().selectedItems().isEmpty());
   EXPECT_NE(Read("notes.trp").mid(5), Read("notes.txt"));
 
   // Typed in capitals, the same pass phrase.
   ASSERT_TRUE(QFile::remove(folder_.filePath("notes.txt")));
-  RunCipher("SpeedButton4", "notes.trp", "CORRECT HORSE BATTERY", "CORRECT horse BATTERY");
+  RunCipher("decrypt-trap", "notes.trp", "CORRECT HORSE BATTERY", "CORRECT horse BATTERY");
   EXPECT_EQ(Read("notes.txt"), "The quick brown fox\n");
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_TRUE(dialogs_.errors.empty());
@@ -292,7 +294,8 @@ TEST_F(AppMainWindow, ActivatingAFolderShowsIt) {
   folders.setCurrentItem(inner.front());
   QTest::keyClick(&folders, Qt::Key_Return);
   EXPECT_EQ(FileNames(), QStringList{"deep.txt"});
-  EXPECT_EQ(QDir::current().dirName(), "inner");
+  EXPECT_EQ(QDir(QString::fromStdString(app_->main_window_logic().shown_folder())).dirName(),
+            "inner");
   ASSERT_NE(folders.currentItem(), nullptr);
   EXPECT_EQ(folders.currentItem()->text(), "inner");
   EXPECT_GE(Child<QComboBox>(window(), "DriveComboBox1").currentIndex(), 0);
@@ -344,7 +347,7 @@ class AppListActivation : public ::testing::TestWithParam<ActivationCase> {
     form_.emplace(dialogs_, fs_, system_, random_, clock_, shell_);
     window_.emplace(*form_, dialogs_);
     form_->AttachView(*window_);
-    form_->FormCreate();
+    form_->Create(QDir::currentPath().toStdString());
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&*window_));
     for (const char* name : {"FileListBox1", "DirectoryListBox1"}) {
@@ -362,7 +365,7 @@ class AppListActivation : public ::testing::TestWithParam<ActivationCase> {
   RandomGenerator random_;
   SystemClock clock_;
   RecordingShell shell_;
-  std::optional<TForm1> form_;
+  std::optional<MainWindow> form_;
   std::optional<MainWindowWidget> window_;
 };
 
@@ -428,7 +431,7 @@ TEST_F(AppMainWindow, BusyCursorIsBalancedAndQuitCloses) {
   EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
   window().SetBusyCursor(false);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  ClickButton("SpeedButton23");
+  ClickButton("quit");
   EXPECT_FALSE(window().isVisible());
 }
 

@@ -20,10 +20,9 @@ using testing::Type;
 
 class AppPasswordDialog : public ::testing::Test {
  protected:
-  AppPasswordDialog()
-      : form_(hand_over_, dialogs_, fs_, random_, clock_), dialog_(form_, dialogs_) {
+  AppPasswordDialog() : form_(dialogs_, fs_, random_, clock_), dialog_(form_, dialogs_) {
     form_.AttachView(dialog_);
-    form_.FormCreate();
+    form_.Create();
   }
 
   QLineEdit& Field(const char* name) { return Child<QLineEdit>(dialog_, name); }
@@ -37,8 +36,9 @@ class AppPasswordDialog : public ::testing::Test {
   PosixFileSystem fs_;
   RandomGenerator random_;
   SystemClock clock_;
-  HandOver hand_over_{operation::kDecryptTrap, "/data/report.trp", true};
-  TForm2 form_;
+  CipherRequest request_{MethodByName("trap"), Direction::kDecrypt, "/data/report.trp"};
+  CipherResult result_;
+  PasswordWindow form_;
   PasswordDialog dialog_;
 };
 
@@ -54,10 +54,10 @@ class AppPasswordField : public AppPasswordDialog,
 // Typing and pasting both end in capitals within the 401-character limit.
 TEST_P(AppPasswordField, HoldsCapitalsWithinTheLimit) {
   const QString typed = QString::fromStdString(GetParam().typed);
-  Type(Field("MaskEdit1"), typed);
-  Field("MaskEdit2").insert(typed);  // as a paste does
-  EXPECT_EQ(Field("MaskEdit1").text().toStdString(), GetParam().expected);
-  EXPECT_EQ(Field("MaskEdit2").text().toStdString(), GetParam().expected);
+  Type(Field("Passphrase"), typed);
+  Field("Repeat").insert(typed);  // as a paste does
+  EXPECT_EQ(Field("Passphrase").text().toStdString(), GetParam().expected);
+  EXPECT_EQ(Field("Repeat").text().toStdString(), GetParam().expected);
   const QString count = QString::number(QString::fromStdString(GetParam().expected).size());
   EXPECT_EQ(Text("Label4"), count);
   EXPECT_EQ(Text("Label5"), count);
@@ -88,7 +88,7 @@ TEST_P(AppPasswordFit, TakesWhatFitsAtTheCursor) {
   const FitCase& c = GetParam();
   QString before;
   for (int i = 0; i < c.length; ++i) before += QChar(u'A' + i % 26);
-  QLineEdit& field = Field("MaskEdit1");
+  QLineEdit& field = Field("Passphrase");
   field.setText(before);
   field.setCursorPosition(c.cursor);
   if (c.paste) {
@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(AppPasswordDialog, KeepsTheCursorWhereTheTypingWas) {
-  QLineEdit& field = Field("MaskEdit1");
+  QLineEdit& field = Field("Passphrase");
   Type(field, "abc");
   field.setCursorPosition(1);
   Type(field, "x");
@@ -134,93 +134,94 @@ struct MaskCase {
 class AppPasswordMask : public AppPasswordDialog, public ::testing::WithParamInterface<MaskCase> {};
 
 TEST_P(AppPasswordMask, FollowsTheBoxes) {
-  Type(Field("MaskEdit1"), "secret");
+  Type(Field("Passphrase"), "secret");
   for (const char* box : GetParam().clicks) Click(box);
-  EXPECT_EQ(Child<QCheckBox>(dialog_, "CheckBox1").isChecked(), GetParam().box1);
-  EXPECT_EQ(Child<QCheckBox>(dialog_, "CheckBox2").isChecked(), GetParam().box2);
-  EXPECT_EQ(Field("MaskEdit1").displayText(), GetParam().masked ? "******" : "SECRET");
-  EXPECT_EQ(Field("MaskEdit2").echoMode(), Field("MaskEdit1").echoMode());
+  EXPECT_EQ(Child<QCheckBox>(dialog_, "ShowCharacters").isChecked(), GetParam().box1);
+  EXPECT_EQ(Child<QCheckBox>(dialog_, "MaskCharacters").isChecked(), GetParam().box2);
+  EXPECT_EQ(Field("Passphrase").displayText(), GetParam().masked ? "******" : "SECRET");
+  EXPECT_EQ(Field("Repeat").echoMode(), Field("Passphrase").echoMode());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Clicks, AppPasswordMask,
-    ::testing::Values(MaskCase{"AtStart", {}, true, false, false},
-                      MaskCase{"Mask", {"CheckBox2"}, false, true, true},
-                      MaskCase{"MaskThenPlain", {"CheckBox2", "CheckBox1"}, true, false, false},
-                      MaskCase{"MaskTwice", {"CheckBox2", "CheckBox2"}, false, false, true}),
+    ::testing::Values(
+        MaskCase{"AtStart", {}, true, false, false},
+        MaskCase{"Mask", {"MaskCharacters"}, false, true, true},
+        MaskCase{"MaskThenPlain", {"MaskCharacters", "ShowCharacters"}, true, false, false},
+        MaskCase{"MaskTwice", {"MaskCharacters", "MaskCharacters"}, false, false, true}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(AppPasswordDialog, TickingFromTheLogicRunsNoClickHandler) {
-  dialog_.SetChecked(PasswordView::kCheckBox2, true);
-  EXPECT_EQ(Field("MaskEdit1").echoMode(), QLineEdit::Normal);
-  EXPECT_TRUE(Child<QCheckBox>(dialog_, "CheckBox1").isChecked());
+  dialog_.SetChecked(PasswordView::Check::kMaskCharacters, true);
+  EXPECT_EQ(Field("Passphrase").echoMode(), QLineEdit::Normal);
+  EXPECT_TRUE(Child<QCheckBox>(dialog_, "ShowCharacters").isChecked());
 }
 
 // Cancel, Escape and the window manager's close each end the showing and
 // leave the texts for the next one.
 TEST_F(AppPasswordDialog, EveryWayOutKeepsTheTexts) {
   const std::vector<std::function<void(QWidget&)>> exits = {
-      [this](QWidget&) { Click("SpeedButton2"); },
+      [this](QWidget&) { Click("CancelButton"); },
       [](QWidget& modal) { QTest::keyClick(&modal, Qt::Key_Escape); },
       [](QWidget& modal) { modal.close(); }};
-  Type(Field("MaskEdit1"), "first");
-  Type(Field("MaskEdit2"), "second");
+  Type(Field("Passphrase"), "first");
+  Type(Field("Repeat"), "second");
   for (const auto& leave : exits) {
     testing::OnModal([&](QWidget& modal) {
       EXPECT_EQ(modal.windowTitle(), "ZEM TALVOR :decrypt file - algorithm TRAP");
-      EXPECT_EQ(Child<QToolButton>(dialog_, "SpeedButton1").text(), "Decrypt");
+      EXPECT_EQ(Child<QToolButton>(dialog_, "RunButton").text(), "Decrypt");
       EXPECT_EQ(Text("Label1"), "File  :/data/report.trp");
-      EXPECT_EQ(Field("MaskEdit1").text(), "FIRST");
-      EXPECT_EQ(Field("MaskEdit2").text(), "SECOND");
+      EXPECT_EQ(Field("Passphrase").text(), "FIRST");
+      EXPECT_EQ(Field("Repeat").text(), "SECOND");
       leave(modal);
     });
-    form_.ShowModal();
+    result_ = form_.Run(request_);
     EXPECT_FALSE(dialog_.isVisible());
   }
-  EXPECT_TRUE(hand_over_.OperationPending);
+  EXPECT_EQ(result_.status, CipherResult::Status::kCancelled);
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 TEST_F(AppPasswordDialog, TheKeyboardReachesAndPressesEveryControl) {
-  EXPECT_EQ(Field("MaskEdit1").accessibleName(), "Password");
-  EXPECT_EQ(Field("MaskEdit2").accessibleName(), "Re-enter password");
-  EXPECT_EQ(Child<QLabel>(dialog_, "Label3").buddy(), &Field("MaskEdit2"));
+  EXPECT_EQ(Field("Passphrase").accessibleName(), "Password");
+  EXPECT_EQ(Field("Repeat").accessibleName(), "Re-enter password");
+  EXPECT_EQ(Child<QLabel>(dialog_, "Label3").buddy(), &Field("Repeat"));
   testing::OnModal([this](QWidget& modal) {
-    ASSERT_EQ(modal.focusWidget(), &Field("MaskEdit1"));
+    ASSERT_EQ(modal.focusWidget(), &Field("Passphrase"));
     EXPECT_EQ(testing::TabOrder(modal, 6),
-              (std::vector<std::string>{"MaskEdit2", "SpeedButton1", "SpeedButton2", "CheckBox1",
-                                        "CheckBox2", "MaskEdit1"}));
-    Child<QWidget>(modal, "SpeedButton1").setFocus();
+              (std::vector<std::string>{"Repeat", "RunButton", "CancelButton", "ShowCharacters",
+                                        "MaskCharacters", "Passphrase"}));
+    Child<QWidget>(modal, "RunButton").setFocus();
     QTest::keyClick(modal.focusWidget(), Qt::Key_Return);
     EXPECT_EQ(dialogs_.messages, std::vector<std::string>{kPasswordEmptyText});
-    Child<QWidget>(modal, "CheckBox2").setFocus();
+    Child<QWidget>(modal, "MaskCharacters").setFocus();
     QTest::keyClick(modal.focusWidget(), Qt::Key_Space);
-    EXPECT_EQ(Field("MaskEdit1").echoMode(), QLineEdit::Password);
-    Child<QWidget>(modal, "SpeedButton2").setFocus();
+    EXPECT_EQ(Field("Passphrase").echoMode(), QLineEdit::Password);
+    Child<QWidget>(modal, "CancelButton").setFocus();
     QTest::keyClick(modal.focusWidget(), Qt::Key_Space);
   });
-  form_.ShowModal();
+  result_ = form_.Run(request_);
   EXPECT_FALSE(dialog_.isVisible());
   // The next showing starts in the first field again.
   testing::OnModal([this](QWidget& modal) {
-    EXPECT_EQ(modal.focusWidget(), &Field("MaskEdit1"));
+    EXPECT_EQ(modal.focusWidget(), &Field("Passphrase"));
     modal.close();
   });
-  form_.ShowModal();
+  result_ = form_.Run(request_);
 }
 
 TEST_F(AppPasswordDialog, MismatchEmptiesBothFieldsAndTheirEchoes) {
   testing::OnModal([this](QWidget&) {
-    Type(Field("MaskEdit1"), "fourteen chars one");
-    Type(Field("MaskEdit2"), "fourteen chars two");
-    Click("SpeedButton1");
+    Type(Field("Passphrase"), "fourteen chars one");
+    Type(Field("Repeat"), "fourteen chars two");
+    Click("RunButton");
     EXPECT_TRUE(dialog_.isVisible());
-    EXPECT_EQ(Field("MaskEdit1").text(), "");
+    EXPECT_EQ(Field("Passphrase").text(), "");
     EXPECT_EQ(Text("Label4"), "0");
     EXPECT_EQ(Text("Label5"), "0");
-    Click("SpeedButton2");
+    Click("CancelButton");
   });
-  form_.ShowModal();
+  result_ = form_.Run(request_);
   EXPECT_EQ(dialogs_.messages, std::vector<std::string>{kPasswordMismatchText});
 }
 

@@ -129,7 +129,7 @@ TEST(AppProgressWindow, AnEarlyFailuresMessageIsNotCoveredAndClosesWithItsOk) {
   const QString old_folder = QDir::currentPath();
   ASSERT_TRUE(QDir::setCurrent(folder.path()));
   {
-    TalvorApplication app;
+    TalvorApplication app(QDir::currentPath().toStdString());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&app.main_window()));
     auto& files = testing::Child<QListWidget>(app.main_window(), "FileListBox1");
     const QList<QListWidgetItem*> found = files.findItems("notes.blf", Qt::MatchExactly);
@@ -138,8 +138,8 @@ TEST(AppProgressWindow, AnEarlyFailuresMessageIsNotCoveredAndClosesWithItsOk) {
                       files.visualItemRect(found.front()).center());
     bool message_seen = false;
     testing::OnModal([&](QWidget& password) {
-      testing::Type(testing::Child<QLineEdit>(password, "MaskEdit1"), "a damaged afternoon");
-      testing::Type(testing::Child<QLineEdit>(password, "MaskEdit2"), "a damaged afternoon");
+      testing::Type(testing::Child<QLineEdit>(password, "Passphrase"), "a damaged afternoon");
+      testing::Type(testing::Child<QLineEdit>(password, "Repeat"), "a damaged afternoon");
       testing::OnModal([&](QWidget& modal) {
         auto* box = qobject_cast<QMessageBox*>(&modal);
         ASSERT_NE(box, nullptr) << modal.metaObject()->className();
@@ -150,12 +150,13 @@ TEST(AppProgressWindow, AnEarlyFailuresMessageIsNotCoveredAndClosesWithItsOk) {
         message_seen = true;
         QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
       });
-      QTest::mouseClick(&testing::Child<QToolButton>(password, "SpeedButton1"), Qt::LeftButton);
+      QTest::mouseClick(&testing::Child<QToolButton>(password, "RunButton"), Qt::LeftButton);
       // The command stays pending, as after any failure.
       EXPECT_TRUE(password.isVisible());
-      QTest::mouseClick(&testing::Child<QToolButton>(password, "SpeedButton2"), Qt::LeftButton);
+      QTest::mouseClick(&testing::Child<QToolButton>(password, "CancelButton"), Qt::LeftButton);
     });
-    QTest::mouseClick(&testing::Child<QToolButton>(app.main_window(), "BitBtn3"), Qt::LeftButton);
+    QTest::mouseClick(&testing::Child<QToolButton>(app.main_window(), "decrypt-blowfish"),
+                      Qt::LeftButton);
     EXPECT_TRUE(message_seen);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   }

@@ -39,7 +39,7 @@ class AppSecondaryWindow : public ::testing::Test {
     ASSERT_TRUE(folder_.isValid());
     ASSERT_TRUE(QDir(folder_.path()).mkpath("inner/sub"));
     ASSERT_TRUE(QDir::setCurrent(folder_.path()));
-    app_ = std::make_unique<TalvorApplication>(dialogs_);
+    app_ = std::make_unique<TalvorApplication>(dialogs_, QDir::currentPath().toStdString());
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&app_->main_window()));
   }
   void TearDown() override {
@@ -64,9 +64,9 @@ QLabel& TopicLabel(const QWidget& window, const QString& text) {
 }
 
 TEST_F(AppSecondaryWindow, HelpClearsItsTextOnCloseButKeepsTheTitle) {
-  HelpWindow& help = app_->help_window();
+  HelpWindowWidget& help = app_->help_window();
   const QTextEdit& text = Child<QTextEdit>(help, "RichEdit1");
-  ClickButton("SpeedButton24");
+  ClickButton("help");
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
   EXPECT_EQ(LabelText(help, "Label1"), "Help");
   EXPECT_EQ(text.toPlainText().toStdString(), HelpIntroduction());
@@ -75,9 +75,9 @@ TEST_F(AppSecondaryWindow, HelpClearsItsTextOnCloseButKeepsTheTitle) {
   EXPECT_EQ(LabelText(help, "Label1"), "Safety");
   EXPECT_EQ(text.document()->blockCount(), 11);
 
-  Click(Child<QPushButton>(help, "BitBtn1"));
+  Click(Child<QPushButton>(help, "CloseButton"));
   EXPECT_FALSE(help.isVisible());
-  Trigger("Funkcje1");
+  Trigger("help");
   EXPECT_TRUE(help.isVisible());
   EXPECT_TRUE(text.toPlainText().isEmpty());
   EXPECT_EQ(LabelText(help, "Label1"), "Safety");
@@ -98,13 +98,13 @@ class AppHelpTopic : public ::testing::TestWithParam<TopicCase> {
  protected:
   AppHelpTopic() : window_(form_, dialogs_) {
     form_.AttachView(window_);
-    form_.FormCreate();
+    form_.Create();
     window_.Show();
   }
 
   testing::RecordingDialogs dialogs_;
-  TForm6 form_;
-  HelpWindow window_;
+  HelpWindow form_;
+  HelpWindowWidget window_;
 };
 
 TEST_P(AppHelpTopic, ClickOrSpaceShowsItsTopic) {
@@ -115,7 +115,7 @@ TEST_P(AppHelpTopic, ClickOrSpaceShowsItsTopic) {
   EXPECT_EQ(LabelText(window_, "Label1"), GetParam().title);
   EXPECT_EQ(Child<QTextEdit>(window_, "RichEdit1").document()->blockCount(), GetParam().paragraphs);
   // Space does it too, and the text is named after the title.
-  form_.FormCreate();
+  form_.Create();
   QTest::keyClick(&label, Qt::Key_Space);
   EXPECT_EQ(LabelText(window_, "Label1"), GetParam().title);
   EXPECT_EQ(Child<QTextEdit>(window_, "RichEdit1").accessibleName(), GetParam().title);
@@ -135,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
 // The read-only text would otherwise take the arrow cursor, and Escape would
 // close the window without its text being cleared.
 TEST_F(AppSecondaryWindow, HelpKeepsItsCursorAndIgnoresEscape) {
-  HelpWindow& help = app_->help_window();
-  ClickButton("SpeedButton24");
+  HelpWindowWidget& help = app_->help_window();
+  ClickButton("help");
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&help));
   QWidget& viewport = *Child<QTextEdit>(help, "RichEdit1").viewport();
   QTest::mouseMove(&viewport, viewport.rect().center());
@@ -154,14 +154,14 @@ TEST_F(AppSecondaryWindow, AboutShowsTheCreditsEachTimeItOpens) {
     // move the focus away from a hidden window by itself).
     app_->main_window().activateWindow();
     ASSERT_TRUE(WaitUntilActive(app_->main_window()));
-    Trigger("Oprogramie1");
+    Trigger("about");
     ASSERT_TRUE(WaitUntilActive(about));
     EXPECT_EQ(about.windowTitle(), "ZEM TALVOR");
     EXPECT_EQ(LabelText(about, "Label1"), "ZEM TALVOR v.2.0");
     EXPECT_EQ(LabelText(about, "Label2").toStdString(), AboutCreditLine1());
     EXPECT_EQ(LabelText(about, "Label3").toStdString(), AboutCreditLine2());
     EXPECT_FALSE(about.close());  // the window manager cannot close it
-    Click(Child<QToolButton>(about, "SpeedButton1"));
+    Click(Child<QToolButton>(about, "CloseButton"));
     EXPECT_FALSE(about.isVisible());
   }
   EXPECT_TRUE(dialogs_.errors.empty());
@@ -180,9 +180,9 @@ class AppNamePrompt : public AppSecondaryWindow, public ::testing::WithParamInte
 
 // The prompt, opened on the folder "inner".
 TEST_P(AppNamePrompt, CreatesTheFolderInTheShownFolder) {
-  app_->form1().DirectoryListBox1Change(folder_.filePath("inner").toStdString());
+  app_->main_window_logic().OnFolderChosen(folder_.filePath("inner").toStdString());
   NamePromptDialog& prompt = app_->name_prompt();
-  ClickButton("SpeedButton11");
+  ClickButton("new-folder");
   ASSERT_TRUE(WaitUntilActive(prompt));
   EXPECT_EQ(prompt.windowTitle(), "ZEM Talvor - create new folder.");
   EXPECT_EQ(LabelText(prompt, "Label1"), "New folder name: ");
@@ -198,10 +198,10 @@ TEST_P(AppNamePrompt, CreatesTheFolderInTheShownFolder) {
 INSTANTIATE_TEST_SUITE_P(
     Buttons, AppNamePrompt,
     ::testing::Values(
-        NameCase{"OkWithoutAName", "", "SpeedButton1", true, {}, false},
-        NameCase{"OkWithANewName", "fresh", "SpeedButton1", false, {}, true},
-        NameCase{"OkWithAnExistingName", "sub", "SpeedButton1", true, {"I/O error 183: sub."}, false},
-        NameCase{"Cancel", "fresh", "SpeedButton2", false, {}, false}),
+        NameCase{"OkWithoutAName", "", "OkButton", true, {}, false},
+        NameCase{"OkWithANewName", "fresh", "OkButton", false, {}, true},
+        NameCase{"OkWithAnExistingName", "sub", "OkButton", true, {"I/O error 183: sub."}, false},
+        NameCase{"Cancel", "fresh", "CancelButton", false, {}, false}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
 
 struct KeyboardCase {
@@ -248,43 +248,43 @@ INSTANTIATE_TEST_SUITE_P(
     Windows, AppKeyboard,
     ::testing::Values(
         KeyboardCase{"NamePrompt",
-                     "worzenienowegofolderu1",
+                     "new-folder",
                      [](TalvorApplication& app) -> QWidget& { return app.name_prompt(); },
-                     {"SpeedButton1", "SpeedButton2", "Edit1"},
+                     {"OkButton", "CancelButton", "Edit1"},
                      "Edit1",
                      "New folder name",
-                     "SpeedButton2",
+                     "CancelButton",
                      Qt::Key_Space},
         KeyboardCase{"About",
-                     "Oprogramie1",
+                     "about",
                      [](TalvorApplication& app) -> QWidget& { return app.about_dialog(); },
-                     {"SpeedButton1"},
+                     {"CloseButton"},
                      nullptr,
                      nullptr,
-                     "SpeedButton1",
+                     "CloseButton",
                      Qt::Key_Return},
         KeyboardCase{"Help",
-                     "Funkcje1",
+                     "help",
                      [](TalvorApplication& app) -> QWidget& { return app.help_window(); },
                      {"Label8", "Label9", "Label11", "Label10", "Label12", "Label13", "Label14",
-                      "Label15", "BitBtn1", "RichEdit1"},
+                      "Label15", "CloseButton", "RichEdit1"},
                      "RichEdit1",
                      "Help",
-                     "BitBtn1",
+                     "CloseButton",
                      Qt::Key_Space}),
     [](const auto& param_info) { return std::string(param_info.param.test_name); });
 
 TEST_F(AppSecondaryWindow, NamePromptClosesOnlyThroughItsButtonsAndKeepsTheName) {
   NamePromptDialog& prompt = app_->name_prompt();
-  Trigger("worzenienowegofolderu1");
+  Trigger("new-folder");
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&prompt));
   EXPECT_FALSE(prompt.close());
   QTest::keyClick(&prompt, Qt::Key_Escape);
   EXPECT_TRUE(prompt.isVisible());
 
   testing::Type(Child<QLineEdit>(prompt, "Edit1"), "draft");
-  Click(Child<QToolButton>(prompt, "SpeedButton2"));
-  ClickButton("SpeedButton11");
+  Click(Child<QToolButton>(prompt, "CancelButton"));
+  ClickButton("new-folder");
   EXPECT_EQ(Child<QLineEdit>(prompt, "Edit1").text(), "draft");
 }
 

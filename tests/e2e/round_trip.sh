@@ -20,24 +20,24 @@ start_display
 start_program "$folder"
 fail() { echo "FAILED: $*" >&2; ls -la "$folder" >&2; exit 1; }
 
-# Encrypt doc.txt with TRAP (toolbar SpeedButton1 at 0).
+# Encrypt doc.txt with TRAP (toolbar encrypt-trap at 0).
 select_file 0
 click_tool 0
 answer_password "a desktop round trip"
 wait_for_file "$folder/doc.trp" || fail "no doc.trp"
 rm "$folder/doc.txt"
-# Decrypt doc.trp (SpeedButton4 at 25): the list holds doc.trp, doc.txt.
+# Decrypt doc.trp (decrypt-trap at 25): the list holds doc.trp, doc.txt.
 select_file 0
 click_tool 25
 answer_password "a desktop round trip"
 wait_for_file "$folder/doc.txt" || fail "doc.txt not restored"
 cmp -s "$folder/original" "$folder/doc.txt" || fail "decrypted bytes differ"
-# Pack doc.txt into doc.zip (SpeedButton13 at 344): doc.trp, doc.txt.
+# Pack doc.txt into doc.zip (create-zip at 344): doc.trp, doc.txt.
 select_file 1
 click_tool 344
 wait_for_file "$folder/doc.zip" || fail "no doc.zip"
 rm "$folder/doc.txt"
-# Unpack doc.zip (SpeedButton14 at 368): doc.trp, doc.txt, doc.zip.
+# Unpack doc.zip (extract-zip at 368): doc.trp, doc.txt, doc.zip.
 select_file 2
 click_tool 368
 wait_for_file "$folder/doc.txt" || fail "doc.txt not unpacked"
