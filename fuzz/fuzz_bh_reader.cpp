@@ -3,6 +3,6 @@
 #include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  talvor::fuzz::FuzzReader<talvor::TUnBh>(data, size);
+  talvor::fuzz::FuzzReader<talvor::BhReader>(data, size);
   return 0;
 }

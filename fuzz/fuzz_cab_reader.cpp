@@ -8,11 +8,11 @@
 
 namespace {
 
-class ExposedUnCab : public talvor::TUnCab {
+class ExposedUnCab : public talvor::CabReader {
  public:
-  using TUnCab::DecodeEntry;
-  using TUnCab::TUnCab;
-  using TUnCab::WalkEntries;
+  using CabReader::CabReader;
+  using CabReader::DecodeEntry;
+  using CabReader::WalkEntries;
 };
 
 }  // namespace

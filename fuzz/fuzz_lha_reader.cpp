@@ -25,13 +25,10 @@ constexpr std::uint64_t kMaxDecoded = 1 << 20;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const int fd = ::memfd_create("lha", MFD_CLOEXEC);
-  if (fd < 0) return 0;
-  if (size > 0 && ::write(fd, data, size) != static_cast<ssize_t>(size)) {
-    ::close(fd);
-    return 0;
-  }
-  talvor::File archive(fd, "fuzz.lzh");
+  talvor::UniqueFd fd(::memfd_create("lha", MFD_CLOEXEC));
+  if (!fd.valid()) return 0;
+  if (size > 0 && ::write(fd.get(), data, size) != static_cast<ssize_t>(size)) return 0;
+  talvor::File archive(std::move(fd), "fuzz.lzh");
   try {
     talvor::LhaHeader h;
     int entries = 0;

@@ -4,6 +4,6 @@
 #include "reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  talvor::fuzz::FuzzReader<talvor::TUnZip>(data, size);
+  talvor::fuzz::FuzzReader<talvor::ZipReader>(data, size);
   return 0;
 }

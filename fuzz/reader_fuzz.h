@@ -20,15 +20,15 @@ inline constexpr int kMaxEntries = 64;
 
 // A file in memory.
 inline File MemoryFile(const std::uint8_t* data, std::size_t size) {
-  const int fd = ::memfd_create("fuzz", MFD_CLOEXEC);
-  if (fd < 0) return File();
+  UniqueFd fd(::memfd_create("fuzz", MFD_CLOEXEC));
+  if (!fd.valid()) return File();
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::write(fd, data + done, size - done);
+    const ssize_t n = ::write(fd.get(), data + done, size - done);
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
-  return File(fd, "fuzz");
+  return File(std::move(fd), "fuzz");
 }
 
 // Opens the protected steps of a reader to the fuzzer.

@@ -52,7 +52,7 @@ class ArchiveCommandTest : public ::testing::TestWithParam<FormatCase>,
   }
   // The names of an archive's entries, read by the engine.
   std::string Contents(const std::string& archive) {
-    std::unique_ptr<TCustomDClass> reader = MakeReader(GetParam().kind, fs_);
+    std::unique_ptr<ArchiveReader> reader = MakeReader(GetParam().kind, fs_);
     reader->SetArchiveFile(archive);
     std::string names;
     reader->List([&](const ArchiveEntry& e) { names += (names.empty() ? "" : " ") + e.name; });
@@ -207,7 +207,7 @@ TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
   form.Create(dir.path());
   view.selected = "a.txt";
   form.RunCommand(WindowCommand::kCreateLha, Route::kToolbar);
-  std::unique_ptr<TCustomDClass> reader = MakeReader(ArchiveKind::kLha, fs);
+  std::unique_ptr<ArchiveReader> reader = MakeReader(ArchiveKind::kLha, fs);
   reader->SetArchiveFile(dir / "a.lha");
   int entries = 0;
   reader->List([&](const ArchiveEntry&) { ++entries; });

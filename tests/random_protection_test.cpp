@@ -198,7 +198,7 @@ TEST_F(RandomProtectionTest, ARenamedErhFileStillDecrypts) {
   TempDir parts;
   WriteFile(parts / "one.xxr", "1");
   WriteFile(parts / "two.xxr", "2");
-  TLha lha(fs_);
+  LhaWriter lha(fs_);
   lha.SetArchiveFile(parts / "two.lha");
   lha.FileSpec = {parts / "one.xxr", parts / "two.xxr"};
   ASSERT_EQ(lha.Compress(), 2);
@@ -301,7 +301,7 @@ TEST_P(ErhLayoutTest, IsTheLhaWritersArchiveOfTheLayer) {
       static_cast<std::uint32_t>(static_cast<std::uint8_t>(erh[18])) << 24);
   fs_.SetLastWriteTime(layer,
                        erh[20] == 0 ? UnixFromDosTime(stamp) : static_cast<std::time_t>(stamp));
-  TLha lha(fs_);
+  LhaWriter lha(fs_);
   lha.WriteEndMarker = false;  // random protection's archive ends with its entry
   lha.SetArchiveFile(parts / "layer.lha");
   lha.FileSpec = {layer};

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <regex>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -80,9 +81,7 @@ TEST_F(TrashTest, MovesTheFileAndRecordsWhereItWasAndWhen) {
   const ScopedEnvironment zone("TZ", "TST-3");
   const std::string name = "a b%\xC5\x82.txt";
   WriteFile(work_ + "/" + name, "content");
-  testing::CurrentDirGuard cwd;
-  ASSERT_EQ(::chdir(work_.c_str()), 0);
-  trash_bin_.MoveToTrash(name);
+  trash_bin_.MoveToTrash(work_ + "/" + name);
 
   EXPECT_FALSE(Exists(work_ + "/" + name));
   EXPECT_EQ(ReadFile(trash_ + "/files/" + name), "content");
@@ -201,13 +200,21 @@ INSTANTIATE_TEST_SUITE_P(
                       HomeCase{"RelativeDataHomeIgnored", "data", "home/.local/share/Trash"}),
     testing::ByName());
 
-TEST_F(TrashTest, AMissingFileIsAnIoErrorAndNothingIsWritten) {
-  try {
-    trash_bin_.MoveToTrash(work_ + "/missing.txt");
-    ADD_FAILURE() << "no failure";
-  } catch (const IoError& e) {
-    EXPECT_EQ(e.code(), io_code::kFileNotFound);
+TEST_F(TrashTest, AMissingFileOrARelativeNameIsAnIoErrorAndNothingIsWritten) {
+  // A relative name is never taken from the working folder.
+  WriteFile(work_ + "/a.txt", "keep");
+  testing::CurrentDirGuard cwd;
+  ASSERT_EQ(::chdir(work_.c_str()), 0);
+  for (const auto& [path, code] : {std::pair{work_ + "/missing.txt", io_code::kFileNotFound},
+                                   std::pair{std::string("a.txt"), io_code::kInvalidFilename}}) {
+    try {
+      trash_bin_.MoveToTrash(path);
+      ADD_FAILURE() << "no failure: " << path;
+    } catch (const IoError& e) {
+      EXPECT_EQ(e.code(), code) << path;
+    }
   }
+  EXPECT_EQ(ReadFile(work_ + "/a.txt"), "keep");
   EXPECT_FALSE(Exists(dir_ / "data"));
 }
 

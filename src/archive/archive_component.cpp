@@ -96,22 +96,22 @@ std::string ArchiveErrorText(int code) {
   }
 }
 
-void TZipCommon::ReportError(int code, const std::string& file, const std::string& extra) {
+void ArchiveComponent::ReportError(int code, const std::string& file, const std::string& extra) {
   if (Cancel && code != archive_error::kUserCanceled) code = archive_error::kUserCanceled;
   if (OnError) OnError(ArchiveError{code, file, extra});
 }
 
-void TZipCommon::ProcessMessages() {
+void ArchiveComponent::ProcessMessages() {
   if (OnProcessMessages) OnProcessMessages();
 }
 
-std::string TZipCommon::ToStoredName(const std::string& name) const {
+std::string ArchiveComponent::ToStoredName(const std::string& name) const {
   return EncodeLossy(TranslateOemChar ? OemCodePage() : AnsiCodePage(), name);
 }
 
-std::string TZipCommon::ExactStoredName(const std::string& name, const std::string& path,
-                                        std::string_view where,
-                                        const std::vector<std::string>& separators) const {
+std::string ArchiveComponent::ExactStoredName(const std::string& name, const std::string& path,
+                                              std::string_view where,
+                                              const std::vector<std::string>& separators) const {
   RequireRecordableName(name, path, where, separators);
   const CodePage& page = TranslateOemChar ? OemCodePage() : AnsiCodePage();
   const std::optional<std::string> stored = page.Encode(name);
@@ -126,7 +126,7 @@ std::string TZipCommon::ExactStoredName(const std::string& name, const std::stri
   return *stored;
 }
 
-std::string TZipCommon::FromStoredName(const std::string& stored) const {
+std::string ArchiveComponent::FromStoredName(const std::string& stored) const {
   return (TranslateOemChar ? OemCodePage() : AnsiCodePage()).Decode(stored);
 }
 

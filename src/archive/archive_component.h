@@ -1,6 +1,6 @@
 // The archive components: a compressor writes or updates an archive from
 // files on disk (archive_writer.h), an extractor unpacks an archive's entries
-// to disk (archive_reader.h). Each archive kind has one of each (TLha/TUnLha,
+// to disk (archive_reader.h). Each archive kind has one of each (LhaWriter/LhaReader,
 // ...). Failures never reach the caller: Compress and Extract report them
 // through the error event and return how many files they handled.
 //
@@ -19,38 +19,38 @@
 
 namespace talvor {
 
-enum class TCompressMethod : std::uint8_t {
-  cmStore,
-  cmDeflate,
-  cmFuse,
-  cmFrozen5,
-  cmFrozen6,
-  cmMsZip,
-  cmLzx,
-  cmQuantum,
-  cmUUEncode,
-  cmXXEncode,
-  cmBase64,
-  cmTarred,
-  cmTarGzip,
+enum class PackingMethod : std::uint8_t {
+  kStore,
+  kDeflate,
+  kFuse,
+  kFrozen5,
+  kFrozen6,
+  kMsZip,
+  kLzx,
+  kQuantum,
+  kUuEncode,
+  kXxEncode,
+  kBase64,
+  kTarred,
+  kTarGzip,
 };
-enum class TSwitch : std::uint8_t { swAdd, swRefresh, swMove, swDelete, swRead };
-enum class TDateAttribute : std::uint8_t { daFileDate, daSysDate, daMaxFileDate };
-enum class TStoredDirNames : std::uint8_t {
-  sdNone,
-  sdAbsolute,
-  sdAbsoluteNoDrv,
-  sdAbsoluteNoRoot,
-  sdRelative,
-  sdRelativeStoreStart,
-  sdExplorer_Auto,
-  sdExplorer_UserDefineDefaultDir,
+enum class UpdateMode : std::uint8_t { kAdd, kRefresh, kMove, kDelete, kRead };
+enum class EntryDate : std::uint8_t { kFileDate, kSystemDate, kNewestFileDate };
+enum class StoredFolders : std::uint8_t {
+  kNone,
+  kAbsolute,
+  kAbsoluteNoDrive,
+  kAbsoluteNoRoot,
+  kRelative,
+  kRelativeStoreStart,
+  kExplorerAuto,
+  kExplorerUserDefinedDefaultDir,
 };
-enum class TCompressionMethod : std::uint8_t { cmInMemory, cmTempFile };
-enum class TDeflateType : std::uint8_t { dtDeflateS, dtDeflateF, dtDeflateN, dtDeflateX };
-enum class TOverwriteMode : std::uint8_t { omOverwrite, omSkip };
-enum class TDeleteOptions : std::uint8_t { doFinal, doAllowUndo };
-enum class TArcType : std::uint8_t { atNA, atUnknown, atLha, atZip, atBh, atCab };
+enum class ArchiveStaging : std::uint8_t { kInMemory, kTempFile };
+enum class DeflateEffort : std::uint8_t { kStore, kFast, kNormal, kMaximum };
+enum class OverwriteMode : std::uint8_t { kOverwrite, kSkip };
+enum class DeleteMode : std::uint8_t { kFinal, kAllowUndo };
+enum class ArchiveType : std::uint8_t { kNotAvailable, kUnknown, kLha, kZip, kBh, kCab };
 
 // Codes of the error event.
 namespace archive_error {
@@ -130,12 +130,12 @@ struct ArchiveEntry {
 };
 
 // Properties and the error model shared by every archive component.
-class TZipCommon {
+class ArchiveComponent {
  public:
-  explicit TZipCommon(FileSystem& fs) : fs_(fs) {}
-  virtual ~TZipCommon() = default;
-  TZipCommon(const TZipCommon&) = delete;
-  TZipCommon& operator=(const TZipCommon&) = delete;
+  explicit ArchiveComponent(FileSystem& fs) : fs_(fs) {}
+  virtual ~ArchiveComponent() = default;
+  ArchiveComponent(const ArchiveComponent&) = delete;
+  ArchiveComponent& operator=(const ArchiveComponent&) = delete;
 
   std::vector<std::string> FileSpec;
   std::vector<std::string> ExcludeSpec;
@@ -169,7 +169,7 @@ class TZipCommon {
   // Marks the component busy for one operation.
   class BusyScope {
    public:
-    explicit BusyScope(TZipCommon& component) : component_(component) {
+    explicit BusyScope(ArchiveComponent& component) : component_(component) {
       component_.busy_ = true;
       component_.Cancel = false;
     }
@@ -178,7 +178,7 @@ class TZipCommon {
     ~BusyScope() { component_.busy_ = false; }
 
    private:
-    TZipCommon& component_;
+    ArchiveComponent& component_;
   };
 
   FileSystem& fs_;

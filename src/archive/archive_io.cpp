@@ -44,22 +44,22 @@ void RaiseDataGoesOn(std::uint64_t size) {
                            " bytes its header gives");
 }
 
-int DeflateLevel(TDeflateType type) {
+int DeflateLevel(DeflateEffort type) {
   switch (type) {
-    case TDeflateType::dtDeflateF:
+    case DeflateEffort::kFast:
       return 1;
-    case TDeflateType::dtDeflateX:
+    case DeflateEffort::kMaximum:
       return 9;
     default:
       return 6;
   }
 }
 
-std::uint16_t DeflateFlags(TDeflateType type) {
+std::uint16_t DeflateFlags(DeflateEffort type) {
   switch (type) {
-    case TDeflateType::dtDeflateF:
+    case DeflateEffort::kFast:
       return 4;
-    case TDeflateType::dtDeflateX:
+    case DeflateEffort::kMaximum:
       return 2;
     default:
       return 0;

@@ -75,7 +75,7 @@ struct EntryData {
                                        const std::function<void()>& pulse);
 
 // The zlib level and the flag bits 1-2 for a deflate effort.
-[[nodiscard]] int DeflateLevel(TDeflateType type);
-[[nodiscard]] std::uint16_t DeflateFlags(TDeflateType type);
+[[nodiscard]] int DeflateLevel(DeflateEffort type);
+[[nodiscard]] std::uint16_t DeflateFlags(DeflateEffort type);
 
 }  // namespace talvor

@@ -19,46 +19,46 @@ bool CanRead(ArchiveKind kind) {
   return CanWrite(kind);
 }
 
-std::unique_ptr<TCustomCClass> MakeWriter(ArchiveKind kind, FileSystem& fs) {
-  std::unique_ptr<TCustomCClass> writer;
+std::unique_ptr<ArchiveWriter> MakeWriter(ArchiveKind kind, FileSystem& fs) {
+  std::unique_ptr<ArchiveWriter> writer;
   switch (kind) {
     case ArchiveKind::kLha:
-      writer = std::make_unique<TLha>(fs);
+      writer = std::make_unique<LhaWriter>(fs);
       break;
     case ArchiveKind::kZip:
-      writer = std::make_unique<TZip>(fs);
+      writer = std::make_unique<ZipWriter>(fs);
       break;
     case ArchiveKind::kBh:
-      writer = std::make_unique<TBlakHole>(fs);
+      writer = std::make_unique<BhWriter>(fs);
       break;
     case ArchiveKind::kCab:
-      writer = std::make_unique<TMakeCab>(fs, DefaultCabinetLibrary());
+      writer = std::make_unique<CabWriter>(fs, DefaultCabinetLibrary());
       break;
   }
   // As the main window sets its writers before every compress.
   writer->RecurseDirs = false;
-  writer->DateAttribute = TDateAttribute::daFileDate;
-  writer->StoredDirNames = TStoredDirNames::sdRelative;
-  writer->Switch = TSwitch::swAdd;
-  writer->SetCompressMethod(TCompressMethod::cmDeflate);
+  writer->DateAttribute = EntryDate::kFileDate;
+  writer->StoredDirNames = StoredFolders::kRelative;
+  writer->Switch = UpdateMode::kAdd;
+  writer->SetCompressMethod(PackingMethod::kDeflate);
   return writer;
 }
 
-std::unique_ptr<TCustomDClass> MakeReader(ArchiveKind kind, FileSystem& fs) {
+std::unique_ptr<ArchiveReader> MakeReader(ArchiveKind kind, FileSystem& fs) {
   switch (kind) {
     case ArchiveKind::kLha:
-      return std::make_unique<TUnLha>(fs);
+      return std::make_unique<LhaReader>(fs);
     case ArchiveKind::kZip:
-      return std::make_unique<TUnZip>(fs);
+      return std::make_unique<ZipReader>(fs);
     case ArchiveKind::kBh:
-      return std::make_unique<TUnBh>(fs);
+      return std::make_unique<BhReader>(fs);
     case ArchiveKind::kCab:
-      return std::make_unique<TUnCab>(fs, DefaultCabinetLibrary());
+      return std::make_unique<CabReader>(fs, DefaultCabinetLibrary());
   }
   return nullptr;
 }
 
-int PackNewArchive(TCustomCClass& writer, const std::string& source, const std::string& target) {
+int PackNewArchive(ArchiveWriter& writer, const std::string& source, const std::string& target) {
   writer.SetArchiveFile(target);
   writer.FileSpec = {source};
   const bool whole = writer.ReplaceWholeArchive;

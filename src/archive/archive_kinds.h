@@ -24,13 +24,13 @@ namespace talvor {
 // A writer / reader of the kind, configured as the main window configures
 // its own (writers: RecurseDirs false, so that only the named file is
 // packed).
-[[nodiscard]] std::unique_ptr<TCustomCClass> MakeWriter(ArchiveKind kind, FileSystem& fs);
-[[nodiscard]] std::unique_ptr<TCustomDClass> MakeReader(ArchiveKind kind, FileSystem& fs);
+[[nodiscard]] std::unique_ptr<ArchiveWriter> MakeWriter(ArchiveKind kind, FileSystem& fs);
+[[nodiscard]] std::unique_ptr<ArchiveReader> MakeReader(ArchiveKind kind, FileSystem& fs);
 
 // Packs `source` alone into the new archive `target`. An archive already at
 // `target` is neither read nor changed until the new one is complete, which
 // then takes its place; if the new one cannot be made it stays as it was.
 // Returns the number of files packed.
-int PackNewArchive(TCustomCClass& writer, const std::string& source, const std::string& target);
+int PackNewArchive(ArchiveWriter& writer, const std::string& source, const std::string& target);
 
 }  // namespace talvor

@@ -31,10 +31,10 @@ std::string JoinSteps(const std::vector<std::string>& steps) {
 
 }  // namespace
 
-void TCustomDClass::SetArchiveFile(const std::string& path) {
-  const FileInfo info = fs_.Stat(path);
-  if (path.empty() || !info.exists || info.is_directory) {
-    arc_type_ = TArcType::atNA;
+void ArchiveReader::SetArchiveFile(const std::string& path) {
+  const FileInfo info = IsAbsolutePath(path) ? fs_.Stat(path) : FileInfo{};
+  if (!info.exists || info.is_directory) {
+    arc_type_ = ArchiveType::kNotAvailable;
     archive_file_.clear();
     return;
   }
@@ -43,11 +43,11 @@ void TCustomDClass::SetArchiveFile(const std::string& path) {
     File archive = fs_.OpenForReading(path);
     arc_type_ = DetectType(archive, path);
   } catch (...) {
-    arc_type_ = TArcType::atUnknown;
+    arc_type_ = ArchiveType::kUnknown;
   }
 }
 
-void TCustomDClass::SetExtractDir(const std::string& folder) {
+void ArchiveReader::SetExtractDir(const std::string& folder) {
   if (!folder.empty()) {
     extract_dir_ = IncludeTrailingSeparator(folder);
   } else if (!archive_file_.empty()) {
@@ -58,32 +58,32 @@ void TCustomDClass::SetExtractDir(const std::string& folder) {
   }
 }
 
-TArcType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept {
-  if (!kind) return TArcType::atUnknown;
+ArchiveType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept {
+  if (!kind) return ArchiveType::kUnknown;
   switch (*kind) {
     case ArchiveKind::kLha:
-      return TArcType::atLha;
+      return ArchiveType::kLha;
     case ArchiveKind::kZip:
-      return TArcType::atZip;
+      return ArchiveType::kZip;
     case ArchiveKind::kBh:
-      return TArcType::atBh;
+      return ArchiveType::kBh;
     case ArchiveKind::kCab:
-      return TArcType::atCab;
+      return ArchiveType::kCab;
   }
-  return TArcType::atUnknown;
+  return ArchiveType::kUnknown;
 }
 
-File TCustomDClass::OpenArchive() {
+File ArchiveReader::OpenArchive() {
   return fs_.OpenForReading(archive_file_);
 }
 
-TArcType TCustomDClass::DetectType(File& archive, const std::string& path) {
+ArchiveType ArchiveReader::DetectType(File& archive, const std::string& path) {
   const std::optional<ArchiveKindInfo> found = ArchiveKindOfContent(archive, path);
   archive.Seek(0);
   return ArcTypeOf(found ? std::optional(found->kind) : std::nullopt);
 }
 
-std::optional<std::vector<std::string>> TCustomDClass::OutputSteps(const ArchiveEntry& entry) {
+std::optional<std::vector<std::string>> ArchiveReader::OutputSteps(const ArchiveEntry& entry) {
   std::string name = entry.name;
   const auto unsafe = [&](const char* why) {
     ReportError(archive_error::kBadFileHeader, entry.name, why);
@@ -119,10 +119,10 @@ std::optional<std::vector<std::string>> TCustomDClass::OutputSteps(const Archive
   return parts;
 }
 
-std::optional<Folder> TCustomDClass::EntryFolder(const ArchiveEntry& entry,
+std::optional<Folder> ArchiveReader::EntryFolder(const ArchiveEntry& entry,
                                                  const std::vector<std::string>& steps,
                                                  std::size_t depth, bool note) {
-  if (!root_) root_ = Folder::Open(extract_dir_.empty() ? "." : extract_dir_);
+  if (!root_) root_ = Folder::Open(extract_dir_);
   Folder at = root_->Duplicate();
   for (std::size_t i = 0; i < depth; ++i) {
     Folder next;
@@ -151,7 +151,7 @@ std::optional<Folder> TCustomDClass::EntryFolder(const ArchiveEntry& entry,
   return at;
 }
 
-void TCustomDClass::RemoveMadeFolders() noexcept {
+void ArchiveReader::RemoveMadeFolders() noexcept {
   // A folder made later lies deeper: the last made go first. rmdir takes
   // only empty folders; the identity keeps one that another program made
   // in the place of ours.
@@ -194,14 +194,14 @@ bool CrcMatches(const ArchiveEntry& entry, std::uint32_t crc) {
 
 // A file that takes every byte and keeps none: what Test decodes into.
 File DiscardingFile() {
-  const int fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (fd < 0) RaiseIoError(IoCodeFromErrno(errno));
-  return File(fd, "/dev/null");
+  UniqueFd fd(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+  if (!fd.valid()) RaiseIoError(IoCodeFromErrno(errno));
+  return File(std::move(fd), "/dev/null");
 }
 
 }  // namespace
 
-std::optional<bool> TCustomDClass::DecodeChecked(File& archive, const ArchiveEntry& entry,
+std::optional<bool> ArchiveReader::DecodeChecked(File& archive, const ArchiveEntry& entry,
                                                  File& out, const std::string& file) {
   try {
     return CrcMatches(entry, DecodeEntry(archive, entry, out));
@@ -220,7 +220,7 @@ std::optional<bool> TCustomDClass::DecodeChecked(File& archive, const ArchiveEnt
   return std::nullopt;
 }
 
-void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& count) {
+void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& count) {
   if (entry.is_folder) {
     if (!CreateStoredDirs) return;
     const auto steps = OutputSteps(entry);
@@ -271,7 +271,7 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
       ReportError(archive_error::kEventNotAssigned, path, "OnFileExists");
       return;
     }
-    if (OverwriteMode == TOverwriteMode::omSkip) return;
+    if (OverwriteMode == OverwriteMode::kSkip) return;
   }
   try {
     // The file appears only when its data decoded and, where a file of its
@@ -313,7 +313,7 @@ void TCustomDClass::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
   ++count;
 }
 
-void TCustomDClass::WalkForWork(const std::function<void(File&, const ArchiveEntry&)>& step) {
+void ArchiveReader::WalkForWork(const std::function<void(File&, const ArchiveEntry&)>& step) {
   if (archive_file_.empty()) {
     ReportError(archive_error::kFileNotFound, archive_file_);
     return;
@@ -367,13 +367,16 @@ void TCustomDClass::WalkForWork(const std::function<void(File&, const ArchiveEnt
   }
 }
 
-int TCustomDClass::Extract() {
+int ArchiveReader::Extract() {
   if (busy_) return 0;
   const BusyScope busy(*this);
   int count = 0;
   if (extract_dir_.empty() && !archive_file_.empty()) {
-    const std::string own = ExtractFileDir(archive_file_);
-    extract_dir_ = IncludeTrailingSeparator(own.empty() ? fs_.CurrentDirectory() : own);
+    extract_dir_ = IncludeTrailingSeparator(ExtractFileDir(archive_file_));
+  }
+  if (!archive_file_.empty() && !IsAbsolutePath(extract_dir_)) {
+    ReportError(archive_error::kInvalidDirectory, extract_dir_);
+    return 0;
   }
   // The folders made for files go again when the unpacking fails and they
   // are still empty.
@@ -384,7 +387,7 @@ int TCustomDClass::Extract() {
     if (listener) listener(error);
   };
   struct Restore {
-    TCustomDClass& reader;
+    ArchiveReader& reader;
     const std::function<void(const ArchiveError&)>& listener;
     ~Restore() {
       reader.OnError = listener;
@@ -397,7 +400,7 @@ int TCustomDClass::Extract() {
   return count;
 }
 
-int TCustomDClass::Test(const std::function<void(const ArchiveEntry&, bool sound)>& each) {
+int ArchiveReader::Test(const std::function<void(const ArchiveEntry&, bool sound)>& each) {
   if (busy_) return 0;
   const BusyScope busy(*this);
   int sound_files = 0;
@@ -435,7 +438,7 @@ int TCustomDClass::Test(const std::function<void(const ArchiveEntry&, bool sound
   return sound_files;
 }
 
-void TCustomDClass::List(const std::function<void(const ArchiveEntry&)>& visit) {
+void ArchiveReader::List(const std::function<void(const ArchiveEntry&)>& visit) {
   if (archive_file_.empty()) {
     ReportError(archive_error::kFileNotFound, archive_file_);
     return;

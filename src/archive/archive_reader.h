@@ -16,17 +16,17 @@
 
 namespace talvor {
 
-// The readers' name for an archive kind: atUnknown for none.
-[[nodiscard]] TArcType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept;
+// The readers' name for an archive kind: kUnknown for none.
+[[nodiscard]] ArchiveType ArcTypeOf(std::optional<ArchiveKind> kind) noexcept;
 
 // The extractor base: owns Extract, the overwrite rule and the CRC verdict.
-class TCustomDClass : public TZipCommon {
+class ArchiveReader : public ArchiveComponent {
  public:
-  using TZipCommon::TZipCommon;
+  using ArchiveComponent::ArchiveComponent;
 
-  // A missing file makes the type atNA and clears the name.
+  // A missing file makes the type kNotAvailable and clears the name.
   void SetArchiveFile(const std::string& path);
-  [[nodiscard]] TArcType ArcType() const noexcept { return arc_type_; }
+  [[nodiscard]] ArchiveType ArcType() const noexcept { return arc_type_; }
   // A non-empty folder is kept with a trailing separator; an empty value
   // takes the archive's own folder.
   void SetExtractDir(const std::string& folder);
@@ -34,7 +34,7 @@ class TCustomDClass : public TZipCommon {
 
   bool UseStoredDirs = true;
   bool ConfirmOverwrites = false;
-  TOverwriteMode OverwriteMode = TOverwriteMode::omOverwrite;
+  talvor::OverwriteMode OverwriteMode = talvor::OverwriteMode::kOverwrite;
   bool RestoreFileAttr = true;
   bool CreateStoredDirs = false;
   std::string Password;
@@ -61,7 +61,7 @@ class TCustomDClass : public TZipCommon {
   [[nodiscard]] virtual File OpenArchive();
   // The archive kind the file's content shows, as ArchiveKindOfContent
   // judges it; `path` is the file's name.
-  [[nodiscard]] static TArcType DetectType(File& archive, const std::string& path);
+  [[nodiscard]] static ArchiveType DetectType(File& archive, const std::string& path);
   // The bytes an entry's extraction counts as its progress: the data the
   // reader takes from the archive.
   [[nodiscard]] virtual std::uint64_t EntryWork(const ArchiveEntry& entry) const {
@@ -99,15 +99,10 @@ class TCustomDClass : public TZipCommon {
     std::uint64_t inode;
   };
 
-  TArcType arc_type_ = TArcType::atNA;
+  ArchiveType arc_type_ = ArchiveType::kNotAvailable;
   std::string extract_dir_;
   std::optional<Folder> root_;  // ExtractDir, opened for one Extract
   std::vector<MadeFolder> made_;
-};
-
-class TUnBase : public TCustomDClass {
- public:
-  using TCustomDClass::TCustomDClass;
 };
 
 }  // namespace talvor

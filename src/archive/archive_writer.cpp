@@ -28,26 +28,26 @@ struct Canceled {};
 
 }  // namespace
 
-TCustomCClass::TCustomCClass(FileSystem& fs, std::string default_ext, TCompressMethod initial)
-    : TZipCommon(fs),
+ArchiveWriter::ArchiveWriter(FileSystem& fs, std::string default_ext, PackingMethod initial)
+    : ArchiveComponent(fs),
       StoreFilesOfType(BuiltInStoreList()),
       default_ext_(std::move(default_ext)),
       method_(initial) {}
 
-std::vector<std::string> TCustomCClass::BuiltInStoreList() {
+std::vector<std::string> ArchiveWriter::BuiltInStoreList() {
   return {".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
           ".JAR", ".LHA", ".LZH", ".PAK", ".PK3", ".PK_", ".RAR", ".TAR",
           ".TGZ", ".UUE", ".UU",  ".WAR", ".XXE", ".Z",   ".ZIP", ".ZOO"};
 }
 
-void TCustomCClass::SetArchiveFile(const std::string& path) {
+void ArchiveWriter::SetArchiveFile(const std::string& path) {
   archive_file_ = path;
   if (!archive_file_.empty() && ExtractFileExt(archive_file_).empty())
     archive_file_ += default_ext_;
-  archive_existed_ = !archive_file_.empty() && fs_.Stat(archive_file_).exists;
+  archive_existed_ = IsAbsolutePath(archive_file_) && fs_.Stat(archive_file_).exists;
 }
 
-void TCustomCClass::SetDefaultExt(const std::string& ext) {
+void ArchiveWriter::SetDefaultExt(const std::string& ext) {
   std::string value = ext;
   if (value.empty() || value.front() != '.') value.insert(value.begin(), '.');
   value = Lower(value.substr(0, 4));
@@ -62,37 +62,37 @@ void TCustomCClass::SetDefaultExt(const std::string& ext) {
   default_ext_ = value;
 }
 
-void TCustomCClass::SetCompressMethod(TCompressMethod method) {
+void ArchiveWriter::SetCompressMethod(PackingMethod method) {
   if (AcceptsMethod(method)) method_ = method;
 }
 
-bool TCustomCClass::InStoreList(const std::string& path) const {
+bool ArchiveWriter::InStoreList(const std::string& path) const {
   const std::string ext = ExtractFileExt(path);
   if (ext.empty()) return false;
   return std::any_of(StoreFilesOfType.begin(), StoreFilesOfType.end(),
                      [&](const std::string& e) { return SameNameIgnoringCase(e, ext); });
 }
 
-std::uint32_t TCustomCClass::EntryTime(const ScannedFile& file) const {
+std::uint32_t ArchiveWriter::EntryTime(const ScannedFile& file) const {
   switch (DateAttribute) {
-    case TDateAttribute::daSysDate:
+    case EntryDate::kSystemDate:
       return DosTimeFromUnix(std::time(nullptr));
-    case TDateAttribute::daMaxFileDate:
+    case EntryDate::kNewestFileDate:
       return max_file_time_;
-    case TDateAttribute::daFileDate:
+    case EntryDate::kFileDate:
       break;
   }
   return DosTimeFromUnix(file.info.last_write);
 }
 
-std::string TCustomCClass::StoredNameOf(const ScannedFile& file, const std::string& pattern) const {
+std::string ArchiveWriter::StoredNameOf(const ScannedFile& file, const std::string& pattern) const {
   switch (StoredDirNames) {
-    case TStoredDirNames::sdNone:
+    case StoredFolders::kNone:
       return ExtractFileName(file.path);
-    case TStoredDirNames::sdAbsolute:
-    case TStoredDirNames::sdAbsoluteNoDrv:
+    case StoredFolders::kAbsolute:
+    case StoredFolders::kAbsoluteNoDrive:
       return file.path;
-    case TStoredDirNames::sdAbsoluteNoRoot:
+    case StoredFolders::kAbsoluteNoRoot:
       return file.path.substr(file.path.find_first_not_of('/') == std::string::npos
                                   ? file.path.size()
                                   : file.path.find_first_not_of('/'));
@@ -110,7 +110,7 @@ std::string TCustomCClass::StoredNameOf(const ScannedFile& file, const std::stri
   }
 }
 
-void TCustomCClass::CopyExistingEntry(File& archive, CompEntry& entry, File& out) {
+void ArchiveWriter::CopyExistingEntry(File& archive, WriterEntry& entry, File& out) {
   archive.Seek(entry.offset);
   std::vector<std::uint8_t> buffer(64 * 1024);
   for (std::int64_t left = entry.length; left > 0;) {
@@ -123,9 +123,9 @@ void TCustomCClass::CopyExistingEntry(File& archive, CompEntry& entry, File& out
   }
 }
 
-void TCustomCClass::WriteClosing(File&, const std::vector<CompEntry>&) {}
+void ArchiveWriter::WriteClosing(File&, const std::vector<WriterEntry>&) {}
 
-File TCustomCClass::OpenSource(const CompEntry& entry) {
+File ArchiveWriter::OpenSource(const WriterEntry& entry) {
   try {
     return fs_.OpenForReading(entry.source.path);
   } catch (const IoError& e) {
@@ -134,19 +134,21 @@ File TCustomCClass::OpenSource(const CompEntry& entry) {
   }
 }
 
-int TCustomCClass::Compress() {
+void ArchiveWriter::RequireArchiveFolder() const {
+  const std::string folder = ExtractFileDir(archive_file_);
+  if (!IsAbsolutePath(archive_file_) || !fs_.Stat(folder).is_directory) {
+    throw ArchiveFailure(archive_error::kInvalidDirectory, folder);
+  }
+}
+
+int ArchiveWriter::Compress() {
   if (busy_) return 0;
   const BusyScope busy(*this);
   int packed = 0;
   try {
     if (FileSpec.empty()) return 0;
-    const std::string folder = ExtractFileDir(archive_file_).empty()
-                                   ? fs_.CurrentDirectory()
-                                   : ExtractFileDir(archive_file_);
-    if (archive_file_.empty() || !fs_.Stat(folder).is_directory) {
-      throw ArchiveFailure(archive_error::kInvalidDirectory, folder);
-    }
-    std::vector<CompEntry> entries;
+    RequireArchiveFolder();
+    std::vector<WriterEntry> entries;
     File old;
     if (!ReplaceWholeArchive && fs_.Stat(archive_file_).exists) {
       try {
@@ -158,14 +160,14 @@ int TCustomCClass::Compress() {
     }
 
     // The files to pack, in the order of FileSpec.
-    const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
-    std::vector<CompEntry> fresh;
+    const FileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
+    std::vector<WriterEntry> fresh;
     for (const std::string& pattern : FileSpec) {
       for (ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
         ProcessMessages();
-        CompEntry entry;
+        WriterEntry entry;
         entry.name = StoredNameOf(file, pattern);
-        const auto same = [&](const CompEntry& e) {
+        const auto same = [&](const WriterEntry& e) {
           return SameNameIgnoringCase(e.name, entry.name);
         };
         const auto found = std::find_if(entries.begin(), entries.end(), same);
@@ -183,19 +185,20 @@ int TCustomCClass::Compress() {
       }
     }
     if (fresh.empty()) throw ArchiveFailure(archive_error::kNothingToDo);
-    for (const CompEntry& e : fresh) (void)RecordedName(e);
+    for (const WriterEntry& e : fresh) (void)RecordedName(e);
     std::uint64_t work = 0;
-    for (const CompEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
+    for (const WriterEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
     ExpectedWork expected(work);
     max_file_time_ = 0;
-    for (const CompEntry& e : fresh) max_file_time_ = std::max(max_file_time_, EntryTime(e.source));
+    for (const WriterEntry& e : fresh)
+      max_file_time_ = std::max(max_file_time_, EntryTime(e.source));
     entries.insert(entries.end(), std::make_move_iterator(fresh.begin()),
                    std::make_move_iterator(fresh.end()));
 
     // The new archive appears only when it is complete.
     ReplacingFile out(fs_, archive_file_);
-    std::vector<CompEntry> written;
-    for (CompEntry& entry : entries) {
+    std::vector<WriterEntry> written;
+    for (WriterEntry& entry : entries) {
       ProcessMessages();
       if (Cancel) throw Canceled{};
       entry.new_offset = out.file().Position();

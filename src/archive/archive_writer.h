@@ -14,7 +14,7 @@
 namespace talvor {
 
 // What a writer knows of one entry of the archive it builds.
-struct CompEntry {
+struct WriterEntry {
   std::string name;       // stored name as on this system ("old/a.txt"), for look-ups
   bool existing = false;  // copied from the archive being updated
   // Existing entries: where the whole entry lies in the old archive.
@@ -31,9 +31,9 @@ struct CompEntry {
 };
 
 // The compressor base: owns Compress and the per-entry steps.
-class TCustomCClass : public TZipCommon {
+class ArchiveWriter : public ArchiveComponent {
  public:
-  using TZipCommon::TZipCommon;
+  using ArchiveComponent::ArchiveComponent;
 
   // Appends DefaultExt when the name has none; remembers whether it exists.
   void SetArchiveFile(const std::string& path);
@@ -42,21 +42,21 @@ class TCustomCClass : public TZipCommon {
   void SetDefaultExt(const std::string& ext);
   [[nodiscard]] const std::string& DefaultExt() const noexcept { return default_ext_; }
   // A method the writer does not support is ignored.
-  void SetCompressMethod(TCompressMethod method);
-  [[nodiscard]] TCompressMethod CompressMethod() const noexcept { return method_; }
+  void SetCompressMethod(PackingMethod method);
+  [[nodiscard]] PackingMethod CompressMethod() const noexcept { return method_; }
 
   std::vector<std::string> StoreFilesOfType;
-  TSwitch Switch = TSwitch::swAdd;
-  TDateAttribute DateAttribute = TDateAttribute::daFileDate;
-  TStoredDirNames StoredDirNames = TStoredDirNames::sdRelative;
+  UpdateMode Switch = UpdateMode::kAdd;
+  EntryDate DateAttribute = EntryDate::kFileDate;
+  StoredFolders StoredDirNames = StoredFolders::kRelative;
   bool RecurseDirs = true;
-  FileAttrSet Attributes{FileAttr::fsZeroAttr, FileAttr::fsReadOnly, FileAttr::fsArchive,
-                         FileAttr::fsCompressed, FileAttr::fsEncrypted};
+  FileAttrSet Attributes{FileAttr::kNoAttributes, FileAttr::kReadOnly, FileAttr::kArchive,
+                         FileAttr::kCompressed, FileAttr::kEncrypted};
   FileAttrSet AttributesEx;
-  TCompressionMethod CompressionMethod = TCompressionMethod::cmTempFile;
+  ArchiveStaging CompressionMethod = ArchiveStaging::kTempFile;
   std::string TempDir;
-  TDeleteOptions DeleteOptions = TDeleteOptions::doAllowUndo;
-  TDeflateType DeflateType = TDeflateType::dtDeflateN;
+  DeleteMode DeleteOptions = DeleteMode::kAllowUndo;
+  DeflateEffort DeflateType = DeflateEffort::kNormal;
   bool StoreEmptySubDirs = false;
   // When set, an archive already at ArchiveFile is not read or updated: the
   // new archive replaces it as a whole, and only once it is complete.
@@ -76,25 +76,28 @@ class TCustomCClass : public TZipCommon {
   [[nodiscard]] static std::vector<std::string> BuiltInStoreList();
 
  protected:
-  TCustomCClass(FileSystem& fs, std::string default_ext, TCompressMethod initial);
+  ArchiveWriter(FileSystem& fs, std::string default_ext, PackingMethod initial);
 
-  [[nodiscard]] virtual bool AcceptsMethod(TCompressMethod method) const = 0;
+  [[nodiscard]] virtual bool AcceptsMethod(PackingMethod method) const = 0;
   // Reads the entries of the existing archive (throws on a damaged one).
-  virtual std::vector<CompEntry> ReadExistingEntries(File& archive) = 0;
+  virtual std::vector<WriterEntry> ReadExistingEntries(File& archive) = 0;
   // Copies an existing entry unchanged into the new archive.
-  virtual void CopyExistingEntry(File& archive, CompEntry& entry, File& out);
+  virtual void CopyExistingEntry(File& archive, WriterEntry& entry, File& out);
   // The name a new entry is recorded under, exactly as it is; raises
   // RefusedInput when the format cannot record it. Compress asks for every
   // new entry before it writes anything.
-  [[nodiscard]] virtual std::string RecordedName(const CompEntry& entry) const = 0;
+  [[nodiscard]] virtual std::string RecordedName(const WriterEntry& entry) const = 0;
   // Writes one new entry; false when the file was skipped (reported).
-  [[nodiscard]] virtual bool WriteNewEntry(CompEntry& entry, File& out) = 0;
+  [[nodiscard]] virtual bool WriteNewEntry(WriterEntry& entry, File& out) = 0;
   // Writes what closes the archive (a central directory); nothing by default.
-  virtual void WriteClosing(File& out, const std::vector<CompEntry>& entries);
+  virtual void WriteClosing(File& out, const std::vector<WriterEntry>& entries);
 
+  // Raises ArchiveFailure (invalid directory) unless ArchiveFile is a whole
+  // path in a folder that exists.
+  void RequireArchiveFolder() const;
   // Opens a file to pack, with others allowed to read and write it; reports
   // "Error opening file" and returns a closed file when it cannot.
-  [[nodiscard]] File OpenSource(const CompEntry& entry);
+  [[nodiscard]] File OpenSource(const WriterEntry& entry);
   // The stored name of a scanned file under StoredDirNames.
   [[nodiscard]] std::string StoredNameOf(const ScannedFile& file, const std::string& pattern) const;
   // Whether the extension is on the store list (letter case ignored).
@@ -103,14 +106,9 @@ class TCustomCClass : public TZipCommon {
   [[nodiscard]] std::uint32_t EntryTime(const ScannedFile& file) const;
 
   std::string default_ext_;
-  TCompressMethod method_;
+  PackingMethod method_;
   bool archive_existed_ = false;
   std::uint32_t max_file_time_ = 0;
-};
-
-class TCompBase : public TCustomCClass {
- public:
-  using TCustomCClass::TCustomCClass;
 };
 
 }  // namespace talvor

@@ -48,13 +48,13 @@ std::uint8_t DosAttributes(const std::string& name, const FileInfo& info) {
 
 FileAttrSet AttributesOf(std::uint8_t dos) {
   FileAttrSet set;
-  if ((dos & 0x01) != 0) set.Add(FileAttr::fsReadOnly);
-  if ((dos & 0x02) != 0) set.Add(FileAttr::fsHidden);
-  if ((dos & 0x04) != 0) set.Add(FileAttr::fsSysFile);
-  if ((dos & 0x08) != 0) set.Add(FileAttr::fsVolumeID);
-  if ((dos & 0x10) != 0) set.Add(FileAttr::fsDirectory);
-  if ((dos & 0x20) != 0) set.Add(FileAttr::fsArchive);
-  if ((dos & 0x3F) == 0) set.Add(FileAttr::fsZeroAttr);
+  if ((dos & 0x01) != 0) set.Add(FileAttr::kReadOnly);
+  if ((dos & 0x02) != 0) set.Add(FileAttr::kHidden);
+  if ((dos & 0x04) != 0) set.Add(FileAttr::kSystem);
+  if ((dos & 0x08) != 0) set.Add(FileAttr::kVolumeId);
+  if ((dos & 0x10) != 0) set.Add(FileAttr::kDirectory);
+  if ((dos & 0x20) != 0) set.Add(FileAttr::kArchive);
+  if ((dos & 0x3F) == 0) set.Add(FileAttr::kNoAttributes);
   return set;
 }
 
@@ -63,27 +63,26 @@ bool MatchesMask(const std::string& name, const std::string& mask) {
   return Match(name.c_str(), mask.c_str());
 }
 
-bool TqelFileScan::Accepts(std::uint8_t dos) const {
+bool FileScan::Accepts(std::uint8_t dos) const {
   const FileAttrSet has = AttributesOf(dos);
   if (has.Intersects(reject_)) return false;
   // No attribute, or only the normal one, counts as the zero attribute.
-  if ((dos & 0x27) == 0 && accept_.Has(FileAttr::fsZeroAttr)) return true;
+  if ((dos & 0x27) == 0 && accept_.Has(FileAttr::kNoAttributes)) return true;
   return has.Intersects(accept_);
 }
 
-std::vector<ScannedFile> TqelFileScan::Scan(const std::string& pattern) const {
+std::vector<ScannedFile> FileScan::Scan(const std::string& pattern) const {
   std::vector<ScannedFile> out;
-  std::string folder = ExtractFileDir(pattern);
-  if (folder.empty()) folder = fs_.CurrentDirectory();
+  const std::string folder = ExtractFileDir(pattern);
   const std::string mask = ExtractFileName(pattern);
-  if (mask.empty()) return out;
+  if (!IsAbsolutePath(pattern) || mask.empty()) return out;
   ScanFolder(folder, "", mask, out, 0);
   return out;
 }
 
-std::vector<ScannedFile> TqelFileScan::ScanExactly(const std::string& path) const {
+std::vector<ScannedFile> FileScan::ScanExactly(const std::string& path) const {
   const std::string name = ExtractFileName(path);
-  if (name.empty()) return {};
+  if (!IsAbsolutePath(path) || name.empty()) return {};
   const FileInfo info = fs_.Stat(path);
   if (!info.exists || !info.is_regular) return {};
   const std::uint8_t dos = DosAttributes(name, info);
@@ -91,9 +90,8 @@ std::vector<ScannedFile> TqelFileScan::ScanExactly(const std::string& path) cons
   return {{path, name, info, dos}};
 }
 
-void TqelFileScan::ScanFolder(const std::string& root, const std::string& below,
-                              const std::string& mask, std::vector<ScannedFile>& out,
-                              int depth) const {
+void FileScan::ScanFolder(const std::string& root, const std::string& below,
+                          const std::string& mask, std::vector<ScannedFile>& out, int depth) const {
   const std::string folder = below.empty() ? root : JoinPath(root, below);
   std::vector<std::string> names;
   try {

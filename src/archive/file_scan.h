@@ -11,15 +11,15 @@ namespace talvor {
 
 // File attribute flags, as the scanner and the archive headers know them.
 enum class FileAttr : std::uint8_t {
-  fsZeroAttr,
-  fsReadOnly,
-  fsHidden,
-  fsSysFile,
-  fsVolumeID,
-  fsDirectory,
-  fsArchive,
-  fsCompressed,
-  fsEncrypted,
+  kNoAttributes,
+  kReadOnly,
+  kHidden,
+  kSystem,
+  kVolumeId,
+  kDirectory,
+  kArchive,
+  kCompressed,
+  kEncrypted,
 };
 
 class FileAttrSet {
@@ -60,14 +60,14 @@ struct ScannedFile {
   std::uint8_t dos_attributes = 0;
 };
 
-// TqelFileScan: lists the files matching one FileSpec item ("folder/
+// FileScan: lists the files matching one FileSpec item ("folder/
 // mask" or a full file name), accepted by `accept` and not rejected by
 // `reject`, not matching any of `exclude`; with `recurse` the same mask in
 // every sub-folder too. Symbolic links to folders are not followed.
-class TqelFileScan {
+class FileScan {
  public:
-  TqelFileScan(FileSystem& fs, FileAttrSet accept, FileAttrSet reject,
-               std::vector<std::string> exclude, bool recurse)
+  FileScan(FileSystem& fs, FileAttrSet accept, FileAttrSet reject, std::vector<std::string> exclude,
+           bool recurse)
       : fs_(fs),
         accept_(accept),
         reject_(reject),

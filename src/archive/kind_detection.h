@@ -1,6 +1,6 @@
 // The kinds of archive the engine knows, and how to tell which one a file
 // holds: by the extension of its name or by its content. The component
-// readers judge by the same rules (TCustomDClass::DetectType).
+// readers judge by the same rules (ArchiveReader::DetectType).
 #pragma once
 
 #include <optional>

@@ -153,17 +153,13 @@ const Secret& Session::Passphrase() {
   return *passphrase_;
 }
 
-// Makes the file's folder the current folder, as the file panel does for the
-// folder it shows, and returns the file's full path.
-std::string EnterFolderOf(const std::string& operand, FileSystem& fs) {
-  const std::string full = AbsolutePath(operand, fs.CurrentDirectory());
-  const FileInfo info = fs.Stat(full);
-  if (info.unreachable != 0) RaiseErrno(info.unreachable, full);
-  if (!info.exists) RaiseIoError(io_code::kFileNotFound, full);
+// Refuses an operand that names no file (its path is whole by now: see
+// ResolvePaths).
+void RequireFile(const std::string& operand, FileSystem& fs) {
+  const FileInfo info = fs.Stat(operand);
+  if (info.unreachable != 0) RaiseErrno(info.unreachable, operand);
+  if (!info.exists) RaiseIoError(io_code::kFileNotFound, operand);
   if (info.is_directory) throw Refusal{"\"" + operand + "\" is a folder, not a file"};
-  const std::string folder = ExtractFileDir(full);
-  fs.SetCurrentDirectory(folder);
-  return JoinPath(folder, ExtractFileName(full));
 }
 
 int RunCipher(Session& s, const std::string& operand) {
@@ -194,26 +190,26 @@ int RunCipher(Session& s, const std::string& operand) {
       !refusal.empty()) {
     throw Refusal{refusal};
   }
-  const std::string path = EnterFolderOf(operand, s.fs);
+  RequireFile(operand, s.fs);
   const Secret& passphrase = s.Passphrase();
-  s.console.out() << LineSafePath(s.commands.Cipher(*method, direction, path, passphrase.view()))
+  s.console.out() << LineSafePath(s.commands.Cipher(*method, direction, operand, passphrase.view()))
                   << '\n';
   return exit_status::kSuccess;
 }
 
-int RunDestroy(Session& s, const std::string& operand) {
-  const std::string path = EnterFolderOf(operand, s.fs);
+int RunDestroy(Session& s, const std::string& path) {
+  RequireFile(path, s.fs);
   const Outcome outcome = s.commands.Destroy(path, kDestroyQuestionMenu);
   if (outcome == Outcome::kDone) s.console.out() << LineSafePath(path) << " destroyed\n";
   return ExitStatus(outcome);
 }
 
-int RunPack(Session& s, const std::string& operand) {
+int RunPack(Session& s, const std::string& source) {
   const auto it = s.inv.options.find("--format");
   if (it == s.inv.options.end()) throw UsageError{"pack needs --format cab|lha|zip|bh"};
   const std::optional<ArchiveKindInfo> kind = ArchiveKindByName(it->second);
   if (!kind) throw UsageError{"unknown format \"" + it->second + "\" (cab, lha, zip or bh)"};
-  const std::string source = EnterFolderOf(operand, s.fs);
+  RequireFile(source, s.fs);
   std::string archive;
   const Outcome outcome = s.commands.Pack(kind->kind, source, &archive);
   if (!archive.empty()) s.console.out() << LineSafePath(archive) << '\n';
@@ -261,9 +257,9 @@ int RunList(Session& s, const std::string& archive) {
 // with the pass phrase; anything else is read as an archive.
 int RunTest(Session& s, const std::string& file) {
   if (const ProtectionMethod* method = MethodByExtension(ExtractFileExt(file))) {
-    const std::string path = EnterFolderOf(file, s.fs);
-    s.commands.TestProtected(*method, path, s.Passphrase().view());
-    s.console.out() << LineSafePath(path)
+    RequireFile(file, s.fs);
+    s.commands.TestProtected(*method, file, s.Passphrase().view());
+    s.console.out() << LineSafePath(file)
                     << (method->can_tell_wrong_passphrase
                             ? ": sound, and the pass phrase opens it\n"
                             : ": read to its end (TRAP cannot tell a wrong pass phrase)\n");
@@ -321,11 +317,9 @@ int RunOne(Session& s, Runner run, const std::string& operand) {
 int Dispatch(const Invocation& inv, Console& console, FileSystem& fs) {
   Session session(inv, console, fs);
   const Runner run = RunnerFor(inv.command);
-  const std::string start = fs.CurrentDirectory();
   int worst = exit_status::kSuccess;
   for (const std::string& operand : inv.operands) {
     if (inv.operands.size() > 1) session.host.SetSubject(operand);
-    fs.SetCurrentDirectory(start);
     worst = std::max(worst, RunOne(session, run, operand));
   }
   return worst;

@@ -9,6 +9,7 @@
 
 #include "platform/interrupt.h"
 #include "platform/progress.h"
+#include "platform/unique_fd.h"
 
 namespace talvor {
 
@@ -18,17 +19,12 @@ namespace {
 class Terminal {
  public:
   Terminal() : fd_(::open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY)) {}
-  Terminal(const Terminal&) = delete;
-  Terminal& operator=(const Terminal&) = delete;
-  ~Terminal() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  [[nodiscard]] bool ok() const { return fd_ >= 0 && ::isatty(fd_) == 1; }
+  [[nodiscard]] bool ok() const { return fd_.valid() && ::isatty(fd_.get()) == 1; }
 
   void Write(const std::string& text) const {
     std::size_t done = 0;
     while (done < text.size()) {
-      const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
+      const ssize_t n = ::write(fd_.get(), text.data() + done, text.size() - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) return;
       done += static_cast<std::size_t>(n);
@@ -42,7 +38,7 @@ class Terminal {
     Line line;
     for (;;) {
       char c = 0;
-      const ssize_t n = ::read(fd_, &c, 1);
+      const ssize_t n = ::read(fd_.get(), &c, 1);
       if (n < 0 && errno == EINTR) {
         if (InterruptSignal() != 0) throw Cancelled();
         continue;
@@ -53,10 +49,10 @@ class Terminal {
     }
   }
 
-  [[nodiscard]] int fd() const { return fd_; }
+  [[nodiscard]] int fd() const { return fd_.get(); }
 
  private:
-  int fd_;
+  UniqueFd fd_;
 };
 
 // Turns echo off while it lives.

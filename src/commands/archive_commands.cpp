@@ -6,7 +6,7 @@
 
 namespace talvor {
 
-Outcome Commands::RunArchiveOperation(TZipCommon& component, const std::string& title,
+Outcome Commands::RunArchiveOperation(ArchiveComponent& component, const std::string& title,
                                       const std::string& file,
                                       const std::function<void()>& operation) {
   const ReplacementReport replaced(host_);
@@ -43,7 +43,7 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
                      "")) {
     return Outcome::kDeclined;
   }
-  const std::unique_ptr<TCustomCClass> writer = MakeWriter(kind, fs);
+  const std::unique_ptr<ArchiveWriter> writer = MakeWriter(kind, fs);
   int packed = 0;
   // An archive already there is replaced only when the new one is complete.
   const Outcome outcome = RunArchiveOperation(
@@ -53,7 +53,7 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
   return packed > 0 ? outcome : Outcome::kFailed;
 }
 
-std::unique_ptr<TCustomDClass> Commands::ReaderFor(const std::string& archive) {
+std::unique_ptr<ArchiveReader> Commands::ReaderFor(const std::string& archive) {
   FileSystem& fs = services_.fs;
   const FileInfo info = fs.Stat(archive);
   if (info.unreachable != 0) RaiseErrno(info.unreachable, archive);
@@ -69,13 +69,13 @@ std::unique_ptr<TCustomDClass> Commands::ReaderFor(const std::string& archive) {
                  " is not available in this version");
     return nullptr;
   }
-  std::unique_ptr<TCustomDClass> reader = MakeReader(kind->kind, fs);
+  std::unique_ptr<ArchiveReader> reader = MakeReader(kind->kind, fs);
   reader->SetArchiveFile(archive);
   return reader;
 }
 
 Outcome Commands::Unpack(const std::string& archive, const std::string& folder) {
-  const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
+  const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
   FileSystem& fs = services_.fs;
   // A file where a folder of the chain should be: said in words.
@@ -95,7 +95,7 @@ Outcome Commands::Unpack(const std::string& archive, const std::string& folder) 
 
 Outcome Commands::List(const std::string& archive,
                        const std::function<void(const ArchiveEntry&)>& visit) {
-  const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
+  const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
   return RunArchiveOperation(*reader, "Reading " + ExtractFileName(archive), archive,
                              [&] { reader->List(visit); });
@@ -103,7 +103,7 @@ Outcome Commands::List(const std::string& archive,
 
 Outcome Commands::TestArchive(const std::string& archive,
                               const std::function<void(const ArchiveEntry&, bool sound)>& each) {
-  const std::unique_ptr<TCustomDClass> reader = ReaderFor(archive);
+  const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
   reader->FileSpec = {"*.*"};
   bool all_sound = true;

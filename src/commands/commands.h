@@ -83,10 +83,10 @@ class Commands {
   // The reader for the kind of archive `archive` holds, judged by its
   // content; nullptr when the input was refused. A file that is no archive
   // the engine reads is a failure.
-  [[nodiscard]] std::unique_ptr<TCustomDClass> ReaderFor(const std::string& archive);
+  [[nodiscard]] std::unique_ptr<ArchiveReader> ReaderFor(const std::string& archive);
   // Runs one operation of an archive component, its progress shown under
   // `title` on `file`, and hands on what the engine reported.
-  [[nodiscard]] Outcome RunArchiveOperation(TZipCommon& component, const std::string& title,
+  [[nodiscard]] Outcome RunArchiveOperation(ArchiveComponent& component, const std::string& title,
                                             const std::string& file,
                                             const std::function<void()>& operation);
 

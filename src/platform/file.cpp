@@ -47,7 +47,7 @@ void PWrite(int fd, const std::uint8_t* data, std::size_t n, std::int64_t offset
 
 }  // namespace
 
-File::File(int fd, std::string path) : fd_(fd), path_(std::move(path)) {
+File::File(UniqueFd fd, std::string path) : fd_(fd.release()), path_(std::move(path)) {
   const off_t end = ::lseek(fd_, 0, SEEK_END);
   disk_size_ = end < 0 ? 0 : end;
 }

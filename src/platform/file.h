@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/failure.h"
+#include "platform/unique_fd.h"
 
 namespace talvor {
 
@@ -18,8 +19,8 @@ class File {
   static constexpr std::size_t kBufferSize = 256 * 1024;
 
   File() = default;
-  // Takes ownership of an open descriptor.
-  File(int fd, std::string path);
+  // Takes over an open descriptor.
+  File(UniqueFd fd, std::string path);
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;

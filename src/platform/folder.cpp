@@ -125,12 +125,14 @@ void RemoveWorkFolder(int dir, const std::string& name) {
 
 }  // namespace
 
-UniqueFd::~UniqueFd() {
-  if (fd_ >= 0) ::close(fd_);
+std::string FolderOfFile(const std::string& path) {
+  if (!IsAbsolutePath(path)) RaiseIoError(io_code::kInvalidFilename, path);
+  return ExtractFileDir(path);
 }
 
 Folder Folder::Open(const std::string& path, const std::string& shown) {
-  UniqueFd fd(::open(path.empty() ? "." : path.c_str(), kFolderFlags));
+  if (!IsAbsolutePath(path)) RaiseIoError(io_code::kInvalidFilename, shown.empty() ? path : shown);
+  UniqueFd fd(::open(path.c_str(), kFolderFlags));
   if (!fd.valid()) RaiseErrno(errno, shown.empty() ? path : shown);
   return Folder(std::move(fd), path);
 }
@@ -203,11 +205,11 @@ File CreateTemporaryIn(int dir, const std::string& shown, const std::string& nam
   const std::string stem = TemporaryStem(name);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string temp = stem + RandomSuffix();
-    const int fd = ::openat(dir, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                            static_cast<mode_t>(DefaultFileMode()));
-    if (fd >= 0) {
+    UniqueFd fd(::openat(dir, temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                         static_cast<mode_t>(DefaultFileMode())));
+    if (fd.valid()) {
       *temp_name = temp;
-      return File(fd, JoinPath(shown, temp));
+      return File(std::move(fd), JoinPath(shown, temp));
     }
     if (errno != EEXIST) RaiseErrno(errno, shown);
   }
@@ -215,14 +217,14 @@ File CreateTemporaryIn(int dir, const std::string& shown, const std::string& nam
 }
 
 File CreateUnnamedIn(int dir, const std::string& shown, const std::string& path) {
-  const int fd =
-      ::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(DefaultFileMode()));
-  if (fd < 0) {
+  UniqueFd fd(
+      ::openat(dir, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, static_cast<mode_t>(DefaultFileMode())));
+  if (!fd.valid()) {
     // Not every file system has unnamed files; a named temporary file serves.
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return File();
     RaiseErrno(errno, shown);
   }
-  return File(fd, path);
+  return File(std::move(fd), path);
 }
 
 bool NameUnnamedAt(File& file, int dir, const std::string& name, const std::string& shown) {

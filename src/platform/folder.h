@@ -8,39 +8,18 @@
 #include <utility>
 
 #include "platform/file.h"
+#include "platform/unique_fd.h"
 
 namespace talvor {
-
-// An open descriptor, closed when it goes.
-class UniqueFd {
- public:
-  explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept {
-    std::swap(fd_, other.fd_);
-    return *this;
-  }
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd();
-
-  [[nodiscard]] int get() const noexcept { return fd_; }
-  [[nodiscard]] bool valid() const noexcept { return fd_ >= 0; }
-  // Gives up ownership.
-  [[nodiscard]] int release() noexcept { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
-};
 
 // An open folder and the path it was reached by (for messages and for the
 // trash's record of where a file was).
 class Folder {
  public:
   Folder() = default;
-  // Opens the folder at `path`; a link on the way is followed (a folder the
-  // user names is the user's choice). Raises IoError naming `shown`, or the
-  // path when that is empty.
+  // Opens the folder at `path` (a whole path); a link on the way is followed
+  // (a folder the user names is the user's choice). Raises IoError naming
+  // `shown`, or the path when that is empty.
   [[nodiscard]] static Folder Open(const std::string& path, const std::string& shown = {});
 
   enum class Step {
@@ -68,6 +47,10 @@ class Folder {
   UniqueFd fd_;
   std::string path_;
 };
+
+// The folder the file at `path` lies in. Raises IoError (invalid file name)
+// for a relative path: files are named by whole paths.
+[[nodiscard]] std::string FolderOfFile(const std::string& path);
 
 // The mount that `name` in `dir` lies on (the name itself, unless `follow`,
 // when a link); 0 when it cannot be told. Two names can be renamed into each other

@@ -50,10 +50,12 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
   return IncludeTrailingSeparator(folder) + std::string(name);
 }
 
+bool IsAbsolutePath(std::string_view path) noexcept {
+  return !path.empty() && path.front() == kPathSeparator;
+}
+
 std::string AbsolutePath(std::string_view path, std::string_view current_folder) {
-  std::string joined = !path.empty() && path.front() == kPathSeparator
-                           ? std::string(path)
-                           : JoinPath(current_folder, path);
+  std::string joined = IsAbsolutePath(path) ? std::string(path) : JoinPath(current_folder, path);
   std::vector<std::string_view> steps;
   std::string_view rest = joined;
   while (!rest.empty()) {

@@ -21,6 +21,9 @@ inline constexpr char kPathSeparator = '/';
 [[nodiscard]] std::string IncludeTrailingSeparator(std::string_view folder);
 // The folder, a separator unless the folder already ends with one, the name.
 [[nodiscard]] std::string JoinPath(std::string_view folder, std::string_view name);
+// Whether the path starts at the root: only such paths name files here (a
+// relative one would depend on the process's working folder).
+[[nodiscard]] bool IsAbsolutePath(std::string_view path) noexcept;
 // Makes a path absolute against `current_folder` and removes "." and "" steps
 // (".." is kept: a folder may be a link).
 [[nodiscard]] std::string AbsolutePath(std::string_view path, std::string_view current_folder);

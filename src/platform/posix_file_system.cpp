@@ -25,18 +25,6 @@ namespace {
 
 constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// Opens without waiting: a named pipe or a device would otherwise hold the
-// program until another one opens its other end. The descriptor waits again
-// once it is known to be a regular file (RequireRegular).
-int OpenOrRaise(const std::string& path, int flags, mode_t mode = 0) {
-  if (path.empty()) RaiseIoError(io_code::kFileNotFound);
-  for (;;) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
-    if (fd >= 0) return fd;
-    if (errno != EINTR) RaiseErrno(errno, path);
-  }
-}
-
 // What a name that is no regular file stands for, in words.
 std::string KindOfNonFile(mode_t mode) {
   if (S_ISDIR(mode)) return "a folder";
@@ -49,27 +37,32 @@ std::string KindOfNonFile(mode_t mode) {
 // Refuses anything but a regular file (a folder, a device, a pipe would
 // block or mean nothing to a byte-oriented routine), then lets the
 // descriptor wait for its reads and writes again.
-void RequireRegular(int fd, bool for_writing, const std::string& path) {
+void RequireRegular(const UniqueFd& fd, bool for_writing, const std::string& path) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    const int err = errno;
-    ::close(fd);
-    RaiseErrno(err, path);
-  }
+  if (::fstat(fd.get(), &st) != 0) RaiseErrno(errno, path);
   if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
     throw RefusedInput(path + " is " + KindOfNonFile(st.st_mode) +
                        ", not a file: only files can be read and written");
   }
-  if (for_writing && (st.st_mode & kAnyWrite) == 0) {
-    ::close(fd);
-    RaiseIoError(io_code::kAccessDenied, path);
-  }
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    const int err = errno;
-    ::close(fd);
-    RaiseErrno(err, path);
+  if (for_writing && (st.st_mode & kAnyWrite) == 0) RaiseIoError(io_code::kAccessDenied, path);
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0) RaiseErrno(errno, path);
+}
+
+// Opens a regular file. Opens without waiting: a named pipe or a device
+// would otherwise hold the program until another one opens its other end.
+// The descriptor waits again once it is known to be a regular file
+// (RequireRegular, asked to refuse a file nobody may write when
+// `for_writing`).
+File OpenRegular(const std::string& path, int flags, bool for_writing, mode_t mode = 0) {
+  if (path.empty()) RaiseIoError(io_code::kFileNotFound);
+  for (;;) {
+    UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode));
+    if (fd.valid()) {
+      RequireRegular(fd, for_writing, path);
+      return File(std::move(fd), path);
+    }
+    if (errno != EINTR) RaiseErrno(errno, path);
   }
 }
 
@@ -99,11 +92,6 @@ std::vector<std::string> ListEntries(const std::string& folder, Keep keep) {
 }
 
 // The folder of `beside` ("." when it names none).
-std::string FolderOf(const std::string& beside) {
-  const std::string folder = ExtractFileDir(beside);
-  return folder.empty() ? std::string(".") : folder;
-}
-
 }  // namespace
 
 unsigned DefaultFileMode() {
@@ -113,15 +101,11 @@ unsigned DefaultFileMode() {
 }
 
 File PosixFileSystem::OpenExisting(const std::string& path, bool follow_links) {
-  const int fd = OpenOrRaise(path, O_RDWR | (follow_links ? 0 : O_NOFOLLOW));
-  RequireRegular(fd, true, path);
-  return File(fd, path);
+  return OpenRegular(path, O_RDWR | (follow_links ? 0 : O_NOFOLLOW), true);
 }
 
 File PosixFileSystem::OpenForReading(const std::string& path) {
-  const int fd = OpenOrRaise(path, O_RDONLY);
-  RequireRegular(fd, false, path);
-  return File(fd, path);
+  return OpenRegular(path, O_RDONLY, false);
 }
 
 File PosixFileSystem::Create(const std::string& path) {
@@ -130,13 +114,11 @@ File PosixFileSystem::Create(const std::string& path) {
   if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & kAnyWrite) == 0) {
     RaiseIoError(io_code::kAccessDenied, path);
   }
-  const int fd = OpenOrRaise(path, O_RDWR | O_CREAT | O_TRUNC, 0666);
-  RequireRegular(fd, false, path);
-  return File(fd, path);
+  return OpenRegular(path, O_RDWR | O_CREAT | O_TRUNC, false, 0666);
 }
 
 File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::string* temp_path) {
-  const Folder folder = Folder::Open(FolderOf(beside));
+  const Folder folder = Folder::Open(FolderOfFile(beside));
   std::string name;
   File file = CreateTemporaryIn(folder.fd(), folder.path(), ExtractFileName(beside), &name);
   *temp_path = folder.PathOf(name);
@@ -144,20 +126,21 @@ File PosixFileSystem::CreateTemporaryBeside(const std::string& beside, std::stri
 }
 
 File PosixFileSystem::CreateUnnamedBeside(const std::string& beside) {
-  const Folder folder = Folder::Open(FolderOf(beside));
+  const Folder folder = Folder::Open(FolderOfFile(beside));
   return CreateUnnamedIn(folder.fd(), folder.path(), beside);
 }
 
 std::string PosixFileSystem::CreateTemporaryFolderBeside(const std::string& beside) {
-  const std::string pattern = JoinPath(FolderOf(beside), WorkFolderPattern());
+  const std::string pattern = JoinPath(FolderOfFile(beside), WorkFolderPattern());
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
-  if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno, FolderOf(beside));
+  if (::mkdtemp(buffer.data()) == nullptr) RaiseErrno(errno, FolderOfFile(beside));
   return std::string(buffer.begin(), buffer.end() - 1);
 }
 
 void PosixFileSystem::RemoveAbandonedTemporaries(const std::string& beside) {
-  const UniqueFd folder(::open(FolderOf(beside).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (!IsAbsolutePath(beside)) return;
+  const UniqueFd folder(::open(FolderOfFile(beside).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   if (folder.valid()) RemoveAbandonedTemporariesIn(folder.get());
 }
 
@@ -204,7 +187,7 @@ void PosixFileSystem::MoveAcrossDevices(const std::string& from, const std::stri
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.Descriptor(), times);
     if (unnamed) {
-      if (!NameUnnamedAt(out, AT_FDCWD, to, FolderOf(to))) RaiseErrno(EEXIST, to);
+      if (!NameUnnamedAt(out, AT_FDCWD, to, FolderOfFile(to))) RaiseErrno(EEXIST, to);
       out.Close();
     } else {
       out.Close();

@@ -31,11 +31,6 @@ void SweepOnce(const std::string& folder, Sweep sweep) {
 }
 
 // The folder of `path` ("." when it names none).
-std::string FolderOfPath(const std::string& path) {
-  const std::string folder = ExtractFileDir(path);
-  return folder.empty() ? std::string(".") : folder;
-}
-
 [[noreturn]] void RaiseChanged(const std::string& path) {
   throw Failure("Another program changed " + path +
                 " meanwhile; it was left as it is, and the new file was not kept");
@@ -123,7 +118,7 @@ bool RenameReplacing(const Folder& from_folder, const std::string& from, const F
 
 ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
     : folder_(nullptr), target_(std::move(target)) {
-  const std::string folder = FolderOfPath(target_);
+  const std::string folder = FolderOfFile(target_);
   SweepOnce(folder, [&] { fs.RemoveAbandonedTemporaries(target_); });
   const FileInfo existing = fs.Stat(target_);
   Refuse(existing.exists, existing.is_directory, existing.read_only);
@@ -226,8 +221,8 @@ void MoveReplacing(FileSystem& fs, const std::string& source, const std::string&
       fs.Move(source, target);
       return;
     }
-    const Folder from = Folder::Open(FolderOfPath(source));
-    const Folder to = Folder::Open(FolderOfPath(target));
+    const Folder from = Folder::Open(FolderOfFile(source));
+    const Folder to = Folder::Open(FolderOfFile(target));
     const std::string from_name = ExtractFileName(source);
     if (MountOf(from.fd(), from_name) != MountOf(to.fd(), "")) {
       // Another file system: a complete copy takes the target's name as any

@@ -23,6 +23,7 @@
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "platform/unique_fd.h"
 
 namespace talvor {
 
@@ -96,10 +97,10 @@ bool HasSharedExtents(int fd) {
 
 StorageFacts ProbeStorage(const std::string& path) {
   StorageFacts facts;
-  const File file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY),
-                  path);
+  const UniqueFd file(
+      ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
   struct stat st {};
-  if (file.Descriptor() < 0 || ::fstat(file.Descriptor(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (!file.valid() || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     return facts;
   }
   facts.links = st.st_nlink;
@@ -108,14 +109,14 @@ StorageFacts ProbeStorage(const std::string& path) {
   // file system's magic number (statfs(2)) tells it, and stands in where
   // the mount table did not answer.
   struct statfs fs {};
-  if (::fstatfs(file.Descriptor(), &fs) == 0) {
+  if (::fstatfs(file.get(), &fs) == 0) {
     for (const auto& [magic, name] : kMagicNumbers) {
       if (static_cast<unsigned long>(fs.f_type) != magic) continue;
       if (facts.fs_type.empty() || std::string_view(name) == "overlay") facts.fs_type = name;
     }
   }
   facts.flash = ReportsFlash(st.st_dev);
-  facts.shared_extents = HasSharedExtents(file.Descriptor());
+  facts.shared_extents = HasSharedExtents(file.get());
   return facts;
 }
 
@@ -149,10 +150,10 @@ std::string WhyNameCannotBeRemoved(const std::string& path) {
   }
   // Marks that hold even against the administrator (chattr(1)).
   const auto marked = [](const std::string& name) {
-    const File held(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY),
-                    name);
+    const UniqueFd held(
+        ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY));
     int flags = 0;
-    if (held.Descriptor() < 0 || ::ioctl(held.Descriptor(), FS_IOC_GETFLAGS, &flags) != 0) return 0;
+    if (!held.valid() || ::ioctl(held.get(), FS_IOC_GETFLAGS, &flags) != 0) return 0;
     return flags & (FS_IMMUTABLE_FL | FS_APPEND_FL);
   };
   if (const int flags = marked(folder); flags != 0) {

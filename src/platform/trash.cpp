@@ -139,12 +139,12 @@ constexpr char kInfoExt[] = ".trashinfo";
     errno = EPERM;
     return false;
   }
-  const int out_fd =
-      ::openat(to, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (out_fd < 0) return false;
-  File out(out_fd, entry);
+  UniqueFd out_fd(
+      ::openat(to, entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+  if (!out_fd.valid()) return false;
+  File out(std::move(out_fd), entry);
   try {
-    File reader(in.release(), name);
+    File reader(std::move(in), name);
     std::vector<std::uint8_t> buffer(1 << 20);
     for (std::size_t n; (n = reader.Read(buffer.data(), buffer.size())) > 0;) {
       out.Write(buffer.data(), n);
@@ -285,14 +285,14 @@ bool TrashPlace::Put(How how, struct stat* put) {
   for (int n = 1;; ++n) {
     const std::string entry = NameInTrash(name_, n);
     const std::string info_name = entry + kInfoExt;
-    const int fd = ::openat(bin_->info.get(), info_name.c_str(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) {
+    UniqueFd fd(::openat(bin_->info.get(), info_name.c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
       if (errno == EEXIST) continue;
       RaiseUnusable(bin_->path, Reason(errno), file_);
     }
     try {
-      File info(fd, JoinPath(bin_->path, "info/" + info_name));
+      File info(std::move(fd), JoinPath(bin_->path, "info/" + info_name));
       info.Write(info_text.data(), info_text.size());
       info.Sync();
       info.Close();
@@ -317,10 +317,12 @@ bool TrashPlace::Put(How how, struct stat* put) {
 }
 
 void FreedesktopTrash::MoveToTrash(const std::string& path) {
-  PosixFileSystem fs;
-  const std::string absolute = AbsolutePath(path, fs.CurrentDirectory());
+  // Only "." and empty steps go: the path is a whole path already.
+  const std::string absolute = AbsolutePath(path, "/");
   const std::string name = ExtractFileName(absolute);
-  if (name.empty() || name == "..") RaiseIoError(io_code::kInvalidFilename, path);
+  if (!IsAbsolutePath(path) || name.empty() || name == "..") {
+    RaiseIoError(io_code::kInvalidFilename, path);
+  }
   const Folder folder = Folder::Open(ExtractFileDir(absolute), path);
   TrashPlace place(folder, name);
   struct stat put {};

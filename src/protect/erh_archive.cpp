@@ -230,13 +230,14 @@ LhaHeader FindLayerEntry(FileSystem& fs, File& in, const std::string& path,
   }
   throw Failure("The file \"" + path + "\" was not made by random protection: its archive holds " +
                 std::to_string(entries.size()) + " files and none of them is \"" +
-                TUnLha(fs).FromStoredName(entry_name) + "\".");
+                LhaReader(fs).FromStoredName(entry_name) + "\".");
 }
 
 }  // namespace
 
 std::string LayerEntryName(FileSystem& fs, const std::string& path) {
-  std::string stored = TUnLha(fs).ToStoredName(ExtractFileName(ChangeFileExt(path, "")) + ".xxr");
+  std::string stored =
+      LhaReader(fs).ToStoredName(ExtractFileName(ChangeFileExt(path, "")) + ".xxr");
   // 0xFF separates folders in LHA names.
   std::replace(stored.begin(), stored.end(), '\xFF', '_');
   return stored;

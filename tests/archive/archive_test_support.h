@@ -35,7 +35,7 @@ int RunProgram(const std::vector<std::string>& argv, const std::string& folder);
 
 // Collects a component's error events.
 struct ErrorLog {
-  void Attach(TZipCommon& component) {
+  void Attach(ArchiveComponent& component) {
     component.OnError = [this](const ArchiveError& e) { events.push_back(e); };
   }
   [[nodiscard]] std::vector<int> Codes() const {

@@ -23,16 +23,16 @@ std::uint32_t U16(const std::string& s, std::size_t at) {
 class CabTest : public ::testing::Test {
  protected:
   int Pack(const std::string& file, const std::string& archive) {
-    TMakeCab cab(fs_, DefaultCabinetLibrary());
+    CabWriter cab(fs_, DefaultCabinetLibrary());
     log_.Attach(cab);
     cab.RecurseDirs = false;
-    cab.SetCompressMethod(TCompressMethod::cmDeflate);  // as the main window asks: ignored
+    cab.SetCompressMethod(PackingMethod::kDeflate);  // as the main window asks: ignored
     cab.SetArchiveFile(archive);
     cab.FileSpec = {file};
     return cab.Compress();
   }
   int Unpack(const std::string& archive, const std::string& folder) {
-    TUnCab reader(fs_, DefaultCabinetLibrary());
+    CabReader reader(fs_, DefaultCabinetLibrary());
     log_.Attach(reader);
     reader.SetArchiveFile(archive);
     reader.FileSpec = {"*.*"};
@@ -40,7 +40,7 @@ class CabTest : public ::testing::Test {
     return reader.Extract();
   }
   std::vector<ArchiveEntry> Entries(const std::string& archive) {
-    TUnCab reader(fs_, DefaultCabinetLibrary());
+    CabReader reader(fs_, DefaultCabinetLibrary());
     log_.Attach(reader);
     reader.SetArchiveFile(archive);
     std::vector<ArchiveEntry> all;

@@ -85,7 +85,7 @@ TEST_P(CorpusArchive, UnpacksAsOtherProgramsDoOrSaysWhy) {
     return;
   }
   TempDir out;
-  const std::unique_ptr<TCustomDClass> reader = MakeReader(kind->kind, fs);
+  const std::unique_ptr<ArchiveReader> reader = MakeReader(kind->kind, fs);
   ErrorLog log;
   log.Attach(*reader);
   reader->SetArchiveFile(path);
@@ -138,7 +138,7 @@ TEST(CorpusSplitSet, NamesTheMissingPart) {
   TempDir dir;
   fs::copy_file(set, dir / "gen_split.zip");
   PosixFileSystem fs;
-  const std::unique_ptr<TCustomDClass> reader = MakeReader(ArchiveKind::kZip, fs);
+  const std::unique_ptr<ArchiveReader> reader = MakeReader(ArchiveKind::kZip, fs);
   ErrorLog log;
   log.Attach(*reader);
   reader->SetArchiveFile(dir / "gen_split.zip");

@@ -118,7 +118,7 @@ class Sandbox {
     // What the entries declare, by the name their file gets.
     std::map<std::string, std::uint64_t> declared;
     {
-      const std::unique_ptr<TCustomDClass> lister = MakeReader(kind_, files_);
+      const std::unique_ptr<ArchiveReader> lister = MakeReader(kind_, files_);
       lister->SetArchiveFile(input_);
       lister->List([&](const ArchiveEntry& e) {
         std::uint64_t& size = declared[WrittenFileName(e.name)];
@@ -127,7 +127,7 @@ class Sandbox {
     }
 
     Outcome outcome;
-    const std::unique_ptr<TCustomDClass> reader = MakeReader(kind_, files_);
+    const std::unique_ptr<ArchiveReader> reader = MakeReader(kind_, files_);
     ErrorLog log;
     log.Attach(*reader);
     reader->SetArchiveFile(input_);
@@ -431,13 +431,13 @@ INSTANTIATE_TEST_SUITE_P(
 class EveryFormatTest : public ::testing::TestWithParam<ArchiveKind> {
  protected:
   int Pack(const std::string& source, const std::string& archive) {
-    const std::unique_ptr<TCustomCClass> writer = MakeWriter(GetParam(), fs_);
+    const std::unique_ptr<ArchiveWriter> writer = MakeWriter(GetParam(), fs_);
     log_.Attach(*writer);
     return PackNewArchive(*writer, source, archive);
   }
-  [[nodiscard]] std::unique_ptr<TCustomDClass> Reader(const std::string& archive,
+  [[nodiscard]] std::unique_ptr<ArchiveReader> Reader(const std::string& archive,
                                                       const std::string& to) {
-    std::unique_ptr<TCustomDClass> reader = MakeReader(GetParam(), fs_);
+    std::unique_ptr<ArchiveReader> reader = MakeReader(GetParam(), fs_);
     log_.Attach(*reader);
     reader->SetArchiveFile(archive);
     reader->FileSpec = {"*.*"};
@@ -525,7 +525,7 @@ TEST_P(EveryFormatTest, OtherReadersReadIt) {
   ::mkdir((dir_ / "in").c_str(), 0755);
   WriteFile(dir_ / "in/a.txt", std::string(5000, 'a') + "end");
   WriteFile(dir_ / "in/b.bin", testing::SomeBytes(3000, 3));
-  const std::unique_ptr<TCustomCClass> writer = MakeWriter(GetParam(), fs_);
+  const std::unique_ptr<ArchiveWriter> writer = MakeWriter(GetParam(), fs_);
   log_.Attach(*writer);
   writer->SetArchiveFile(Archive("made"));
   writer->FileSpec = {dir_ / "in/a.txt", dir_ / "in/b.bin"};

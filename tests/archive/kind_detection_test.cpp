@@ -1,6 +1,6 @@
 // Telling an archive's kind by its content: every archive is known under any
 // name, and what is no archive is not taken for one. The readers' own
-// judgement (TCustomDClass::DetectType, seen through ArcType) agrees.
+// judgement (ArchiveReader::DetectType, seen through ArcType) agrees.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,7 +32,7 @@ void ExpectKind(const TempDir& dir, const std::string& name, const std::string& 
   WriteFile(path, content);
   const std::optional<ArchiveKindInfo> found = ArchiveKindOfContent(fs, path);
   EXPECT_EQ(found ? std::optional(found->kind) : std::nullopt, expected) << name;
-  const std::unique_ptr<TCustomDClass> reader = MakeReader(ArchiveKind::kZip, fs);
+  const std::unique_ptr<ArchiveReader> reader = MakeReader(ArchiveKind::kZip, fs);
   reader->SetArchiveFile(path);
   EXPECT_EQ(reader->ArcType(), ArcTypeOf(expected)) << name;
 }
@@ -43,7 +43,7 @@ std::string Packed(ArchiveKind kind, const std::string& name, const std::string&
   const TempDir dir;
   PosixFileSystem fs;
   WriteFile(dir / name, content);
-  const std::unique_ptr<TCustomCClass> writer = MakeWriter(kind, fs);
+  const std::unique_ptr<ArchiveWriter> writer = MakeWriter(kind, fs);
   const std::string archive = dir / ("packed" + writer->DefaultExt());
   if (PackNewArchive(*writer, dir / name, archive) != 1) return {};
   return ReadFile(archive);

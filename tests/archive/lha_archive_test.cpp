@@ -40,7 +40,7 @@ std::string Text(std::size_t size) {
 class LhaTest : public ::testing::Test {
  protected:
   int Pack(const std::string& file, const std::string& archive, bool recurse = true) {
-    TLha lha(fs_);
+    LhaWriter lha(fs_);
     log_.Attach(lha);
     lha.RecurseDirs = recurse;
     lha.SetArchiveFile(archive);
@@ -48,7 +48,7 @@ class LhaTest : public ::testing::Test {
     return lha.Compress();
   }
   int Unpack(const std::string& archive, const std::string& folder) {
-    TUnLha unlha(fs_);
+    LhaReader unlha(fs_);
     log_.Attach(unlha);
     unlha.SetArchiveFile(archive);
     unlha.FileSpec = {"*.*"};
@@ -182,7 +182,7 @@ TEST_F(LhaTest, RecursionFollowsTheComponentSetting) {
   EXPECT_EQ(Unpack(dir_ / "all.lha", dir_ / "x"), 2);
   EXPECT_EQ(ReadFile(dir_ / "x/old/a.txt"), "below");
   // ...the system's writers do not.
-  std::unique_ptr<TCustomCClass> writer = MakeWriter(ArchiveKind::kLha, fs_);
+  std::unique_ptr<ArchiveWriter> writer = MakeWriter(ArchiveKind::kLha, fs_);
   writer->SetArchiveFile(dir_ / "one.lha");
   writer->FileSpec = {dir_ / "a.txt"};
   EXPECT_EQ(writer->Compress(), 1);

@@ -31,12 +31,12 @@ class ArchiveFixture {
     ::mkdir((dir_ / "out").c_str(), 0755);
   }
   int Pack(ArchiveKind kind, const std::string& source) {
-    const std::unique_ptr<TCustomCClass> writer = MakeWriter(kind, fs_);
+    const std::unique_ptr<ArchiveWriter> writer = MakeWriter(kind, fs_);
     log_.Attach(*writer);
     return PackNewArchive(*writer, source, Archive(kind));
   }
-  std::unique_ptr<TCustomDClass> Reader(ArchiveKind kind) {
-    std::unique_ptr<TCustomDClass> reader = MakeReader(kind, fs_);
+  std::unique_ptr<ArchiveReader> Reader(ArchiveKind kind) {
+    std::unique_ptr<ArchiveReader> reader = MakeReader(kind, fs_);
     log_.Attach(*reader);
     reader->SetArchiveFile(Archive(kind));
     reader->FileSpec = {"*.*"};

@@ -67,8 +67,8 @@ class ArchiveFixture : public ::testing::Test {
   ErrorLog log_;
 };
 
-using ZipTest = ArchiveFixture<TZip, TUnZip>;
-using BhTest = ArchiveFixture<TBlakHole, TUnBh>;
+using ZipTest = ArchiveFixture<ZipWriter, ZipReader>;
+using BhTest = ArchiveFixture<BhWriter, BhReader>;
 
 TEST_F(ZipTest, TextFileRecords) {
   WriteFile(dir_ / "data.txt", Text(1000));
@@ -138,8 +138,10 @@ TEST_F(ZipTest, IndependentReadersAcceptOurArchives) {
   ASSERT_EQ(Pack(dir_ / "a.txt", dir_ / "t.zip"), 1);
   ASSERT_EQ(Pack(dir_ / "b.bin", dir_ / "t.zip"), 1);  // updating keeps a.txt
   // And one with ZIP64 records, which the writer uses for 4 GiB and more.
-  ASSERT_EQ(Pack(dir_ / "a.txt", dir_ / "z64.zip", [](TZip& z) { z.Zip64Threshold = 100; }), 1);
-  ASSERT_EQ(Pack(dir_ / "b.bin", dir_ / "z64.zip", [](TZip& z) { z.Zip64Threshold = 100; }), 1);
+  ASSERT_EQ(Pack(dir_ / "a.txt", dir_ / "z64.zip", [](ZipWriter& z) { z.Zip64Threshold = 100; }),
+            1);
+  ASSERT_EQ(Pack(dir_ / "b.bin", dir_ / "z64.zip", [](ZipWriter& z) { z.Zip64Threshold = 100; }),
+            1);
   for (const std::string archive : {"t.zip", "z64.zip"}) {
     const std::vector<std::vector<std::string>> checks = {
         {"unzip", "-tq", dir_ / archive},
@@ -320,8 +322,8 @@ struct BhCase {
   const char* name;
   std::string content;
   int method;
-  TCompressMethod compress;
-  TDeflateType effort;
+  PackingMethod compress;
+  DeflateEffort effort;
   int flags;
 };
 
@@ -331,7 +333,7 @@ TEST_P(BhMethodTest, MethodsAndRoundTrips) {
   const BhCase& c = GetParam();
   WriteFile(dir_ / "f.dat", c.content);
   ASSERT_EQ(Pack(dir_ / "f.dat", dir_ / "f.bh",
-                 [&](TBlakHole& bh) {
+                 [&](BhWriter& bh) {
                    bh.SetCompressMethod(c.compress);
                    bh.DeflateType = c.effort;
                  }),
@@ -349,17 +351,17 @@ TEST_P(BhMethodTest, MethodsAndRoundTrips) {
   EXPECT_TRUE(log_.events.empty());
 }
 
-constexpr auto kDeflate = TCompressMethod::cmDeflate;
-constexpr auto kFuse = TCompressMethod::cmFuse;
-constexpr auto kN = TDeflateType::dtDeflateN;
+constexpr auto kDeflate = PackingMethod::kDeflate;
+constexpr auto kFuse = PackingMethod::kFuse;
+constexpr auto kN = DeflateEffort::kNormal;
 
 INSTANTIATE_TEST_SUITE_P(
     Files, BhMethodTest,
     ::testing::Values(BhCase{"Random100Stored", SomeBytes(100), 0, kDeflate, kN, 0},
                       BhCase{"Random300Deflated", SomeBytes(300), 8, kDeflate, kN, 0},
                       BhCase{"Empty", "", 0, kDeflate, kN, 0},
-                      BhCase{"FastEffort", Text(5000), 8, kDeflate, TDeflateType::dtDeflateF, 4},
-                      BhCase{"BestEffort", Text(5000), 8, kDeflate, TDeflateType::dtDeflateX, 2},
+                      BhCase{"FastEffort", Text(5000), 8, kDeflate, DeflateEffort::kFast, 4},
+                      BhCase{"BestEffort", Text(5000), 8, kDeflate, DeflateEffort::kMaximum, 2},
                       BhCase{"Fuse", Text(50000), 3, kFuse, kN, 0},
                       BhCase{"FuseRandomStored", SomeBytes(5000), 0, kFuse, kN, 0}),
     testing::ByName());
@@ -408,7 +410,7 @@ TEST_F(BhTest, SubFolderNamesAndDamageBehindTheEntries) {
   WriteFile(dir_ / "a.txt", "top");
   ::mkdir((dir_ / "old").c_str(), 0755);
   WriteFile(dir_ / "old/a.txt", "below");
-  ASSERT_EQ(Pack(dir_ / "a.txt", dir_ / "r.bh", [](TBlakHole& bh) { bh.RecurseDirs = true; }), 2);
+  ASSERT_EQ(Pack(dir_ / "a.txt", dir_ / "r.bh", [](BhWriter& bh) { bh.RecurseDirs = true; }), 2);
   EXPECT_NE(ReadFile(dir_ / "r.bh").find("old/a.txt"), std::string::npos);
   // What follows the entries where a header belongs is damage: said so.
   WriteFile(dir_ / "r.bh", ReadFile(dir_ / "r.bh") + "garbage that is no header at all, none");

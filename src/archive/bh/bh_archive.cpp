@@ -56,14 +56,14 @@ class Crc32Source final : public ByteSource {
 
 }  // namespace
 
-TBlakHole::TBlakHole(FileSystem& fs) : TCompBase(fs, ".bh", TCompressMethod::cmDeflate) {}
+BhWriter::BhWriter(FileSystem& fs) : ArchiveWriter(fs, ".bh", PackingMethod::kDeflate) {}
 
-bool TBlakHole::AcceptsMethod(TCompressMethod method) const {
-  return method == TCompressMethod::cmDeflate || method == TCompressMethod::cmFuse;
+bool BhWriter::AcceptsMethod(PackingMethod method) const {
+  return method == PackingMethod::kDeflate || method == PackingMethod::kFuse;
 }
 
-std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
-  std::vector<CompEntry> entries;
+std::vector<WriterEntry> BhWriter::ReadExistingEntries(File& archive) {
+  std::vector<WriterEntry> entries;
   BhHeader h;
   // An update never drops what follows damage: a damaged archive is refused.
   for (std::int64_t at = 0; at < archive.Size(); at = h.next()) {
@@ -74,7 +74,7 @@ std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
       throw ArchiveFailure(archive_error::kBadFileHeader,
                            "the archive is damaged at offset " + std::to_string(at));
     }
-    CompEntry e;
+    WriterEntry e;
     std::replace(name.begin(), name.end(), '\\', '/');
     e.name = FromStoredName(name);
     e.existing = true;
@@ -88,7 +88,7 @@ std::vector<CompEntry> TBlakHole::ReadExistingEntries(File& archive) {
   return entries;
 }
 
-std::string TBlakHole::RecordedName(const CompEntry& entry) const {
+std::string BhWriter::RecordedName(const WriterEntry& entry) const {
   std::string stored = ExactStoredName(entry.name, entry.source.path, "a BH archive", {"\\"});
   if (stored.size() >= 256) {
     RefuseName(entry.source.path,
@@ -98,7 +98,7 @@ std::string TBlakHole::RecordedName(const CompEntry& entry) const {
   return stored;
 }
 
-bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
+bool BhWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   std::uint8_t header[kHeaderSize] = {};
   StoreLittleEndian32(kSignature, header);
   header[6] = kHeaderSize;
@@ -107,7 +107,7 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
   header[10] = 8;
   StoreLittleEndian32(EntryTime(entry.source), header + 11);
   StoreLittleEndian16(entry.source.dos_attributes, header + 27);
-  const bool store = DeflateType == TDeflateType::dtDeflateS || InStoreList(entry.source.path);
+  const bool store = DeflateType == DeflateEffort::kStore || InStoreList(entry.source.path);
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
   const SourceState state(source);
@@ -127,7 +127,7 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
   EntryData d;
   std::uint8_t method = 8;
   std::uint8_t flags = 0;
-  if (method_ == TCompressMethod::cmFuse && !store && size > 0) {
+  if (method_ == PackingMethod::kFuse && !store && size > 0) {
     // The static-Huffman LZ coder of LHA, with CRC-32; stored when it does
     // not pay.
     FileSource raw(source, UINT64_MAX);
@@ -169,7 +169,7 @@ bool TBlakHole::WriteNewEntry(CompEntry& entry, File& out) {
   return true;
 }
 
-void TUnBh::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
+void BhReader::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
   // A BH archive is its entries, one after the other, to the file's end:
   // whatever else stands where a header belongs is damage.
   const std::int64_t size = archive.Size();
@@ -220,7 +220,7 @@ void TUnBh::WalkEntries(File& archive, const std::function<void(const ArchiveEnt
   }
 }
 
-std::uint32_t TUnBh::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
+std::uint32_t BhReader::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   archive.Seek(entry.data_offset);
   FileSource in(archive, entry.packed_size);
   CheckedFileSink sink(out, Crc32Update, OnProcessMessages);

@@ -12,20 +12,20 @@
 
 namespace talvor {
 
-class TBlakHole : public TCompBase {
+class BhWriter : public ArchiveWriter {
  public:
-  explicit TBlakHole(FileSystem& fs);
+  explicit BhWriter(FileSystem& fs);
 
  protected:
-  bool AcceptsMethod(TCompressMethod method) const override;
-  std::vector<CompEntry> ReadExistingEntries(File& archive) override;
-  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
-  bool WriteNewEntry(CompEntry& entry, File& out) override;
+  bool AcceptsMethod(PackingMethod method) const override;
+  std::vector<WriterEntry> ReadExistingEntries(File& archive) override;
+  [[nodiscard]] std::string RecordedName(const WriterEntry& entry) const override;
+  bool WriteNewEntry(WriterEntry& entry, File& out) override;
 };
 
-class TUnBh : public TUnBase {
+class BhReader : public ArchiveReader {
  public:
-  using TUnBase::TUnBase;
+  using ArchiveReader::ArchiveReader;
 
  protected:
   void WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) override;

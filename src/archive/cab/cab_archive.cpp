@@ -16,26 +16,26 @@ constexpr std::uint16_t kNameIsUtf8 = 0x80;
 
 }  // namespace
 
-TCabInterface::TCabInterface(FileSystem& fs, CabinetLibrary& library)
-    : TCompBase(fs, ".cab", TCompressMethod::cmMsZip), library_(library) {}
+CabWriterBase::CabWriterBase(FileSystem& fs, CabinetLibrary& library)
+    : ArchiveWriter(fs, ".cab", PackingMethod::kMsZip), library_(library) {}
 
-void TCabInterface::SetLzxLevel(int level) {
+void CabWriterBase::SetLzxLevel(int level) {
   lzx_level_ = std::clamp(level, 15, 21);
 }
-void TCabInterface::SetQuantumLevel(int level) {
+void CabWriterBase::SetQuantumLevel(int level) {
   quantum_level_ = std::clamp(level, 1, 7);
 }
-void TCabInterface::SetQuantumMemory(int memory) {
+void CabWriterBase::SetQuantumMemory(int memory) {
   quantum_memory_ = std::clamp(memory, 10, 21);
 }
 
-std::uint16_t TCabInterface::CompressionType() const {
+std::uint16_t CabWriterBase::CompressionType() const {
   switch (method_) {
-    case TCompressMethod::cmStore:
+    case PackingMethod::kStore:
       return cabinet_compression::kNone;
-    case TCompressMethod::cmLzx:
+    case PackingMethod::kLzx:
       return static_cast<std::uint16_t>(cabinet_compression::kLzx | (lzx_level_ << 8));
-    case TCompressMethod::cmQuantum:
+    case PackingMethod::kQuantum:
       return static_cast<std::uint16_t>(cabinet_compression::kQuantum | (quantum_level_ << 4) |
                                         (quantum_memory_ << 8));
     default:
@@ -43,54 +43,50 @@ std::uint16_t TCabInterface::CompressionType() const {
   }
 }
 
-bool TMakeCab::AcceptsMethod(TCompressMethod method) const {
-  return method == TCompressMethod::cmStore || method == TCompressMethod::cmMsZip ||
-         method == TCompressMethod::cmLzx || method == TCompressMethod::cmQuantum;
+bool CabWriter::AcceptsMethod(PackingMethod method) const {
+  return method == PackingMethod::kStore || method == PackingMethod::kMsZip ||
+         method == PackingMethod::kLzx || method == PackingMethod::kQuantum;
 }
 
-std::vector<CompEntry> TMakeCab::ReadExistingEntries(File&) {
+std::vector<WriterEntry> CabWriter::ReadExistingEntries(File&) {
   return {};
 }
 
-std::string TMakeCab::RecordedName(const CompEntry& entry) const {
+std::string CabWriter::RecordedName(const WriterEntry& entry) const {
   RequireRecordableName(entry.name, entry.source.path, "a CAB archive", {"\\"});
   const std::string stored = ToStoredName(entry.name);
   return FromStoredName(stored) == entry.name ? stored : entry.name;
 }
 
-bool TMakeCab::WriteNewEntry(CompEntry&, File&) {
+bool CabWriter::WriteNewEntry(WriterEntry&, File&) {
   return false;
 }
 
-int TMakeCab::Compress() {
+int CabWriter::Compress() {
   if (busy_) return 0;
   const BusyScope busy(*this);
   int packed = 0;
   try {
     if (FileSpec.empty()) return 0;
     if (!library_.Available()) throw ArchiveFailure(archive_error::kCabinetLibraryMissing);
-    if (Switch == TSwitch::swDelete) throw ArchiveFailure(archive_error::kUnsupportedArchive);
+    if (Switch == UpdateMode::kDelete) throw ArchiveFailure(archive_error::kUnsupportedArchive);
     const FileInfo existing = fs_.Stat(archive_file_);
     if (existing.exists && (existing.read_only || existing.is_directory)) {
       throw ArchiveFailure(archive_error::kErrorWriting, "the archive cannot be written");
     }
-    std::string folder = ExtractFileDir(archive_file_);
-    if (folder.empty()) folder = fs_.CurrentDirectory();
-    if (archive_file_.empty() || !fs_.Stat(folder).is_directory) {
-      throw ArchiveFailure(archive_error::kInvalidDirectory, folder);
-    }
+    RequireArchiveFolder();
     CabinetParameters params;
     params.fail_on_incompressible = FailOnIncompressible;
     params.cabinet_name = ExtractFileName(archive_file_);
-    params.cabinet_path = folder;
+    params.cabinet_path = ExtractFileDir(archive_file_);
     std::unique_ptr<CabinetBuilder> cabinet = library_.Create(params);
-    const TqelFileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
+    const FileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
     std::uint64_t work = 0;
-    std::vector<CompEntry> files;
+    std::vector<WriterEntry> files;
     for (const std::string& pattern : FileSpec) {
       for (ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
         work += static_cast<std::uint64_t>(file.info.size);
-        CompEntry entry;
+        WriterEntry entry;
         entry.name = StoredNameOf(file, pattern);
         entry.source = std::move(file);
         entry.format_data = RecordedName(entry);  // refused before anything is written
@@ -98,7 +94,7 @@ int TMakeCab::Compress() {
       }
     }
     ExpectedWork expected(work);
-    for (const CompEntry& entry : files) {
+    for (const WriterEntry& entry : files) {
       ProcessMessages();
       if (Cancel) throw ArchiveFailure(archive_error::kUserCanceled);
       const ScannedFile& file = entry.source;
@@ -137,7 +133,7 @@ int TMakeCab::Compress() {
   return 0;
 }
 
-void TUnCab::WalkEntries(File&, const std::function<void(const ArchiveEntry&)>& visit) {
+void CabReader::WalkEntries(File&, const std::function<void(const ArchiveEntry&)>& visit) {
   if (!library_.Available()) throw ArchiveFailure(archive_error::kCabinetLibraryMissing);
   try {
     session_ = library_.Open(ArchiveFile());
@@ -168,7 +164,7 @@ void TUnCab::WalkEntries(File&, const std::function<void(const ArchiveEntry&)>& 
   session_.reset();
 }
 
-std::uint32_t TUnCab::DecodeEntry(File&, const ArchiveEntry& entry, File& out) {
+std::uint32_t CabReader::DecodeEntry(File&, const ArchiveEntry& entry, File& out) {
   if (!session_) throw ArchiveFailure(archive_error::kBadFileHeader, "no cabinet is open");
   const std::int64_t start = out.Position();
   try {

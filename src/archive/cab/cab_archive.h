@@ -1,5 +1,5 @@
-// Cabinet (.cab) archives through the cabinet library: the writer TMakeCab
-// always writes a new cabinet with one folder; the reader TUnCab lists and
+// Cabinet (.cab) archives through the cabinet library: the writer CabWriter
+// always writes a new cabinet with one folder; the reader CabReader lists and
 // copies every file of a cabinet and of the cabinets that follow it.
 #pragma once
 
@@ -11,9 +11,9 @@
 
 namespace talvor {
 
-class TCabInterface : public TCompBase {
+class CabWriterBase : public ArchiveWriter {
  public:
-  TCabInterface(FileSystem& fs, CabinetLibrary& library);
+  CabWriterBase(FileSystem& fs, CabinetLibrary& library);
 
   bool FailOnIncompressible = true;
   // Window bits of LZX (15..21) and Quantum's level (1..7) and memory
@@ -32,23 +32,23 @@ class TCabInterface : public TCompBase {
   int quantum_memory_ = 21;
 };
 
-class TMakeCab : public TCabInterface {
+class CabWriter : public CabWriterBase {
  public:
-  using TCabInterface::TCabInterface;
+  using CabWriterBase::CabWriterBase;
 
   int Compress() override;
 
  protected:
-  bool AcceptsMethod(TCompressMethod method) const override;
+  bool AcceptsMethod(PackingMethod method) const override;
   // A cabinet is never read back for an update.
-  std::vector<CompEntry> ReadExistingEntries(File& archive) override;
-  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
-  bool WriteNewEntry(CompEntry& entry, File& out) override;
+  std::vector<WriterEntry> ReadExistingEntries(File& archive) override;
+  [[nodiscard]] std::string RecordedName(const WriterEntry& entry) const override;
+  bool WriteNewEntry(WriterEntry& entry, File& out) override;
 };
 
-class TUnCab : public TUnBase {
+class CabReader : public ArchiveReader {
  public:
-  TUnCab(FileSystem& fs, CabinetLibrary& library) : TUnBase(fs), library_(library) {}
+  CabReader(FileSystem& fs, CabinetLibrary& library) : ArchiveReader(fs), library_(library) {}
 
  protected:
   void WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) override;

@@ -68,17 +68,13 @@ Handle* HandleOf(mspack_file* file) {
 // A cabinet, opened for reading: a regular file only (a pipe would block, a
 // device never end).
 File OpenCabinetFile(const char* name) {
-  int fd = -1;
+  UniqueFd fd;
   do {
-    fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return File();
+    fd = UniqueFd(::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  } while (!fd.valid() && errno == EINTR);
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return File();
-  }
-  return File(fd, name);
+  if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return File();
+  return File(std::move(fd), name);
 }
 
 // The library calls these through C: nothing may escape them.

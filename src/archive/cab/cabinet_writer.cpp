@@ -138,13 +138,12 @@ class Source {
   void RequireUnchanged() const { state_.RequireUnchanged(file_); }
 
  private:
-  static int Open(const std::string& path) {
-    int fd = -1;
-    do {
-      fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) throw CabinetError(make_error::kOpenSource, errno);
-    return fd;
+  static UniqueFd Open(const std::string& path) {
+    for (;;) {
+      UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+      if (fd.valid()) return fd;
+      if (errno != EINTR) throw CabinetError(make_error::kOpenSource, errno);
+    }
   }
 
   File file_;  // only owns the descriptor: reads go straight to the system

@@ -213,21 +213,21 @@ bool ReadLhaHeader(File& archive, std::int64_t offset, LhaHeader& h) {
 
 // ---------------------------------------------------------------------------
 
-TLha::TLha(FileSystem& fs) : TCompBase(fs, ".lha", TCompressMethod::cmFrozen6) {}
+LhaWriter::LhaWriter(FileSystem& fs) : ArchiveWriter(fs, ".lha", PackingMethod::kFrozen6) {}
 
-bool TLha::AcceptsMethod(TCompressMethod method) const {
-  return method == TCompressMethod::cmStore || method == TCompressMethod::cmFrozen5 ||
-         method == TCompressMethod::cmFrozen6;
+bool LhaWriter::AcceptsMethod(PackingMethod method) const {
+  return method == PackingMethod::kStore || method == PackingMethod::kFrozen5 ||
+         method == PackingMethod::kFrozen6;
 }
 
-std::vector<CompEntry> TLha::ReadExistingEntries(File& archive) {
-  std::vector<CompEntry> entries;
+std::vector<WriterEntry> LhaWriter::ReadExistingEntries(File& archive) {
+  std::vector<WriterEntry> entries;
   LhaHeader h;
   for (std::int64_t at = 0; ReadLhaHeader(archive, at, h); at = h.next_offset) {
     if (h.next_offset <= at || h.next_offset > archive.Size()) {
       throw ArchiveFailure(archive_error::kBadFileHeader, "an entry runs past the archive's end");
     }
-    CompEntry e;
+    WriterEntry e;
     e.name = FromStoredName(h.raw_name);
     e.existing = true;
     e.offset = at;
@@ -240,12 +240,12 @@ std::vector<CompEntry> TLha::ReadExistingEntries(File& archive) {
   return entries;
 }
 
-void TLha::CopyExistingEntry(File& archive, CompEntry& entry, File& out) {
+void LhaWriter::CopyExistingEntry(File& archive, WriterEntry& entry, File& out) {
   archive.Seek(entry.offset);
   std::uint8_t first[kBaseHeader];
   archive.ReadExact(first, kBaseHeader);
   if (first[20] > 1) {
-    TCustomCClass::CopyExistingEntry(archive, entry, out);
+    ArchiveWriter::CopyExistingEntry(archive, entry, out);
     return;
   }
   // Levels 0 and 1: the checksum is computed again over the header as written.
@@ -256,10 +256,10 @@ void TLha::CopyExistingEntry(File& archive, CompEntry& entry, File& out) {
   for (std::size_t i = 2; i < header.size(); ++i) sum += header[i];
   header[1] = static_cast<std::uint8_t>(sum);
   out.Write(header.data(), header.size());
-  CompEntry rest = entry;
+  WriterEntry rest = entry;
   rest.offset += static_cast<std::int64_t>(header.size());
   rest.length -= static_cast<std::int64_t>(header.size());
-  TCustomCClass::CopyExistingEntry(archive, rest, out);
+  ArchiveWriter::CopyExistingEntry(archive, rest, out);
 }
 
 namespace {
@@ -335,14 +335,14 @@ std::vector<std::uint8_t> BuildHeader(const std::string& method, std::uint64_t p
 
 }  // namespace
 
-std::string TLha::RecordedName(const CompEntry& entry) const {
+std::string LhaWriter::RecordedName(const WriterEntry& entry) const {
   // "\" and 0xFF separate folders in LHA names: the character that the code
   // page puts at 0xFF (a no-break space in code page 852) cannot be kept.
   return ExactStoredName(entry.name, entry.source.path, "a LHA archive",
                          {"\\", FromStoredName("\xFF")});
 }
 
-bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
+bool LhaWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   const std::string stored = RecordedName(entry);
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
@@ -354,9 +354,8 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
     return false;
   }
   const bool store =
-      method_ == TCompressMethod::cmStore || original == 0 || InStoreList(entry.source.path);
-  std::string method =
-      store ? "-lh0-" : (method_ == TCompressMethod::cmFrozen5 ? "-lh5-" : "-lh6-");
+      method_ == PackingMethod::kStore || original == 0 || InStoreList(entry.source.path);
+  std::string method = store ? "-lh0-" : (method_ == PackingMethod::kFrozen5 ? "-lh5-" : "-lh6-");
   const std::uint32_t dos_time = EntryTime(entry.source);
   const std::time_t unix_time = UnixFromDosTime(dos_time);
   const std::int64_t header_at = out.Position();
@@ -372,7 +371,7 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
   if (!store) {
     FileSource in(source, UINT64_MAX);
     FileSink sink(out);
-    const LhaMethod params = method_ == TCompressMethod::cmFrozen5 ? kWriteLh5 : kWriteLh6;
+    const LhaMethod params = method_ == PackingMethod::kFrozen5 ? kWriteLh5 : kWriteLh6;
     const bool done = LhaEncode(in, sink, params, original, &crc, &read, OnProcessMessages);
     packed = static_cast<std::uint64_t>(out.Position() - data_at);
     // Compression that does not pay for its header is dropped.
@@ -407,13 +406,13 @@ bool TLha::WriteNewEntry(CompEntry& entry, File& out) {
   return true;
 }
 
-void TLha::WriteClosing(File& out, const std::vector<CompEntry>& /*entries*/) {
+void LhaWriter::WriteClosing(File& out, const std::vector<WriterEntry>& /*entries*/) {
   if (WriteEndMarker) out.WriteByte(0);
 }
 
 // ---------------------------------------------------------------------------
 
-void TUnLha::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
+void LhaReader::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
   LhaHeader h;
   for (std::int64_t at = 0; ReadLhaHeader(archive, at, h); at = h.next_offset) {
     if (h.next_offset <= at) BadHeader("an entry that does not advance");
@@ -521,7 +520,7 @@ constexpr std::uint8_t kOsMac = 'm';
 
 }  // namespace
 
-std::uint32_t TUnLha::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
+std::uint32_t LhaReader::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   archive.Seek(entry.data_offset);
   FileSource in(archive, entry.packed_size);
   FileSink file(out);

@@ -1,4 +1,4 @@
-// LHA/LZH archives: the writer TLha and the reader TUnLha.
+// LHA/LZH archives: the writer LhaWriter and the reader LhaReader.
 //
 // New entries get level-0 headers (level 2 when the name is too long for
 // one): header size, checksum, method id, packed and original size, MS-DOS
@@ -38,9 +38,9 @@ struct LhaHeader {
 // ArchiveFailure with "Bad file header".
 [[nodiscard]] bool ReadLhaHeader(File& archive, std::int64_t offset, LhaHeader& header);
 
-class TLha : public TCompBase {
+class LhaWriter : public ArchiveWriter {
  public:
-  explicit TLha(FileSystem& fs);
+  explicit LhaWriter(FileSystem& fs);
 
   // Ends the archive with a header size of 0 after its last entry, the end
   // mark every LHA reader knows (some refuse an archive without it). Off only
@@ -48,17 +48,17 @@ class TLha : public TCompBase {
   bool WriteEndMarker = true;
 
  protected:
-  bool AcceptsMethod(TCompressMethod method) const override;
-  std::vector<CompEntry> ReadExistingEntries(File& archive) override;
-  void CopyExistingEntry(File& archive, CompEntry& entry, File& out) override;
-  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
-  bool WriteNewEntry(CompEntry& entry, File& out) override;
-  void WriteClosing(File& out, const std::vector<CompEntry>& entries) override;
+  bool AcceptsMethod(PackingMethod method) const override;
+  std::vector<WriterEntry> ReadExistingEntries(File& archive) override;
+  void CopyExistingEntry(File& archive, WriterEntry& entry, File& out) override;
+  [[nodiscard]] std::string RecordedName(const WriterEntry& entry) const override;
+  bool WriteNewEntry(WriterEntry& entry, File& out) override;
+  void WriteClosing(File& out, const std::vector<WriterEntry>& entries) override;
 };
 
-class TUnLha : public TUnBase {
+class LhaReader : public ArchiveReader {
  public:
-  using TUnBase::TUnBase;
+  using ArchiveReader::ArchiveReader;
 
  protected:
   void WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) override;

@@ -220,15 +220,15 @@ void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRe
 
 // ---------------------------------------------------------------------------
 
-TZip::TZip(FileSystem& fs) : TZipBase(fs, ".zip", TCompressMethod::cmDeflate) {}
+ZipWriter::ZipWriter(FileSystem& fs) : ArchiveWriter(fs, ".zip", PackingMethod::kDeflate) {}
 
-bool TZip::AcceptsMethod(TCompressMethod method) const {
-  return method == TCompressMethod::cmStore || method == TCompressMethod::cmDeflate;
+bool ZipWriter::AcceptsMethod(PackingMethod method) const {
+  return method == PackingMethod::kStore || method == PackingMethod::kDeflate;
 }
 
 namespace {
 
-// A central record as the writer keeps it in CompEntry::format_data.
+// A central record as the writer keeps it in WriterEntry::format_data.
 std::string Serialise(const ZipCentralRecord& r) {
   std::vector<std::uint8_t> out;
   AppendLittleEndian16(out, r.version_made);
@@ -285,10 +285,10 @@ std::int64_t EntryLength(File& archive, const ZipCentralRecord& r) {
 
 }  // namespace
 
-std::vector<CompEntry> TZip::ReadExistingEntries(File& archive) {
-  std::vector<CompEntry> entries;
+std::vector<WriterEntry> ZipWriter::ReadExistingEntries(File& archive) {
+  std::vector<WriterEntry> entries;
   WalkZipDirectory(archive, [&](const ZipCentralRecord& r) {
-    CompEntry e;
+    WriterEntry e;
     e.name = (r.flags & kUtf8Flag) != 0 ? r.name : FromStoredName(r.name);
     e.existing = true;
     e.offset = static_cast<std::int64_t>(r.local_offset);
@@ -302,7 +302,7 @@ std::vector<CompEntry> TZip::ReadExistingEntries(File& archive) {
   return entries;
 }
 
-std::string TZip::RecordedName(const CompEntry& entry) const {
+std::string ZipWriter::RecordedName(const WriterEntry& entry) const {
   // A name the OEM code page cannot hold is kept whole, as UTF-8; a name
   // that is no UTF-8 at all would be read back as other characters.
   RequireRecordableName(entry.name, entry.source.path, "a ZIP archive", {"\\"});
@@ -310,7 +310,7 @@ std::string TZip::RecordedName(const CompEntry& entry) const {
   return TranslateOemChar && oem ? *oem : entry.name;
 }
 
-bool TZip::WriteNewEntry(CompEntry& entry, File& out) {
+bool ZipWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   File source = OpenSource(entry);
   if (!source.IsOpen()) return false;
   const SourceState state(source);
@@ -323,8 +323,8 @@ bool TZip::WriteNewEntry(CompEntry& entry, File& out) {
   const auto size = static_cast<std::uint64_t>(source.Size());
   const bool large = size >= Zip64Threshold;
   if (large) r.version_needed = r.version_made = 45;
-  const bool store = method_ == TCompressMethod::cmStore ||
-                     DeflateType == TDeflateType::dtDeflateS || InStoreList(entry.source.path);
+  const bool store = method_ == PackingMethod::kStore || DeflateType == DeflateEffort::kStore ||
+                     InStoreList(entry.source.path);
 
   // The header first, with its sizes written again after the data.
   const auto local = [&](const EntryData& d) {
@@ -373,10 +373,10 @@ bool TZip::WriteNewEntry(CompEntry& entry, File& out) {
   return true;
 }
 
-void TZip::WriteClosing(File& out, const std::vector<CompEntry>& entries) {
+void ZipWriter::WriteClosing(File& out, const std::vector<WriterEntry>& entries) {
   const std::int64_t directory_at = out.Position();
   std::vector<std::uint8_t> h;
-  for (const CompEntry& e : entries) {
+  for (const WriterEntry& e : entries) {
     ZipCentralRecord r = Deserialise(e.format_data);
     r.local_offset = static_cast<std::uint64_t>(e.new_offset);
     const bool big_sizes = r.packed >= Zip64Threshold || r.original >= Zip64Threshold;
@@ -446,7 +446,7 @@ void TZip::WriteClosing(File& out, const std::vector<CompEntry>& entries) {
 
 // ---------------------------------------------------------------------------
 
-void TUnZip::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
+void ZipReader::WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) {
   WalkZipDirectory(
       archive,
       [&](const ZipCentralRecord& r) {
@@ -490,7 +490,7 @@ void TUnZip::WalkEntries(File& archive, const std::function<void(const ArchiveEn
       &directory_start_, disk_starts_);
 }
 
-std::uint32_t TUnZip::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
+std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   // The local header must be where the directory says.
   std::uint8_t h[kLocalSize];
   const bool inside = entry.data_offset <= archive.Size() - static_cast<std::int64_t>(sizeof h);

@@ -1,4 +1,4 @@
-// ZIP archives (PKWARE APPNOTE): the writer TZip and the reader TUnZip.
+// ZIP archives (PKWARE APPNOTE): the writer ZipWriter and the reader ZipReader.
 #pragma once
 
 #include <cstdint>
@@ -41,30 +41,25 @@ void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRe
                       std::int64_t* directory_start = nullptr,
                       const std::vector<std::int64_t>& disk_starts = {});
 
-class TZipBase : public TCompBase {
+class ZipWriter : public ArchiveWriter {
  public:
-  using TCompBase::TCompBase;
-};
-
-class TZip : public TZipBase {
- public:
-  explicit TZip(FileSystem& fs);
+  explicit ZipWriter(FileSystem& fs);
 
   // Sizes and offsets from this value up are written with ZIP64 records
   // (0xFFFFFFFF; lower only to exercise them).
   std::uint64_t Zip64Threshold = 0xFFFFFFFFULL;
 
  protected:
-  bool AcceptsMethod(TCompressMethod method) const override;
-  std::vector<CompEntry> ReadExistingEntries(File& archive) override;
-  [[nodiscard]] std::string RecordedName(const CompEntry& entry) const override;
-  bool WriteNewEntry(CompEntry& entry, File& out) override;
-  void WriteClosing(File& out, const std::vector<CompEntry>& entries) override;
+  bool AcceptsMethod(PackingMethod method) const override;
+  std::vector<WriterEntry> ReadExistingEntries(File& archive) override;
+  [[nodiscard]] std::string RecordedName(const WriterEntry& entry) const override;
+  bool WriteNewEntry(WriterEntry& entry, File& out) override;
+  void WriteClosing(File& out, const std::vector<WriterEntry>& entries) override;
 };
 
-class TUnZip : public TUnBase {
+class ZipReader : public ArchiveReader {
  public:
-  using TUnBase::TUnBase;
+  using ArchiveReader::ArchiveReader;
 
  protected:
   void WalkEntries(File& archive, const std::function<void(const ArchiveEntry&)>& visit) override;

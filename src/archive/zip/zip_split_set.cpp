@@ -13,8 +13,8 @@
 
 namespace talvor {
 
-File TUnZip::OpenArchive() {
-  File archive = TUnBase::OpenArchive();
+File ZipReader::OpenArchive() {
+  File archive = ArchiveReader::OpenArchive();
   disk_starts_.clear();
   const std::int64_t size = archive.Size();
   const std::int64_t tail_at = std::max<std::int64_t>(0, size - zip::kEndSearchSpan);
