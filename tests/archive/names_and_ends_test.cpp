@@ -3,6 +3,7 @@
 // its header says is damaged.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "archive/crc.h"
 #include "platform/byte_order.h"
 #include "platform/failure.h"
+#include "platform/path.h"
 #include "platform/text.h"
 #include "test_support.h"
 
@@ -182,6 +184,40 @@ INSTANTIATE_TEST_SUITE_P(Formats, DataEndTest,
                                            EndCase{"BhDeflate", ArchiveKind::kBh, true},
                                            EndCase{"LhaStored", ArchiveKind::kLha, false}),
                          testing::ByName());
+
+// Names are whole paths: a relative one is never taken from the working
+// folder, whatever that holds.
+class RelativeNameTest : public ::testing::TestWithParam<ArchiveKind>, protected ArchiveFixture {};
+
+TEST_P(RelativeNameTest, NamesNothing) {
+  const ArchiveKind kind = GetParam();
+  if (!CanWrite(kind) || !CanRead(kind)) GTEST_SKIP() << "no cabinet library";
+  WriteFile(dir_ / "in/a.txt", "abc");
+  ASSERT_EQ(Pack(kind, dir_ / "in/a.txt"), 1);
+  const testing::CurrentDirGuard cwd;
+  ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
+  const std::string relative_archive = ExtractFileName(Archive(kind));
+
+  const std::unique_ptr<ArchiveWriter> writer = MakeWriter(kind, fs_);
+  log_.Attach(*writer);
+  writer->SetArchiveFile("new" + std::string(ArchiveKindInfoOf(kind).extension));
+  writer->FileSpec = {"in/a.txt"};
+  EXPECT_EQ(writer->Compress(), 0);
+  const std::unique_ptr<ArchiveReader> reader = Reader(kind);
+  reader->SetArchiveFile(relative_archive);
+  EXPECT_EQ(reader->ArcType(), ArchiveType::kNotAvailable);
+  reader->SetArchiveFile(Archive(kind));
+  reader->SetExtractDir("out");
+  EXPECT_EQ(reader->Extract(), 0);
+  EXPECT_EQ(log_.Codes(),
+            std::vector<int>({archive_error::kInvalidDirectory, archive_error::kInvalidDirectory}));
+  EXPECT_EQ(testing::ListNames(dir_.path()), "in " + relative_archive + " out");
+  EXPECT_EQ(testing::ListNames(dir_ / "out"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RelativeNameTest,
+                         ::testing::Values(ArchiveKind::kLha, ArchiveKind::kZip, ArchiveKind::kBh,
+                                           ArchiveKind::kCab));
 
 }  // namespace
 }  // namespace talvor
