@@ -61,7 +61,7 @@ class FakePasswordView : public PasswordView {
   void SetFieldText(Field field, const std::string& text) override {
     (field == Field::kPassphrase ? field1 : field2) = text;
     if (field == Field::kPassphrase) {
-      form_.OnPassphraseEdited();
+      form_.OnPassphraseTyped();
     } else {
       form_.OnRepeatEdited();
     }

@@ -122,7 +122,7 @@ PasswordDialog::PasswordDialog(PasswordWindow& form, Dialogs& dialogs, QWidget* 
   setTabOrder(plain_box_, mask_box_);
 
   connect(edit1_, &QLineEdit::textChanged, this,
-          [this] { Run(&PasswordWindow::OnPassphraseEdited); });
+          [this] { Run(&PasswordWindow::OnPassphraseTyped); });
   connect(edit2_, &QLineEdit::textChanged, this, [this] { Run(&PasswordWindow::OnRepeatEdited); });
   connect(plain_box_, &QCheckBox::clicked, this,
           [this] { Run(&PasswordWindow::OnShowCharactersClicked); });

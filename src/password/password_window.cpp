@@ -42,7 +42,7 @@ void PasswordWindow::Create() {
   view_->SetFileLine(texts.file_prefix + request_.file);
 }
 
-void PasswordWindow::OnPassphraseEdited() {
+void PasswordWindow::OnPassphraseTyped() {
   RefreshEcho(PasswordView::Field::kPassphrase);
   Create();
 }

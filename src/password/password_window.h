@@ -87,8 +87,8 @@ class PasswordWindow {
 
   // Shows the texts of the request (none before the first).
   void Create();
-  void OnActivated() { OnPassphraseEdited(); }
-  void OnPassphraseEdited();
+  void OnActivated() { OnPassphraseTyped(); }
+  void OnPassphraseTyped();
   void OnRepeatEdited();
   void OnShowCharactersClicked();
   void OnMaskCharactersClicked();
