@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -203,7 +204,7 @@ TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
   WriteFile(dir / "a.txt", "top");
   ::mkdir((dir / "old").c_str(), 0755);
   WriteFile(dir / "old/a.txt", "below");
-  fs.SetCurrentDirectory(dir.path());
+  std::filesystem::current_path(dir.path());
   form.Create(dir.path());
   view.selected = "a.txt";
   form.RunCommand(WindowCommand::kCreateLha, Route::kToolbar);

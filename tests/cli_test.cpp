@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -94,10 +95,10 @@ TEST_F(CliTest, RelativeNamesAreTakenFromTheFolderTheUserIsIn) {
   WriteFile(dir_ / "sub/a.txt", "abc");
   WriteFile(dir_ / "pw", "MY SECRET PHRASE\n");
   WriteFile(dir_ / "sub/pw", "ANOTHER PASS PHRASE 99\n");  // never the one meant
-  fs_.SetCurrentDirectory(dir_.path());
+  std::filesystem::current_path(dir_.path());
   ASSERT_EQ(Run({"encrypt", "--method=trap", "--passphrase-file", "pw", "sub/a.txt"}), 0) << Err();
   EXPECT_EQ(ListNames(dir_ / "sub"), "a.trp a.txt pw");
-  EXPECT_EQ(fs_.CurrentDirectory(), dir_.path());  // talvor never changes folder
+  EXPECT_EQ(ProcessWorkingFolder(), dir_.path());  // talvor never changes folder
   // The same bytes as from standard input, where CR LF is taken off.
   WriteFile(dir_ / "b.txt", "abc");
   stdin_ = "MY SECRET PHRASE\r\n";
@@ -108,7 +109,7 @@ TEST_F(CliTest, RelativeNamesAreTakenFromTheFolderTheUserIsIn) {
 TEST_F(CliTest, SeveralFilesOnePassphraseEachItsLineTheWorstStatus) {
   WriteFile(dir_ / "a.txt", "abc");
   WriteFile(dir_ / "-x.txt", "def");
-  fs_.SetCurrentDirectory(dir_.path());
+  std::filesystem::current_path(dir_.path());
   typed_ = {"my secret phrase", "my secret phrase"};
   EXPECT_EQ(Run({"encrypt", "--method", "trap", "a.txt", "none.txt", "--", "-x.txt"}), 1);
   EXPECT_EQ(console_->prompts.size(), 2U);  // asked once for all

@@ -7,6 +7,7 @@
 // writes a result that would be its own source.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
@@ -60,7 +61,7 @@ struct Outcome {
 
 class DamagedFileTest : public ::testing::TestWithParam<MethodCase> {
  protected:
-  DamagedFileTest() { fs_.SetCurrentDirectory(dir_.path()); }
+  DamagedFileTest() { std::filesystem::current_path(dir_.path()); }
 
   std::string Fixture(const std::string& base) const {
     return ReadFile(kData + base + GetParam().extension);

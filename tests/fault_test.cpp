@@ -218,9 +218,8 @@ class SabotagedFileSystem final : public FileSystem {
   void Move(const std::string& f, const std::string& t) override { fs_.Move(f, t); }
   void MoveToTrash(const std::string& p) override { fs_.MoveToTrash(p); }
   void CreateDirectory(const std::string& p) override { fs_.CreateDirectory(p); }
-  std::string CurrentDirectory() override { return fs_.CurrentDirectory(); }
-  void SetCurrentDirectory(const std::string& p) override { fs_.SetCurrentDirectory(p); }
   FileInfo Stat(const std::string& p) override { return fs_.Stat(p); }
+  std::string EnterableFolder(const std::string& p) override { return fs_.EnterableFolder(p); }
   bool SameFile(const std::string& a, const std::string& b) override { return fs_.SameFile(a, b); }
   StorageFacts Storage(const std::string& p) override { return fs_.Storage(p); }
   void SetLastWriteTime(const std::string& p, std::time_t w) override {
@@ -283,7 +282,7 @@ TEST_P(SabotageTest, TheCommandEndsCleanly) {
   const std::string out_name = *c.out == '\0' ? "" : std::string("doc.") + c.out;
   WriteFile(folder + "/" + in_name, library.File(c.in));
   SabotagedFileSystem fs(std::get<1>(GetParam()).sabotage, folder + "/" + in_name);
-  fs.SetCurrentDirectory(root_.path());
+  std::filesystem::current_path(root_.path());
   MemoryConsole console(kPass);
   const int status = RunTalvor(With(c.args, (folder + "/" + in_name).c_str()), console, fs);
   const std::string err = console.err_.str();

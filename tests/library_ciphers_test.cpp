@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
@@ -33,7 +34,7 @@ struct MethodCase {
 
 class LibraryCipherTest : public ::testing::TestWithParam<MethodCase> {
  protected:
-  LibraryCipherTest() { fs_.SetCurrentDirectory(dir_.path()); }
+  LibraryCipherTest() { std::filesystem::current_path(dir_.path()); }
 
   std::string Encrypt(const std::string& path, const std::string& pass = kPass) {
     return EncryptWithLibrary(services_, *GetParam().cipher, path, pass);

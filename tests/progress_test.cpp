@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -120,7 +121,7 @@ TEST(ProgressTest, EveryCommandReportsFromStartToEnd) {
   TempDir dir;
   const CurrentDirGuard cwd;
   PosixFileSystem fs;
-  fs.SetCurrentDirectory(dir.path());
+  std::filesystem::current_path(dir.path());
   const std::string document = Document();
   WriteFile(dir / "data.txt", document);
   for (const CommandCase& c : kCommands) {
@@ -158,7 +159,7 @@ TEST(ProgressTest, ASourceCutShortWhileItIsReadFailsTheCommand) {
   TempDir dir;
   const CurrentDirGuard cwd;
   PosixFileSystem fs;
-  fs.SetCurrentDirectory(dir.path());
+  std::filesystem::current_path(dir.path());
   const std::string document = Document();
   WriteFile(dir / "data.txt", document);
   for (const CommandCase& c : kCommands) {  // the encrypted inputs

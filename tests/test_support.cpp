@@ -55,6 +55,10 @@ void ScopedEnvironment::Set(const char* value) {
 
 CurrentDirGuard::CurrentDirGuard() : saved_(std::filesystem::current_path().string()) {}
 
+CurrentDirGuard::CurrentDirGuard(const std::string& folder) : CurrentDirGuard() {
+  std::filesystem::current_path(folder);
+}
+
 CurrentDirGuard::~CurrentDirGuard() {
   std::error_code ec;
   std::filesystem::current_path(saved_, ec);

@@ -42,6 +42,8 @@ class ScopedEnvironment {
 class CurrentDirGuard {
  public:
   CurrentDirGuard();
+  // Enters `folder` until the guard goes.
+  explicit CurrentDirGuard(const std::string& folder);
   CurrentDirGuard(const CurrentDirGuard&) = delete;
   CurrentDirGuard& operator=(const CurrentDirGuard&) = delete;
   ~CurrentDirGuard();

@@ -343,7 +343,7 @@ int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem
   try {
     // Ctrl+C and SIGTERM cancel the work where it is counted.
     const CancellationScope interrupts([] { return InterruptSignal() != 0; });
-    return Dispatch(ResolvePaths(Parse(args), fs.CurrentDirectory()), console, fs);
+    return Dispatch(ResolvePaths(Parse(args), ProcessWorkingFolder()), console, fs);
   } catch (const Cancelled& e) {
     console.err() << e.what() << '\n';
     return 128 + (InterruptSignal() != 0 ? InterruptSignal() : SIGINT);

@@ -1,13 +1,5 @@
 #include "main_window/file_panel.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <memory>
-
 #include "platform/failure.h"
 #include "platform/path.h"
 
@@ -29,17 +21,6 @@ const Volume* VolumeOf(const std::vector<Volume>& volumes, const std::string& fo
       best = &v;
   }
   return best;
-}
-
-std::string EnteredFolder(const std::string& folder) {
-  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(folder.c_str(), nullptr),
-                                                         &std::free);
-  if (real == nullptr) RaiseErrno(errno, folder);
-  struct stat st {};
-  if (::stat(real.get(), &st) != 0) RaiseErrno(errno, folder);
-  if (!S_ISDIR(st.st_mode)) RaiseErrno(ENOTDIR, folder);
-  if (::access(real.get(), X_OK) != 0) RaiseErrno(errno, folder);
-  return real.get();
 }
 
 std::vector<FolderItem> FolderList(const std::string& root, const std::string& folder,

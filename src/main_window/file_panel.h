@@ -19,11 +19,6 @@ struct FolderItem {
 // The volume holding `folder`: the one with the longest root that contains it.
 [[nodiscard]] const Volume* VolumeOf(const std::vector<Volume>& volumes, const std::string& folder);
 
-// The folder `folder` (an absolute path) as the file panel shows it once it
-// is entered: the real path, links and ".." resolved. A folder that cannot be
-// entered (missing, no folder, no right to search it) is raised as an IoError.
-[[nodiscard]] std::string EnteredFolder(const std::string& folder);
-
 // The folder list for `folder` (an absolute path) on a volume rooted at
 // `root`, with `subfolders` the names of the folder's own sub-folders.
 [[nodiscard]] std::vector<FolderItem> FolderList(const std::string& root, const std::string& folder,

@@ -35,7 +35,7 @@ void MainWindow::RefreshFileList() {
 void MainWindow::ShowFolder(const std::string& folder) {
   std::string entered;
   try {
-    entered = EnteredFolder(folder);
+    entered = fs_.EnterableFolder(folder);
   } catch (...) {
     // The drive selector may already show the chosen drive: put it back.
     const Volume* volume = VolumeOf(volumes_, folder_);

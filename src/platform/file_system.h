@@ -72,10 +72,11 @@ class FileSystem {
   virtual void MoveToTrash(const std::string& path) = 0;
   virtual void CreateDirectory(const std::string& path) = 0;
 
-  [[nodiscard]] virtual std::string CurrentDirectory() = 0;
-  virtual void SetCurrentDirectory(const std::string& path) = 0;
-
   [[nodiscard]] virtual FileInfo Stat(const std::string& path) = 0;
+  // The folder `folder` (an absolute path) as it is shown once entered: the
+  // real path, links and ".." resolved. A folder that cannot be entered
+  // (missing, no folder, no right to search it) is raised as an IoError.
+  [[nodiscard]] virtual std::string EnterableFolder(const std::string& folder) = 0;
   // Whether two names lead to the same file.
   [[nodiscard]] virtual bool SameFile(const std::string& a, const std::string& b) = 0;
   // Where the regular file `path` keeps its bytes (see storage.h).
@@ -105,9 +106,8 @@ class PosixFileSystem final : public FileSystem {
   void Move(const std::string& from, const std::string& to) override;
   void MoveToTrash(const std::string& path) override;
   void CreateDirectory(const std::string& path) override;
-  std::string CurrentDirectory() override;
-  void SetCurrentDirectory(const std::string& path) override;
   FileInfo Stat(const std::string& path) override;
+  std::string EnterableFolder(const std::string& folder) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   StorageFacts Storage(const std::string& path) override;
   void SetLastWriteTime(const std::string& path, std::time_t when) override;
@@ -123,6 +123,11 @@ class PosixFileSystem final : public FileSystem {
 // path) that do not exist yet, the folder itself included; the first `keep`
 // characters name a folder that is taken to exist.
 void CreateFolderChain(FileSystem& fs, const std::string& folder, std::size_t keep = 1);
+
+// The folder the process was started in, which is the user's folder: read
+// once, at the start, by the programs' main routines; nothing else depends
+// on it.
+[[nodiscard]] std::string ProcessWorkingFolder();
 
 // The file mode new files get: 0666 less the process's umask.
 [[nodiscard]] unsigned DefaultFileMode();

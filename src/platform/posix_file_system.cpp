@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -216,7 +217,7 @@ void PosixFileSystem::CreateDirectory(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0) RaiseErrno(errno, path);
 }
 
-std::string PosixFileSystem::CurrentDirectory() {
+std::string ProcessWorkingFolder() {
   std::vector<char> buffer(PATH_MAX);
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
     if (errno != ERANGE) RaiseErrno(errno);
@@ -225,8 +226,15 @@ std::string PosixFileSystem::CurrentDirectory() {
   return buffer.data();
 }
 
-void PosixFileSystem::SetCurrentDirectory(const std::string& path) {
-  if (::chdir(path.c_str()) != 0) RaiseErrno(errno, path);
+std::string PosixFileSystem::EnterableFolder(const std::string& folder) {
+  const std::unique_ptr<char, decltype(&std::free)> real(::realpath(folder.c_str(), nullptr),
+                                                         &std::free);
+  if (real == nullptr) RaiseErrno(errno, folder);
+  struct stat st {};
+  if (::stat(real.get(), &st) != 0) RaiseErrno(errno, folder);
+  if (!S_ISDIR(st.st_mode)) RaiseErrno(ENOTDIR, folder);
+  if (::access(real.get(), X_OK) != 0) RaiseErrno(errno, folder);
+  return real.get();
 }
 
 FileInfo PosixFileSystem::Stat(const std::string& path) {
