@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "protect/trap.h"
 #include "platform/file_system.h"
 #include "platform/progress.h"
+#include "protect/trap.h"
 
 namespace talvor {
 namespace {
@@ -78,7 +78,10 @@ BENCHMARK(BM_ByteCopy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_EncryptTrp(benchmark::State& state) {
   PosixFileSystem fs;
-  for (auto _ : state) benchmark::DoNotOptimize(EncryptTrp(fs, SourceFile(), "MY SECRET PHRASE"));
+  Job job;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(EncryptTrp(fs, SourceFile(), "MY SECRET PHRASE", job));
+  }
   state.SetBytesProcessed(state.iterations() * BenchBytes());
 }
 BENCHMARK(BM_EncryptTrp)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -87,8 +90,10 @@ BENCHMARK(BM_EncryptTrp)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_EncryptTrpWithProgress(benchmark::State& state) {
   PosixFileSystem fs;
   std::uint64_t reports = 0;
-  const ProgressScope progress([&](std::uint64_t, std::uint64_t) { ++reports; });
-  for (auto _ : state) benchmark::DoNotOptimize(EncryptTrp(fs, SourceFile(), "MY SECRET PHRASE"));
+  Job job([&](std::uint64_t, std::uint64_t) { ++reports; }, nullptr);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(EncryptTrp(fs, SourceFile(), "MY SECRET PHRASE", job));
+  }
   state.SetBytesProcessed(state.iterations() * BenchBytes());
   state.counters["reports"] =
       static_cast<double>(reports) / static_cast<double>(state.iterations());

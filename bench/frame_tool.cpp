@@ -9,10 +9,10 @@
 
 #include "cipher/block_modes.h"
 #include "cipher/key_derivation.h"
-#include "protect/shred_file.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/random_generator.h"
+#include "protect/shred_file.h"
 
 int main(int argc, char** argv) {
   using namespace talvor;
@@ -21,7 +21,8 @@ int main(int argc, char** argv) {
     SystemClock clock;
     if (argc == 3 && std::strcmp(argv[1], "shred") == 0) {
       RandomGenerator random;
-      ShredFile(fs, random, clock, argv[2]);
+      Job job;
+      ShredFile(fs, random, clock, argv[2], job);
       return 0;
     }
     if (argc != 5) {

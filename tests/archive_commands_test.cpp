@@ -198,7 +198,8 @@ TEST(ArchiveCommandSetupTest, LhaWriterPacksOnlyTheNamedFile) {
   RandomGenerator random;
   testing::FakeClock clock;
   testing::FakeShell shell;
-  MainWindow form(dialogs, fs, system, random, clock, shell);
+  InlineWorker worker;
+  MainWindow form(dialogs, fs, system, random, clock, shell, worker);
   FakeMainWindowView view;
   form.AttachView(view);
   WriteFile(dir / "a.txt", "top");

@@ -456,7 +456,8 @@ TEST_F(CliTest, HelpAndVersion) {
 TEST_F(CliTest, FilesAreInterchangeableWithTheWindows) {
   // The windows' routine with the window's pass phrase, decrypted by talvor.
   WriteFile(dir_ / "a.txt", "from the window");
-  EncryptTrp(fs_, dir_ / "a.txt", "ZA\xAF\xD3\xA3\xC6 G\xCA\x8CL\xA5 JA\x8C\xD1");
+  Job job;
+  EncryptTrp(fs_, dir_ / "a.txt", "ZA\xAF\xD3\xA3\xC6 G\xCA\x8CL\xA5 JA\x8C\xD1", job);
   ::unlink((dir_ / "a.txt").c_str());
   WriteFile(dir_ / "pw",
             "za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 g\xC4\x99\xC5\x9Bl\xC4\x85 ja\xC5\x9B\xC5\x84\n");

@@ -109,7 +109,8 @@ class DamagedFileTest : public ::testing::TestWithParam<MethodCase> {
   PosixFileSystem fs_;
   RandomGenerator random_;
   testing::FakeClock clock_;
-  RoutineServices services_{fs_, random_, clock_};
+  Job job_;
+  RoutineServices services_{fs_, random_, clock_, job_};
 };
 
 TEST_P(DamagedFileTest, UndamagedFixturesDecrypt) {

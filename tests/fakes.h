@@ -256,18 +256,22 @@ class FakeClock : public Clock {
 // Records what the progress window was shown.
 class FakeProgressWindow : public ProgressWindow {
  public:
-  void Open(const std::string& title, const std::string& file, bool can_cancel) override {
+  void Open(const std::string& title, const std::string& file, CancelToken* token) override {
     titles.push_back(title);
     opened.push_back(file);
-    cancellable.push_back(can_cancel);
+    cancellable.push_back(token != nullptr);
+    token_ = token;
     updates.clear();
   }
   void Update(std::uint64_t done, std::uint64_t total) override {
     updates.emplace_back(done, total);
     if (cancel_after_updates > 0 && updates.size() >= cancel_after_updates) cancel = true;
+    if (cancel && token_ != nullptr) token_->Cancel();
   }
-  bool CancelRequested() override { return cancel; }
-  void Close() override { ++closings; }
+  void Close() override {
+    ++closings;
+    token_ = nullptr;
+  }
 
   std::vector<std::string> titles;
   std::vector<std::string> opened;
@@ -277,6 +281,9 @@ class FakeProgressWindow : public ProgressWindow {
   // The user's part: Cancel once this many reports have come (0: never).
   std::size_t cancel_after_updates = 0;
   bool cancel = false;
+
+ private:
+  CancelToken* token_ = nullptr;
 };
 
 }  // namespace talvor::testing

@@ -49,7 +49,8 @@ class LibraryCipherTest : public ::testing::TestWithParam<MethodCase> {
   PosixFileSystem fs_;
   RandomGenerator random_;
   testing::FakeClock clock_;
-  RoutineServices services_{fs_, random_, clock_};
+  Job job_;
+  RoutineServices services_{fs_, random_, clock_, job_};
 };
 
 TEST_P(LibraryCipherTest, RoundTripsOverEdgeSizes) {

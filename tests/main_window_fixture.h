@@ -57,8 +57,9 @@ class MainWindowFixture {
   RandomGenerator random_;
   FakeClock clock_;
   FakeShell shell_;
-  MainWindow form1_{dialogs_, fs_, system_, random_, clock_, shell_};
-  PasswordWindow form2_{dialogs_, fs_, random_, clock_};
+  InlineWorker worker_;
+  MainWindow form1_{dialogs_, fs_, system_, random_, clock_, shell_, worker_};
+  PasswordWindow form2_{dialogs_, fs_, random_, clock_, worker_};
   FakeMainWindowView view_;
   FakePasswordView password_view_{form2_};
   NamePrompt form3_{fs_};

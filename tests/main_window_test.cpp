@@ -74,7 +74,8 @@ TEST(MainWindowStartUpTest, UnobtainableValuesPrintAsMinusOne) {
   RandomGenerator random;
   testing::FakeClock clock;
   testing::FakeShell shell;
-  MainWindow form(dialogs, fs, system, random, clock, shell);
+  InlineWorker worker;
+  MainWindow form(dialogs, fs, system, random, clock, shell, worker);
   FakeMainWindowView view;
   form.AttachView(view);
   form.Create(dir.path());

@@ -38,7 +38,8 @@ class PasswordWindowTest : public ::testing::Test {
   PosixFileSystem fs_;
   RandomGenerator random_;
   SystemClock clock_;
-  PasswordWindow form_{dialogs_, fs_, random_, clock_};
+  InlineWorker worker_;
+  PasswordWindow form_{dialogs_, fs_, random_, clock_, worker_};
   FakePasswordView view_{form_};
 };
 

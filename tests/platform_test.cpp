@@ -284,9 +284,10 @@ TEST(FileSystemTest, ListsFilesAndFoldersApart) {
 TEST(ReplacingFileTest, AppearsOnlyWhenCommitted) {
   TempDir dir;
   PosixFileSystem fs;
+  Job job;
   WriteFile(dir / "target", "old");
   {
-    ReplacingFile out(fs, dir / "target");
+    ReplacingFile out(fs, dir / "target", job);
     out.file().Write("new", 3);
     if (fs.CreateUnnamedBeside(dir / "target").IsOpen()) {
       // Nothing under a name while the work goes on: a killed process
@@ -298,7 +299,7 @@ TEST(ReplacingFileTest, AppearsOnlyWhenCommitted) {
   EXPECT_EQ(ListNames(dir.path()), "target");
   EXPECT_EQ(ReadFile(dir / "target"), "old");
   {
-    ReplacingFile out(fs, dir / "target");
+    ReplacingFile out(fs, dir / "target", job);
     out.file().Write("new", 3);
     out.Commit();
   }
@@ -394,7 +395,8 @@ TEST(ReplacingFileTest, RefusesAReadOnlyTarget) {
   PosixFileSystem fs;
   WriteFile(dir / "target", "old");
   ::chmod((dir / "target").c_str(), 0444);
-  EXPECT_THROW(ReplacingFile(fs, dir / "target"), IoError);
+  Job job;
+  EXPECT_THROW(ReplacingFile(fs, dir / "target", job), IoError);
   EXPECT_EQ(ListNames(dir.path()), "target");
 }
 

@@ -12,6 +12,7 @@
 #include "cli/cli.h"
 #include "memory_console.h"
 #include "platform/progress.h"
+#include "platform/progress_window.h"
 #include "test_support.h"
 
 namespace talvor {
@@ -29,25 +30,14 @@ struct Report {
   std::uint64_t total;
 };
 
-TEST(ProgressScopeTest, CountsThrottlesAndNests) {
-  std::vector<Report> outer_reports;
-  const ProgressScope outer(
-      [&](std::uint64_t d, std::uint64_t t) {
-        outer_reports.push_back({d, t});
-      },
-      100);
-  AdvanceWork(5);  // nothing expected yet: counted all the same
+TEST(JobTest, CountsThrottlesAndTakesTheOuterDeclaration) {
+  std::vector<Report> reports;
+  Job job([&](std::uint64_t d, std::uint64_t t) { reports.push_back({d, t}); }, nullptr, 100);
   {
-    std::vector<Report> reports;
-    const ProgressScope inner(
-        [&](std::uint64_t d, std::uint64_t t) {
-          reports.push_back({d, t});
-        },
-        100);
-    const ExpectedWork work(1000);
+    const ExpectedWork work(job, 1000);
     {
-      const ExpectedWork nested(999);  // a routine inside: already counted
-      for (int i = 0; i < 100; ++i) AdvanceWork(10);
+      const ExpectedWork nested(job, 999);  // a routine inside: already counted
+      for (int i = 0; i < 100; ++i) job.Advance(10);
     }
     ASSERT_GE(reports.size(), 3U);
     EXPECT_LE(reports.size(), 12U);  // every 100 bytes, not every call
@@ -55,22 +45,38 @@ TEST(ProgressScopeTest, CountsThrottlesAndNests) {
     EXPECT_EQ(reports.back().done, 1000U);
     for (const Report& r : reports) EXPECT_EQ(r.total, 1000U);
   }
-  // The outer scope is back.
-  ExpectedWork work(50);
+  ExpectedWork work(job, 50);
   {
-    ExpectedWork nested(50);
+    ExpectedWork nested(job, 50);
     nested.Finish();  // the caller's to finish
-    EXPECT_EQ(outer_reports.back().done, 5U);
+    EXPECT_EQ(reports.back().done, 1000U);
   }
   work.Finish();
-  EXPECT_EQ(outer_reports.back().done, outer_reports.back().total);
+  EXPECT_EQ(reports.back().done, reports.back().total);
 }
 
-TEST(ProgressScopeTest, WithoutAScopeNothingHappens) {
-  ExpectedWork work(10);
-  AdvanceWork(10);
-  work.Finish();
+TEST(JobTest, ACancelledTokenStopsTheWorkWhereItIsCounted) {
+  CancelToken cancel;
+  Job job(nullptr, &cancel);
+  job.Advance(10);
+  cancel.Cancel();
+  EXPECT_THROW(job.Advance(10), Cancelled);
+  Job unstoppable(nullptr, nullptr);  // work that must not stop half-way
+  unstoppable.Advance(10);
 }
+
+// Records the reports a command's progress window is given.
+class RecordingProgress final : public ProgressWindow {
+ public:
+  explicit RecordingProgress(std::function<void(std::uint64_t, std::uint64_t)> report)
+      : report_(std::move(report)) {}
+  void Open(const std::string&, const std::string&, CancelToken*) override {}
+  void Update(std::uint64_t done, std::uint64_t total) override { report_(done, total); }
+  void Close() override {}
+
+ private:
+  std::function<void(std::uint64_t, std::uint64_t)> report_;
+};
 
 struct CommandCase {
   const char* name;
@@ -130,11 +136,11 @@ TEST(ProgressTest, EveryCommandReportsFromStartToEnd) {
     std::vector<Report> reports;
     int status = 0;
     {
-      const ProgressScope scope([&](std::uint64_t d, std::uint64_t t) {
+      RecordingProgress progress([&](std::uint64_t d, std::uint64_t t) {
         reports.push_back({d, t});
       });
       MemoryConsole console("A PROGRESSING PHRASE\n");
-      status = RunTalvor(With(c.args, dir / c.input), console, fs);
+      status = RunTalvor(With(c.args, dir / c.input), console, fs, &progress);
       ASSERT_EQ(status, 0) << console.err_.str();
     }
     ASSERT_GE(reports.size(), 3U);
@@ -178,11 +184,11 @@ TEST(ProgressTest, ASourceCutShortWhileItIsReadFailsTheCommand) {
     int status = 0;
     MemoryConsole console("A PROGRESSING PHRASE\n");
     {
-      const ProgressScope scope([&](std::uint64_t done, std::uint64_t) {
+      RecordingProgress progress([&](std::uint64_t done, std::uint64_t) {
         if (cut || done == 0) return;
         cut = ::truncate(source.c_str(), static_cast<off_t>(input.size() / 2)) == 0;
       });
-      status = RunTalvor(With(c.args, source), console, fs);
+      status = RunTalvor(With(c.args, source), console, fs, &progress);
     }
     ASSERT_TRUE(cut);
     EXPECT_NE(status, 0);

@@ -80,7 +80,8 @@ class RandomProtectionTest : public ::testing::Test {
   PosixFileSystem fs_;
   RandomGenerator random_;
   JumpingClock clock_;
-  RoutineServices services_{fs_, random_, clock_};
+  Job job_;
+  RoutineServices services_{fs_, random_, clock_, job_};
   RandomProtection protection_{services_};
 };
 

@@ -281,7 +281,8 @@ TEST(MoveAcrossMountsTest, TheCopyTakesTheNameAndTheOldFileIsKept) {
   WriteFile(dir / "a.txt", "the new text");
   WriteFile(other + "/a.txt", "the old text");
   PosixFileSystem fs;
-  MoveReplacing(fs, dir / "a.txt", other + "/a.txt");
+  Job job;
+  MoveReplacing(fs, dir / "a.txt", other + "/a.txt", job);
   EXPECT_EQ(ReadFile(other + "/a.txt"), "the new text");
   EXPECT_EQ(ReadFile(other + "/.Trash-0/files/a.txt"), "the old text");
   EXPECT_FALSE(testing::Exists(dir / "a.txt"));

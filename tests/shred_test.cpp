@@ -59,6 +59,7 @@ class ShredTest : public ::testing::TestWithParam<std::size_t> {
   TempDir dir_;
   PosixFileSystem fs_;
   RandomGenerator random_;
+  Job job_;
   FakeClock clock_;
 };
 
@@ -76,7 +77,7 @@ TEST_P(ShredTest, PassesInOrderThenTruncationsThenDeletion) {
     passes_seen.push_back(pass);
     ASSERT_EQ(ReadFile(path), expected[pass]) << "after pass " << pass;
   };
-  ShredFile(fs_, random_, clock_, path, hooks);
+  ShredFile(fs_, random_, clock_, path, job_, hooks);
   EXPECT_TRUE(opened);
   EXPECT_EQ(passes_seen, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_FALSE(Exists(path));
@@ -99,7 +100,7 @@ TEST_P(ShredTest, AnOpenFileGetsTheSamePassesAndStaysOpen) {
     ++passes;
     ASSERT_EQ(ReadFile(path), expected[pass]) << "after pass " << pass;
   };
-  ShredOpenFile(file, random_, clock_, hooks);
+  ShredOpenFile(file, random_, clock_, job_, hooks);
   EXPECT_EQ(passes, 7);
   EXPECT_TRUE(file.IsOpen());
   file.Close();
@@ -114,11 +115,12 @@ TEST(ShredTruncationTest, CutsToHalfThenToATwentieth) {
   PosixFileSystem fs;
   RandomGenerator random;
   FakeClock clock;
+  Job job;
   const std::string path = dir / "n41";
   WriteFile(path, std::string(41, 'x'));
   // Watch the size when the file is about to be deleted: keep a second name.
   ASSERT_EQ(::link(path.c_str(), (dir / "watch").c_str()), 0);
-  ShredFile(fs, random, clock, path);
+  ShredFile(fs, random, clock, path, job);
   EXPECT_FALSE(Exists(path));
   EXPECT_EQ(ReadFile(dir / "watch").size(), 2U);  // 41 * 4 -> 20 -> 2
 }
@@ -128,10 +130,11 @@ TEST(ShredRefusalTest, ReadOnlyFileIsUnchanged) {
   PosixFileSystem fs;
   RandomGenerator random;
   FakeClock clock;
+  Job job;
   WriteFile(dir / "ro", "keep me");
   ::chmod((dir / "ro").c_str(), 0444);
   try {
-    ShredFile(fs, random, clock, dir / "ro");
+    ShredFile(fs, random, clock, dir / "ro", job);
     FAIL();
   } catch (const IoError& e) {
     EXPECT_EQ(std::string(e.what()), "File access denied: " + (dir / "ro"));
@@ -144,9 +147,10 @@ TEST(ShredRefusalTest, SymbolicLinkIsNeverFollowed) {
   PosixFileSystem fs;
   RandomGenerator random;
   FakeClock clock;
+  Job job;
   WriteFile(dir / "precious", "keep me");
   ASSERT_EQ(::symlink((dir / "precious").c_str(), (dir / "link").c_str()), 0);
-  EXPECT_THROW(ShredFile(fs, random, clock, dir / "link"), RefusedInput);
+  EXPECT_THROW(ShredFile(fs, random, clock, dir / "link", job), RefusedInput);
   EXPECT_EQ(ReadFile(dir / "precious"), "keep me");
   EXPECT_TRUE(Exists(dir / "link"));
 }
@@ -156,8 +160,9 @@ TEST(ShredRefusalTest, MissingFile) {
   PosixFileSystem fs;
   RandomGenerator random;
   FakeClock clock;
+  Job job;
   try {
-    ShredFile(fs, random, clock, dir / "gone");
+    ShredFile(fs, random, clock, dir / "gone", job);
     FAIL();
   } catch (const IoError& e) {
     EXPECT_EQ(std::string(e.what()), "File not found: " + (dir / "gone"));
@@ -234,9 +239,10 @@ TEST_P(ShredStopTest, RefusesBeforeOverwritingAnything) {
   PosixFileSystem fs;
   RandomGenerator random;
   FakeClock clock;
+  Job job;
   std::string message;
   try {
-    ShredFile(fs, random, clock, path);
+    ShredFile(fs, random, clock, path, job);
   } catch (const RefusedInput& e) {
     message = e.what();
   }

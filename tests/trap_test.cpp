@@ -52,12 +52,13 @@ class TrapFileTest : public ::testing::Test {
  protected:
   TempDir dir_;
   PosixFileSystem fs_;
+  Job job_;
   const std::string pass_ = "MY SECRET PHRASE";  // mask 0xFD
 };
 
 TEST_F(TrapFileTest, WritesHeaderThenMaskedBody) {
   WriteFile(dir_ / "report.txt", std::string("AB\x00\xFFz", 5));
-  EXPECT_EQ(EncryptTrp(fs_, dir_ / "report.txt", pass_), dir_ / "report.trp");
+  EXPECT_EQ(EncryptTrp(fs_, dir_ / "report.txt", pass_, job_), dir_ / "report.trp");
   const std::string expected = std::string("4.txt") + char('A' ^ 0xFD) + char('B' ^ 0xFD) +
                                char(0x00 ^ 0xFD) + char(0xFF ^ 0xFD) + char('z' ^ 0xFD);
   EXPECT_EQ(ReadFile(dir_ / "report.trp"), expected);
@@ -69,27 +70,27 @@ TEST_F(TrapFileTest, RoundTripsOverEdgeSizes) {
        {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{(3 << 20) + 17}}) {
     const std::string content = SomeBytes(size, static_cast<unsigned>(size));
     WriteFile(dir_ / "data.bin", content);
-    EncryptTrp(fs_, dir_ / "data.bin", pass_);
+    EncryptTrp(fs_, dir_ / "data.bin", pass_, job_);
     EXPECT_EQ(ReadFile(dir_ / "data.trp").size(), size + 5);
     ::unlink((dir_ / "data.bin").c_str());
-    EXPECT_EQ(DecryptTrp(fs_, dir_ / "data.trp", pass_), dir_ / "data.bin");
+    EXPECT_EQ(DecryptTrp(fs_, dir_ / "data.trp", pass_, job_), dir_ / "data.bin");
     EXPECT_EQ(ReadFile(dir_ / "data.bin"), content) << size;
   }
 }
 
 TEST_F(TrapFileTest, NameWithoutExtension) {
   WriteFile(dir_ / "notes", "hello");
-  EncryptTrp(fs_, dir_ / "notes", pass_);
+  EncryptTrp(fs_, dir_ / "notes", pass_, job_);
   EXPECT_EQ(ReadFile(dir_ / "notes.trp").substr(0, 1), "0");
   ::unlink((dir_ / "notes").c_str());
-  EXPECT_EQ(DecryptTrp(fs_, dir_ / "notes.trp", pass_), dir_ / "notes");
+  EXPECT_EQ(DecryptTrp(fs_, dir_ / "notes.trp", pass_, job_), dir_ / "notes");
   EXPECT_EQ(ReadFile(dir_ / "notes"), "hello");
 }
 
 TEST_F(TrapFileTest, WrongPassphraseGivesRightNameAndLengthWrongContent) {
   WriteFile(dir_ / "a.txt", "secret content");
-  EncryptTrp(fs_, dir_ / "a.txt", pass_);
-  DecryptTrp(fs_, dir_ / "a.trp", "ANOTHER PASS PHRASE");
+  EncryptTrp(fs_, dir_ / "a.txt", pass_, job_);
+  DecryptTrp(fs_, dir_ / "a.trp", "ANOTHER PASS PHRASE", job_);
   const std::string got = ReadFile(dir_ / "a.txt");
   EXPECT_EQ(got.size(), 14U);
   EXPECT_NE(got, "secret content");
@@ -98,17 +99,17 @@ TEST_F(TrapFileTest, WrongPassphraseGivesRightNameAndLengthWrongContent) {
 TEST_F(TrapFileTest, SecondEncryptionReplacesTheFirst) {
   WriteFile(dir_ / "a.txt", "text");
   WriteFile(dir_ / "a.doc", "document");
-  EncryptTrp(fs_, dir_ / "a.txt", pass_);
-  EncryptTrp(fs_, dir_ / "a.doc", pass_);
+  EncryptTrp(fs_, dir_ / "a.txt", pass_, job_);
+  EncryptTrp(fs_, dir_ / "a.doc", pass_, job_);
   EXPECT_EQ(ReadFile(dir_ / "a.trp").substr(0, 5), "4.doc");
   EXPECT_EQ(ListNames(dir_.path()), "a.doc a.trp a.txt");
 }
 
 TEST_F(TrapFileTest, DecryptionReplacesAnExistingFile) {
   WriteFile(dir_ / "a.txt", "original");
-  EncryptTrp(fs_, dir_ / "a.txt", pass_);
+  EncryptTrp(fs_, dir_ / "a.txt", pass_, job_);
   WriteFile(dir_ / "a.txt", "changed meanwhile, and longer");
-  DecryptTrp(fs_, dir_ / "a.trp", pass_);
+  DecryptTrp(fs_, dir_ / "a.trp", pass_, job_);
   EXPECT_EQ(ReadFile(dir_ / "a.txt"), "original");
 }
 
@@ -124,7 +125,7 @@ class TrapBadInputTest : public TrapFileTest, public ::testing::WithParamInterfa
 TEST_P(TrapBadInputTest, FailsWithMessageAndWritesNothing) {
   WriteFile(dir_ / "in.trp", GetParam().trp_content);
   try {
-    DecryptTrp(fs_, dir_ / "in.trp", pass_);
+    DecryptTrp(fs_, dir_ / "in.trp", pass_, job_);
     FAIL() << "no failure";
   } catch (const Failure& e) {
     // A failure of the file layer names the file after its text.
@@ -150,17 +151,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TrapFileTest, RefusesExtensionsTheCountCannotDescribe) {
   WriteFile(dir_ / "a.abcdefghi", "x");  // 10 characters, dot included
   WriteFile(dir_ / "b.abcdefgh", "x");   // 9: fits
-  EXPECT_THROW(EncryptTrp(fs_, dir_ / "a.abcdefghi", pass_), RefusedInput);
-  EXPECT_EQ(EncryptTrp(fs_, dir_ / "b.abcdefgh", pass_), dir_ / "b.trp");
+  EXPECT_THROW(EncryptTrp(fs_, dir_ / "a.abcdefghi", pass_, job_), RefusedInput);
+  EXPECT_EQ(EncryptTrp(fs_, dir_ / "b.abcdefgh", pass_, job_), dir_ / "b.trp");
   EXPECT_EQ(ListNames(dir_.path()), "a.abcdefghi b.abcdefgh b.trp");
 }
 
 TEST_F(TrapFileTest, ExtensionIsRecordedInTheCentralEuropeanCodePage) {
   WriteFile(dir_ / "plik.\xC5\xBC\xC3\xB3\xC5\x82", "zawarto\xC5\x9B\xC4\x87");  // plik.żół
-  EncryptTrp(fs_, dir_ / "plik.\xC5\xBC\xC3\xB3\xC5\x82", pass_);
+  EncryptTrp(fs_, dir_ / "plik.\xC5\xBC\xC3\xB3\xC5\x82", pass_, job_);
   EXPECT_EQ(ReadFile(dir_ / "plik.trp").substr(0, 5), "4.\xBF\xF3\xB3");
   ::unlink((dir_ / "plik.\xC5\xBC\xC3\xB3\xC5\x82").c_str());
-  DecryptTrp(fs_, dir_ / "plik.trp", pass_);
+  DecryptTrp(fs_, dir_ / "plik.trp", pass_, job_);
   EXPECT_EQ(ReadFile(dir_ / "plik.\xC5\xBC\xC3\xB3\xC5\x82"), "zawarto\xC5\x9B\xC4\x87");
 }
 
@@ -168,13 +169,13 @@ TEST_F(TrapFileTest, SourceFailuresLeaveNoResult) {
   WriteFile(dir_ / "ro.txt", "x");
   ::chmod((dir_ / "ro.txt").c_str(), 0444);
   try {
-    EncryptTrp(fs_, dir_ / "ro.txt", pass_);
+    EncryptTrp(fs_, dir_ / "ro.txt", pass_, job_);
     FAIL();
   } catch (const IoError& e) {
     EXPECT_EQ(std::string(e.what()), "File access denied: " + (dir_ / "ro.txt"));
   }
   try {
-    EncryptTrp(fs_, dir_ / "missing.txt", pass_);
+    EncryptTrp(fs_, dir_ / "missing.txt", pass_, job_);
     FAIL();
   } catch (const IoError& e) {
     EXPECT_EQ(std::string(e.what()), "File not found: " + (dir_ / "missing.txt"));
@@ -186,7 +187,7 @@ TEST_F(TrapFileTest, ReadOnlyResultIsNotReplaced) {
   WriteFile(dir_ / "a.txt", "new");
   WriteFile(dir_ / "a.trp", "old");
   ::chmod((dir_ / "a.trp").c_str(), 0444);
-  EXPECT_THROW(EncryptTrp(fs_, dir_ / "a.txt", pass_), IoError);
+  EXPECT_THROW(EncryptTrp(fs_, dir_ / "a.txt", pass_, job_), IoError);
   EXPECT_EQ(ReadFile(dir_ / "a.trp"), "old");
   EXPECT_EQ(ListNames(dir_.path()), "a.trp a.txt");
 }

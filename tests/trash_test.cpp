@@ -378,7 +378,8 @@ TEST_P(ReplacedMeanwhileTest, TheResultTakesTheNameAndNothingIsLost) {
   const std::string target = work_ + "/s.blf";
   if (c.before != nullptr) WriteFile(target, c.before);
   PosixFileSystem fs;
-  ReplacingFile out(fs, target);
+  Job job;
+  ReplacingFile out(fs, target, job);
   out.file().Write("new", 3);
   ::unlink(target.c_str());
   if (c.during != nullptr) WriteFile(target, c.during);

@@ -1,6 +1,5 @@
 #include "app/application.h"
 
-#include <QCoreApplication>
 #include <iostream>
 
 #include "app/qt_dialogs.h"
@@ -17,9 +16,9 @@ TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialo
                                      const std::string& start_folder)
     : own_dialogs_(std::move(own_dialogs)),
       dialogs_(dialogs != nullptr ? *dialogs : *own_dialogs_),
-      main_logic_(dialogs_, fs_, system_, random_, clock_, shell_),
+      main_logic_(dialogs_, fs_, system_, random_, clock_, shell_, worker_),
       main_window_(std::make_unique<MainWindowWidget>(main_logic_, dialogs_)),
-      password_logic_(dialogs_, fs_, random_, clock_),
+      password_logic_(dialogs_, fs_, random_, clock_, worker_),
       password_dialog_(
           std::make_unique<PasswordDialog>(password_logic_, dialogs_, main_window_.get())),
       about_dialog_(std::make_unique<AboutDialog>(about_logic_, dialogs_, main_window_.get())),
@@ -39,8 +38,6 @@ TalvorApplication::TalvorApplication(std::unique_ptr<Dialogs> own_dialogs, Dialo
   main_logic_.AttachNamePrompt(name_prompt_logic_);
   main_logic_.AttachProgressWindow(*progress_);
   password_logic_.AttachProgressWindow(*progress_);
-  // The archive components let the windows repaint while they work.
-  main_logic_.SetProcessMessages([] { QCoreApplication::processEvents(); });
 
   RunGuarded(dialogs_, [this] { password_logic_.Create(); });
   RunGuarded(dialogs_, [this] { help_logic_.Create(); });
@@ -55,8 +52,11 @@ void TalvorApplication::StartWith(const StartRequest& request) {
   });
 }
 
-// The secondary windows are children of the main window: they go first, and
-// the main window then no longer holds them.
-TalvorApplication::~TalvorApplication() = default;
+// A command still running is cancelled first, before the windows it reports
+// to go. The secondary windows are children of the main window: they go
+// first, and the main window then no longer holds them.
+TalvorApplication::~TalvorApplication() {
+  worker_.Stop();
+}
 
 }  // namespace talvor

@@ -11,6 +11,7 @@
 #include "app/password_dialog.h"
 #include "app/progress_dialog.h"
 #include "app/qt_shell.h"
+#include "app/qt_worker.h"
 #include "main_window/info_windows.h"
 #include "main_window/main_window.h"
 #include "main_window/name_prompt.h"
@@ -42,6 +43,7 @@ class TalvorApplication {
   [[nodiscard]] ProgressDialog& progress() noexcept { return *progress_; }
   [[nodiscard]] MainWindow& main_window_logic() noexcept { return main_logic_; }
   [[nodiscard]] PasswordWindow& password_window_logic() noexcept { return password_logic_; }
+  [[nodiscard]] const Worker& worker() const noexcept { return worker_; }
 
   // Shows the file the program was started with and starts the command it
   // names; what cannot be done is printed on standard error and shown.
@@ -59,6 +61,8 @@ class TalvorApplication {
   SystemClock clock_;
   QtShell shell_;
   RandomGenerator random_;
+  // Where the commands run.
+  QtWorker worker_;
   // Main window.
   MainWindow main_logic_;
   std::unique_ptr<MainWindowWidget> main_window_;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -337,6 +338,14 @@ void MainWindowWidget::SetCommandsEnabled(bool enabled) {
   files_->setEnabled(enabled);
   folders_->setEnabled(enabled);
   drives_->setEnabled(enabled);
+}
+
+void MainWindowWidget::closeEvent(QCloseEvent* event) {
+  if (!window_.OnCloseRequested()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void MainWindowWidget::Quit() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/blocked_close.h"
 #include "main_window/main_window.h"
 #include "platform/dialogs.h"
 
@@ -42,6 +43,8 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
   // A file dragged from a file manager: its folder is shown, it is selected.
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // While a command runs, closing cancels it; the window closes once it has.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildMenus();
@@ -55,6 +58,9 @@ class MainWindowWidget final : public QMainWindow, public MainWindowView {
 
   MainWindow& window_;
   Dialogs& dialogs_;
+  // Closing while a modal window is open: the command is cancelled and the
+  // program ends once it has (otherwise the request stands refused).
+  BlockedCloseFilter blocked_close_{*this, [this] { return !window_.OnCloseRequested(); }};
   bool busy_ = false;
   // Children of this window, which deletes them.
   QComboBox* drives_ = nullptr;

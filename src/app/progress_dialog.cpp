@@ -1,7 +1,6 @@
 #include "app/progress_dialog.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
@@ -82,12 +81,13 @@ QDialog* ProgressDialog::dialog() const {
   return box_.get();
 }
 
-void ProgressDialog::Open(const std::string& title, const std::string& file, bool cancellable) {
+void ProgressDialog::Open(const std::string& title, const std::string& file, CancelToken* cancel) {
   Close();
   title_ = title;
   size_ = static_cast<std::uint64_t>(QFileInfo(QString::fromStdString(file)).size());
+  cancel_ = cancel;
   cancel_requested_ = false;
-  box_ = std::make_unique<Box>(parent_, cancellable, [this] { RequestCancel(); });
+  box_ = std::make_unique<Box>(parent_, cancel != nullptr, [this] { RequestCancel(); });
   box_->Show(QString::fromStdString(title_), 0);
   timer_.start();
 }
@@ -102,13 +102,11 @@ void ProgressDialog::Update(std::uint64_t done, std::uint64_t total) {
   // Quiet for the first moment: most commands are done by then. The window
   // shows only while work runs, so it can never stand before a message.
   if (!box_->isVisible() && timer_.elapsed() >= kQuietMilliseconds) box_->show();
-  // Once it shows, the program repaints and the Cancel button is heard (the
-  // modal window keeps every other command from starting).
-  if (box_->isVisible()) QCoreApplication::processEvents();
 }
 
 void ProgressDialog::RequestCancel() {
   cancel_requested_ = true;
+  if (cancel_ != nullptr) cancel_->Cancel();
   if (box_) box_->ShowCancelled();
 }
 
@@ -116,6 +114,7 @@ void ProgressDialog::Close() {
   if (!box_) return;
   box_->hide();
   box_.reset();
+  cancel_ = nullptr;
 }
 
 }  // namespace talvor

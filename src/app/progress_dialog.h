@@ -1,8 +1,9 @@
 // The progress window: modal, shown once a command has run for half a
 // second, with what the command does, the share done and an estimate of the
 // time left, and a Cancel button (Escape does the same) for work that may
-// be cancelled. The program repaints while it is open and no other command
-// starts; it is gone as soon as the command ends, before any message.
+// be cancelled. The command runs beside the window's thread meanwhile, so
+// the program repaints; no other command starts. The window is gone as soon
+// as the command ends, before any message.
 #pragma once
 
 #include <QDialog>
@@ -23,9 +24,8 @@ class ProgressDialog final : public ProgressWindow {
   ProgressDialog& operator=(const ProgressDialog&) = delete;
   ~ProgressDialog() override;
 
-  void Open(const std::string& title, const std::string& file, bool cancellable) override;
+  void Open(const std::string& title, const std::string& file, CancelToken* cancel) override;
   void Update(std::uint64_t done, std::uint64_t total) override;
-  bool CancelRequested() override { return cancel_requested_; }
   void Close() override;
 
   // The window while a command runs (for tests); null otherwise.
@@ -41,6 +41,7 @@ class ProgressDialog final : public ProgressWindow {
   QElapsedTimer timer_;
   std::string title_;
   std::uint64_t size_ = 0;
+  CancelToken* cancel_ = nullptr;
   bool cancel_requested_ = false;
 };
 

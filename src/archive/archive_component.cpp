@@ -101,10 +101,6 @@ void ArchiveComponent::ReportError(int code, const std::string& file, const std:
   if (OnError) OnError(ArchiveError{code, file, extra});
 }
 
-void ArchiveComponent::ProcessMessages() {
-  if (OnProcessMessages) OnProcessMessages();
-}
-
 std::string ArchiveComponent::ToStoredName(const std::string& name) const {
   return EncodeLossy(TranslateOemChar ? OemCodePage() : AnsiCodePage(), name);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -144,11 +145,14 @@ class ArchiveComponent {
 
   // Called with every failure; nobody need listen.
   std::function<void(const ArchiveError&)> OnError;
-  // Lets the windows process pending messages during long work.
-  std::function<void()> OnProcessMessages;
 
   [[nodiscard]] const std::string& ArchiveFile() const noexcept { return archive_file_; }
   [[nodiscard]] bool Busy() const noexcept { return busy_; }
+
+  // The job the component's work counts against and notes its replaced
+  // files in; without one (nullptr) a quiet job of its own.
+  void AttachJob(Job* job) noexcept { job_ = job != nullptr ? job : &own_job_; }
+  [[nodiscard]] Job& job() noexcept { return *job_; }
 
   // Stored names in the archive's code page and back (a character the code
   // page cannot hold is stored as "_"). Only for finding a name again: a
@@ -164,7 +168,6 @@ class ArchiveComponent {
 
  protected:
   void ReportError(int code, const std::string& file, const std::string& extra = {});
-  void ProcessMessages();
 
   // Marks the component busy for one operation.
   class BusyScope {
@@ -184,6 +187,10 @@ class ArchiveComponent {
   FileSystem& fs_;
   std::string archive_file_;
   bool busy_ = false;
+
+ private:
+  Job own_job_;
+  Job* job_ = &own_job_;
 };
 
 }  // namespace talvor

@@ -66,13 +66,12 @@ std::uint16_t DeflateFlags(DeflateEffort type) {
   }
 }
 
-EntryData WriteEntryData(File& source, File& out, bool store, int level,
-                         const std::function<void()>& pulse) {
+EntryData WriteEntryData(File& source, File& out, bool store, int level, Job& job) {
   EntryData data;
   const auto size = static_cast<std::uint64_t>(source.Size());
   if (store || size == 0) {
-    CheckedFileSink sink(out, Crc32Update, pulse);
-    FileSource in(source, UINT64_MAX);
+    CheckedFileSink sink(out, Crc32Update);
+    FileSource in(source, UINT64_MAX, job);
     std::vector<std::uint8_t> buffer(256 * 1024);
     std::uint64_t total = 0;
     for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0; total += n) {
@@ -87,7 +86,7 @@ EntryData WriteEntryData(File& source, File& out, bool store, int level,
     // Small files: deflated in memory, stored when that does not pay.
     std::vector<std::uint8_t> plain(static_cast<std::size_t>(size) + 1);
     const std::size_t n = source.Read(plain.data(), plain.size());
-    AdvanceWork(n);
+    job.Advance(n);
     plain.resize(n);
     MemorySource in(plain.data(), plain.size());
     MemorySink deflated;
@@ -102,9 +101,9 @@ EntryData WriteEntryData(File& source, File& out, bool store, int level,
     }
     return data;
   }
-  FileSource in(source, UINT64_MAX);
+  FileSource in(source, UINT64_MAX, job);
   CountingSink sink(out);
-  data.crc = DeflateAll(in, sink, level, &data.original, pulse);
+  data.crc = DeflateAll(in, sink, level, &data.original);
   data.packed = sink.count();
   return data;
 }

@@ -14,20 +14,17 @@
 namespace talvor {
 
 // Passes bytes on to a file (or another sink), keeping a check value of
-// everything written (`update` is CRC-16 or CRC-32) and calling `pulse`
-// every MiB.
+// everything written (`update` is CRC-16 or CRC-32).
 class CheckedFileSink final : public ByteSink {
  public:
   using Update = std::uint32_t (*)(std::uint32_t, const std::uint8_t*, std::size_t);
-  CheckedFileSink(File& file, Update update, const std::function<void()>& pulse)
-      : file_sink_(file), next_(file_sink_), update_(update), pulse_(pulse) {}
-  CheckedFileSink(ByteSink& next, Update update, const std::function<void()>& pulse)
-      : file_sink_(), next_(next), update_(update), pulse_(pulse) {}
+  CheckedFileSink(File& file, Update update)
+      : file_sink_(file), next_(file_sink_), update_(update) {}
+  CheckedFileSink(ByteSink& next, Update update) : file_sink_(), next_(next), update_(update) {}
   void Write(const std::uint8_t* data, std::size_t n) override {
     check_ = update_(check_, data, n);
     next_.Write(data, n);
     written_ += n;
-    if (pulse_ && (written_ >> 20) != ((written_ - n) >> 20)) pulse_();
   }
   [[nodiscard]] std::uint32_t check() const { return check_; }
   [[nodiscard]] std::uint64_t written() const { return written_; }
@@ -46,7 +43,6 @@ class CheckedFileSink final : public ByteSink {
   OptionalFileSink file_sink_;
   ByteSink& next_;
   Update update_;
-  const std::function<void()>& pulse_;
   std::uint32_t check_ = 0;
   std::uint64_t written_ = 0;
 };
@@ -70,9 +66,9 @@ struct EntryData {
 // Writes the data of one new ZIP or BH entry at the output's position: a
 // file shorter than 257 bytes is deflated in memory and stored when that is
 // longer than the file; a longer file is deflated straight to the output;
-// with `store` (or no data) the bytes are copied.
-[[nodiscard]] EntryData WriteEntryData(File& source, File& out, bool store, int level,
-                                       const std::function<void()>& pulse);
+// with `store` (or no data) the bytes are copied. What is read is counted in
+// `job`.
+[[nodiscard]] EntryData WriteEntryData(File& source, File& out, bool store, int level, Job& job);
 
 // The zlib level and the flag bits 1-2 for a deflate effort.
 [[nodiscard]] int DeflateLevel(DeflateEffort type);

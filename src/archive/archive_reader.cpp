@@ -276,7 +276,7 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
   try {
     // The file appears only when its data decoded and, where a file of its
     // name is there, matched its CRC: damaged data never replaces a file.
-    ReplacingFile out(*folder, leaf);
+    ReplacingFile out(*folder, leaf, job());
     const std::optional<bool> sound = DecodeChecked(archive, entry, out.file(), path);
     if (!sound) return;
     if (!*sound) {
@@ -346,10 +346,9 @@ void ArchiveReader::WalkForWork(const std::function<void(File&, const ArchiveEnt
   } catch (const std::exception&) {  // reported by the walk that does the work
   }
   archive.Seek(0);
-  ExpectedWork expected(work);
+  ExpectedWork expected(job(), work);
   try {
     WalkEntries(archive, [&](const ArchiveEntry& entry) {
-      ProcessMessages();
       if (Cancel) throw Canceled{};
       if (wanted(entry) || entry.is_folder) step(archive, entry);
     });

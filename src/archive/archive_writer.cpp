@@ -119,7 +119,6 @@ void ArchiveWriter::CopyExistingEntry(File& archive, WriterEntry& entry, File& o
     archive.ReadExact(buffer.data(), want);
     out.Write(buffer.data(), want);
     left -= static_cast<std::int64_t>(want);
-    ProcessMessages();
   }
 }
 
@@ -164,7 +163,6 @@ int ArchiveWriter::Compress() {
     std::vector<WriterEntry> fresh;
     for (const std::string& pattern : FileSpec) {
       for (ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
-        ProcessMessages();
         WriterEntry entry;
         entry.name = StoredNameOf(file, pattern);
         const auto same = [&](const WriterEntry& e) {
@@ -188,7 +186,7 @@ int ArchiveWriter::Compress() {
     for (const WriterEntry& e : fresh) (void)RecordedName(e);
     std::uint64_t work = 0;
     for (const WriterEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
-    ExpectedWork expected(work);
+    ExpectedWork expected(job(), work);
     max_file_time_ = 0;
     for (const WriterEntry& e : fresh)
       max_file_time_ = std::max(max_file_time_, EntryTime(e.source));
@@ -196,10 +194,9 @@ int ArchiveWriter::Compress() {
                    std::make_move_iterator(fresh.end()));
 
     // The new archive appears only when it is complete.
-    ReplacingFile out(fs_, archive_file_);
+    ReplacingFile out(fs_, archive_file_, job());
     std::vector<WriterEntry> written;
     for (WriterEntry& entry : entries) {
-      ProcessMessages();
       if (Cancel) throw Canceled{};
       entry.new_offset = out.file().Position();
       if (entry.existing) {

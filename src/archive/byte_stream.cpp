@@ -12,7 +12,7 @@ std::size_t FileSource::Read(std::uint8_t* data, std::size_t n) {
   if (want == 0) return 0;
   const std::size_t got = file_.Read(data, want);
   left_ -= got;
-  AdvanceWork(got);
+  job_.Advance(got);
   return got;
 }
 

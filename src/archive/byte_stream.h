@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -23,16 +24,18 @@ class ByteSink {
   virtual void Write(const std::uint8_t* data, std::size_t n) = 0;
 };
 
-// At most `limit` bytes of a file, from its current position.
+// At most `limit` bytes of a file, from its current position, counted as
+// done in `job`.
 class FileSource final : public ByteSource {
  public:
-  FileSource(File& file, std::uint64_t limit) : file_(file), left_(limit) {}
+  FileSource(File& file, std::uint64_t limit, Job& job) : file_(file), left_(limit), job_(job) {}
   std::size_t Read(std::uint8_t* data, std::size_t n) override;
   [[nodiscard]] std::uint64_t left() const noexcept { return left_; }
 
  private:
   File& file_;
   std::uint64_t left_;
+  Job& job_;
 };
 
 class FileSink final : public ByteSink {

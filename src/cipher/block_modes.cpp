@@ -205,16 +205,16 @@ void BlockStream::Finish() {
 namespace {
 
 // Reads the rest of `in` in large pieces, each byte XOR `mask`, into
-// `process`, counting the bytes read as work done. The buffer, which holds
+// `process`, counting the bytes read as work done in `job` (if any). The buffer, which holds
 // plain text on one side or the other, is wiped.
 template <typename Stream>
-void PumpFile(File& in, Stream& stream, std::uint8_t mask) {
+void PumpFile(File& in, Stream& stream, std::uint8_t mask, Job* job) {
   Secret buffer(kChunk);
   std::uint8_t* data = buffer.bytes();
   for (std::size_t n; (n = in.Read(data, kChunk)) > 0;) {
     MaskBytes(data, n, mask);
     stream.Process(data, n);
-    AdvanceWork(n);
+    if (job != nullptr) job->Advance(n);
   }
   stream.Finish();
 }
@@ -226,7 +226,7 @@ BlockSink WriteTo(File& out) {
 void RunFramedFile(File& in, File& out, const BlockMode& mode, bool encrypt,
                    const std::uint8_t* iv) {
   BlockStream stream(mode, encrypt, iv, WriteTo(out));
-  PumpFile(in, stream, 0);
+  PumpFile(in, stream, 0, nullptr);
 }
 
 }  // namespace
@@ -334,8 +334,8 @@ void MethodStream::Finish() {
   keyed_->stream->Finish();
 }
 
-void StreamFile(File& in, MethodStream& stream, std::uint8_t mask) {
-  PumpFile(in, stream, mask);
+void StreamFile(File& in, MethodStream& stream, Job& job, std::uint8_t mask) {
+  PumpFile(in, stream, mask, &job);
 }
 
 namespace {
@@ -344,7 +344,7 @@ namespace {
 void RunMethod(LibraryMethod method, File& in, File& out, const std::uint8_t* key, bool encrypt,
                Clock& clock, std::int32_t key_size = 16) {
   MethodStream stream(method, key, encrypt, clock, WriteTo(out), key_size);
-  PumpFile(in, stream, 0);
+  PumpFile(in, stream, 0, nullptr);
 }
 
 // Runs `stream` between a named input and a named output, closing the

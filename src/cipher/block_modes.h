@@ -20,6 +20,7 @@
 #include "platform/failure.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -129,8 +130,9 @@ class MethodStream {
 };
 
 // Reads the rest of `in` in large pieces through `stream`, each byte XOR
-// `mask` first, counting the bytes read as work done, and finishes it.
-void StreamFile(File& in, MethodStream& stream, std::uint8_t mask = 0);
+// `mask` first, counting the bytes read as work done in `job`, and finishes
+// it.
+void StreamFile(File& in, MethodStream& stream, Job& job, std::uint8_t mask = 0);
 
 // XORs `count` bytes of `source` into `target`.
 void XorBytes(std::uint8_t* target, const std::uint8_t* source, std::size_t count) noexcept;

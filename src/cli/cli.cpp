@@ -27,11 +27,12 @@ namespace {
 
 // What one run of talvor works with.
 struct Session {
-  Session(const Invocation& request, Console& terminal, FileSystem& file_system)
+  Session(const Invocation& request, Console& terminal, FileSystem& file_system,
+          ProgressWindow* progress)
       : inv(request),
         console(terminal),
         fs(file_system),
-        host(terminal, file_system, request.options.count("--yes") != 0),
+        host(terminal, file_system, request.options.count("--yes") != 0, progress),
         commands(file_system, random, clock, host) {}
 
   // The pass phrase, asked for once, when the first file needs it.
@@ -44,6 +45,8 @@ struct Session {
   RandomGenerator random;
   ConsoleHost host;
   Commands commands;
+  // Ctrl+C and SIGTERM cancel the work where it is counted.
+  CancelToken cancel{[]() noexcept { return InterruptSignal() != 0; }};
 
  private:
   std::optional<Secret> passphrase_;
@@ -192,7 +195,8 @@ int RunCipher(Session& s, const std::string& operand) {
   }
   RequireFile(operand, s.fs);
   const Secret& passphrase = s.Passphrase();
-  s.console.out() << LineSafePath(s.commands.Cipher(*method, direction, operand, passphrase.view()))
+  s.console.out() << LineSafePath(s.commands.Cipher(*method, direction, operand, passphrase.view(),
+                                                    s.cancel))
                   << '\n';
   return exit_status::kSuccess;
 }
@@ -211,7 +215,7 @@ int RunPack(Session& s, const std::string& source) {
   if (!kind) throw UsageError{"unknown format \"" + it->second + "\" (cab, lha, zip or bh)"};
   RequireFile(source, s.fs);
   std::string archive;
-  const Outcome outcome = s.commands.Pack(kind->kind, source, &archive);
+  const Outcome outcome = s.commands.Pack(kind->kind, source, &archive, s.cancel);
   if (!archive.empty()) s.console.out() << LineSafePath(archive) << '\n';
   return ExitStatus(outcome);
 }
@@ -219,7 +223,7 @@ int RunPack(Session& s, const std::string& source) {
 int RunUnpack(Session& s, const std::string& archive) {
   std::string folder = ExtractFileDir(archive);
   if (const auto it = s.inv.options.find("--to"); it != s.inv.options.end()) folder = it->second;
-  const Outcome outcome = s.commands.Unpack(archive, folder);
+  const Outcome outcome = s.commands.Unpack(archive, folder, s.cancel);
   if (outcome == Outcome::kDone) s.console.out() << LineSafePath(folder) << '\n';
   return ExitStatus(outcome);
 }
@@ -243,14 +247,18 @@ std::string Printable(std::string name) {
 
 int RunList(Session& s, const std::string& archive) {
   if (s.inv.operands.size() > 1) s.console.out() << LineSafePath(archive) << ":\n";
-  return ExitStatus(s.commands.List(archive, [&](const ArchiveEntry& e) {
-    char line[160];
-    std::snprintf(line, sizeof line, "%-7s %12llu %12llu  %s  %0*X  ", e.method.c_str(),
-                  static_cast<unsigned long long>(e.original_size),
-                  static_cast<unsigned long long>(e.packed_size), FormatDosTime(e.dos_time).c_str(),
-                  e.crc_bits / 4, static_cast<unsigned>(e.crc));
-    s.console.out() << line << Printable(e.name) << (e.is_folder ? "/" : "") << '\n';
-  }));
+  return ExitStatus(s.commands.List(
+      archive,
+      [&](const ArchiveEntry& e) {
+        char line[160];
+        std::snprintf(line, sizeof line, "%-7s %12llu %12llu  %s  %0*X  ", e.method.c_str(),
+                      static_cast<unsigned long long>(e.original_size),
+                      static_cast<unsigned long long>(e.packed_size),
+                      FormatDosTime(e.dos_time).c_str(), e.crc_bits / 4,
+                      static_cast<unsigned>(e.crc));
+        s.console.out() << line << Printable(e.name) << (e.is_folder ? "/" : "") << '\n';
+      },
+      s.cancel));
 }
 
 // A protected file (known by its extension) is deciphered into nothing
@@ -258,7 +266,7 @@ int RunList(Session& s, const std::string& archive) {
 int RunTest(Session& s, const std::string& file) {
   if (const ProtectionMethod* method = MethodByExtension(ExtractFileExt(file))) {
     RequireFile(file, s.fs);
-    s.commands.TestProtected(*method, file, s.Passphrase().view());
+    s.commands.TestProtected(*method, file, s.Passphrase().view(), s.cancel);
     s.console.out() << LineSafePath(file)
                     << (method->can_tell_wrong_passphrase
                             ? ": sound, and the pass phrase opens it\n"
@@ -267,10 +275,13 @@ int RunTest(Session& s, const std::string& file) {
   }
   // With several archives, each line says which one it is about.
   const std::string archive = s.inv.operands.size() > 1 ? LineSafePath(file) + ": " : "";
-  return ExitStatus(s.commands.TestArchive(file, [&](const ArchiveEntry& e, bool sound) {
-    s.console.out() << archive << (sound ? "sound    " : "DAMAGED  ") << Printable(e.name)
-                    << (e.is_folder ? "/" : "") << '\n';
-  }));
+  return ExitStatus(s.commands.TestArchive(
+      file,
+      [&](const ArchiveEntry& e, bool sound) {
+        s.console.out() << archive << (sound ? "sound    " : "DAMAGED  ") << Printable(e.name)
+                        << (e.is_folder ? "/" : "") << '\n';
+      },
+      s.cancel));
 }
 
 using Runner = int (*)(Session&, const std::string&);
@@ -314,8 +325,8 @@ int RunOne(Session& s, Runner run, const std::string& operand) {
   }
 }
 
-int Dispatch(const Invocation& inv, Console& console, FileSystem& fs) {
-  Session session(inv, console, fs);
+int Dispatch(const Invocation& inv, Console& console, FileSystem& fs, ProgressWindow* progress) {
+  Session session(inv, console, fs, progress);
   const Runner run = RunnerFor(inv.command);
   int worst = exit_status::kSuccess;
   for (const std::string& operand : inv.operands) {
@@ -327,7 +338,8 @@ int Dispatch(const Invocation& inv, Console& console, FileSystem& fs) {
 
 }  // namespace
 
-int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem& fs) {
+int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem& fs,
+              ProgressWindow* progress) {
   if (args.empty()) {
     console.err() << kUsage;
     return exit_status::kRefused;
@@ -341,9 +353,7 @@ int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem
     return exit_status::kSuccess;
   }
   try {
-    // Ctrl+C and SIGTERM cancel the work where it is counted.
-    const CancellationScope interrupts([] { return InterruptSignal() != 0; });
-    return Dispatch(ResolvePaths(Parse(args), ProcessWorkingFolder()), console, fs);
+    return Dispatch(ResolvePaths(Parse(args), ProcessWorkingFolder()), console, fs, progress);
   } catch (const Cancelled& e) {
     console.err() << e.what() << '\n';
     return 128 + (InterruptSignal() != 0 ? InterruptSignal() : SIGINT);

@@ -7,6 +7,7 @@
 
 #include "cli/console.h"
 #include "platform/file_system.h"
+#include "platform/progress_window.h"
 
 namespace talvor {
 
@@ -19,6 +20,9 @@ inline constexpr int kRefused = 2;  // wrong usage or refused input
 inline constexpr char kTalvorVersion[] = "2.0";
 
 // Runs one command; `args` excludes the program name. Returns the exit status.
-[[nodiscard]] int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem& fs);
+// The progress goes to `progress` when one is given, else to a line on the
+// terminal.
+[[nodiscard]] int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem& fs,
+                            ProgressWindow* progress = nullptr);
 
 }  // namespace talvor

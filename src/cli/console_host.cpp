@@ -76,6 +76,7 @@ void ConsoleHost::Replaced(const std::string& path) noexcept {
 }
 
 ProgressWindow* ConsoleHost::progress() {
+  if (chosen_progress_ != nullptr) return chosen_progress_;
   return console_.ErrorIsTerminal() ? &progress_ : nullptr;
 }
 

@@ -18,8 +18,9 @@ namespace talvor {
 
 class ConsoleHost final : public CommandHost {
  public:
-  ConsoleHost(Console& console, FileSystem& fs, bool yes)
-      : console_(console), progress_(console.err(), fs), yes_(yes) {}
+  // `progress`: where the progress goes instead of the terminal's line.
+  ConsoleHost(Console& console, FileSystem& fs, bool yes, ProgressWindow* progress = nullptr)
+      : console_(console), progress_(console.err(), fs), chosen_progress_(progress), yes_(yes) {}
 
   // Answered yes by --yes; otherwise asked on the terminal, without which
   // the command refuses. The warning is a line of its own, --yes or not.
@@ -28,7 +29,7 @@ class ConsoleHost final : public CommandHost {
   void Refuse(const std::string& message) override;
   void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override;
   void Replaced(const std::string& path) noexcept override;
-  // A progress line on a terminal.
+  // A progress line on a terminal (or the window given).
   ProgressWindow* progress() override;
 
   // With several files, each line about one of them starts with its name.
@@ -41,6 +42,7 @@ class ConsoleHost final : public CommandHost {
  private:
   Console& console_;
   TerminalProgress progress_;
+  ProgressWindow* chosen_progress_;
   bool yes_;
   std::string subject_;
 };

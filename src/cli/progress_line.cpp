@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "platform/interrupt.h"
 #include "platform/progress.h"
 
 namespace talvor {
@@ -42,14 +41,10 @@ void ProgressLine::Report(std::uint64_t done, std::uint64_t total) {
   shown_ = true;
 }
 
-void TerminalProgress::Open(const std::string& title, const std::string& file, bool) {
+void TerminalProgress::Open(const std::string& title, const std::string& file, CancelToken*) {
   line_.reset();
   const FileInfo info = fs_.Stat(file);
   line_.emplace(out_, title, info.exists ? static_cast<std::uint64_t>(info.size) : 0);
-}
-
-bool TerminalProgress::CancelRequested() {
-  return InterruptSignal() != 0;
 }
 
 void TerminalProgress::Update(std::uint64_t done, std::uint64_t total) {

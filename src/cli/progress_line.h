@@ -44,14 +44,13 @@ class ProgressLine {
 };
 
 // The progress window of talvor on a terminal: a progress line for each
-// command's work; Ctrl+C or SIGTERM cancel.
+// command's work (Ctrl+C and SIGTERM cancel it through talvor's token).
 class TerminalProgress final : public ProgressWindow {
  public:
   TerminalProgress(std::ostream& out, FileSystem& fs) : out_(out), fs_(fs) {}
 
-  void Open(const std::string& title, const std::string& file, bool cancellable) override;
+  void Open(const std::string& title, const std::string& file, CancelToken* cancel) override;
   void Update(std::uint64_t done, std::uint64_t total) override;
-  bool CancelRequested() override;
   void Close() override { line_.reset(); }
 
  private:

@@ -7,25 +7,31 @@
 namespace talvor {
 
 Outcome Commands::RunArchiveOperation(ArchiveComponent& component, const std::string& title,
-                                      const std::string& file,
+                                      const std::string& file, CancelToken& cancel,
                                       const std::function<void()>& operation) {
-  const ReplacementReport replaced(host_);
   std::vector<ArchiveError> errors;
-  component.OnError = [&errors](const ArchiveError& e) { errors.push_back(e); };
-  component.OnProcessMessages = [this] { host_.ProcessMessages(); };
   {
-    const ProgressDisplay progress(host_.progress(), title, file);
+    CommandJob job(host_, &cancel, title, file);
+    // The component forgets the job and the list however the work ends.
+    struct Attached {
+      ArchiveComponent& component;
+      ~Attached() {
+        component.AttachJob(nullptr);
+        component.OnError = nullptr;
+      }
+    } attached{component};
+    component.OnError = [&errors](const ArchiveError& e) { errors.push_back(e); };
+    component.AttachJob(&job.job());
     operation();
   }
-  component.OnError = nullptr;
-  component.OnProcessMessages = nullptr;
   if (errors.empty()) return Outcome::kDone;
   host_.ReportArchiveErrors(errors);
   return Outcome::kFailed;
 }
 
-Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string* archive) {
-  FileSystem& fs = services_.fs;
+Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string* archive,
+                       CancelToken& cancel) {
+  FileSystem& fs = fs_;
   const ArchiveKindInfo info = ArchiveKindInfoOf(kind);
   if (!CanWrite(kind)) {
     host_.Refuse(std::string("Packing into the format ") + info.name +
@@ -48,13 +54,13 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
   // An archive already there is replaced only when the new one is complete.
   const Outcome outcome = RunArchiveOperation(
       *writer, "Packing " + ExtractFileName(source) + " into " + ExtractFileName(target), source,
-      [&] { packed = PackNewArchive(*writer, source, target); });
+      cancel, [&] { packed = PackNewArchive(*writer, source, target); });
   if (packed > 0 && archive != nullptr) *archive = target;
   return packed > 0 ? outcome : Outcome::kFailed;
 }
 
 std::unique_ptr<ArchiveReader> Commands::ReaderFor(const std::string& archive) {
-  FileSystem& fs = services_.fs;
+  FileSystem& fs = fs_;
   const FileInfo info = fs.Stat(archive);
   if (info.unreachable != 0) RaiseErrno(info.unreachable, archive);
   if (!info.exists) RaiseIoError(io_code::kFileNotFound, archive);
@@ -74,10 +80,11 @@ std::unique_ptr<ArchiveReader> Commands::ReaderFor(const std::string& archive) {
   return reader;
 }
 
-Outcome Commands::Unpack(const std::string& archive, const std::string& folder) {
+Outcome Commands::Unpack(const std::string& archive, const std::string& folder,
+                         CancelToken& cancel) {
   const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
-  FileSystem& fs = services_.fs;
+  FileSystem& fs = fs_;
   // A file where a folder of the chain should be: said in words.
   for (std::string step = folder; step.size() > 1; step = ExtractFileDir(step)) {
     const FileInfo info = fs.Stat(step);
@@ -89,26 +96,27 @@ Outcome Commands::Unpack(const std::string& archive, const std::string& folder) 
   CreateFolderChain(fs, folder);
   reader->FileSpec = {"*.*"};
   reader->SetExtractDir(folder);
-  return RunArchiveOperation(*reader, "Unpacking " + ExtractFileName(archive), archive,
+  return RunArchiveOperation(*reader, "Unpacking " + ExtractFileName(archive), archive, cancel,
                              [&] { (void)reader->Extract(); });
 }
 
 Outcome Commands::List(const std::string& archive,
-                       const std::function<void(const ArchiveEntry&)>& visit) {
+                       const std::function<void(const ArchiveEntry&)>& visit, CancelToken& cancel) {
   const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
-  return RunArchiveOperation(*reader, "Reading " + ExtractFileName(archive), archive,
+  return RunArchiveOperation(*reader, "Reading " + ExtractFileName(archive), archive, cancel,
                              [&] { reader->List(visit); });
 }
 
 Outcome Commands::TestArchive(const std::string& archive,
-                              const std::function<void(const ArchiveEntry&, bool sound)>& each) {
+                              const std::function<void(const ArchiveEntry&, bool sound)>& each,
+                              CancelToken& cancel) {
   const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
   if (!reader) return Outcome::kRefused;
   reader->FileSpec = {"*.*"};
   bool all_sound = true;
   const Outcome outcome =
-      RunArchiveOperation(*reader, "Testing " + ExtractFileName(archive), archive, [&] {
+      RunArchiveOperation(*reader, "Testing " + ExtractFileName(archive), archive, cancel, [&] {
         (void)reader->Test([&](const ArchiveEntry& entry, bool sound) {
           all_sound = all_sound && sound;
           each(entry, sound);

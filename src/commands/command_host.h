@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "archive/archive_component.h"
+#include "platform/progress.h"
 #include "platform/progress_window.h"
-#include "platform/replacing_file.h"
 
 namespace talvor {
 
@@ -27,25 +27,26 @@ class CommandHost {
   virtual void Replaced(const std::string& path) noexcept = 0;
   // Where the progress of the work is shown; nullptr for nowhere.
   [[nodiscard]] virtual ProgressWindow* progress() = 0;
-  // Lets the front end handle what is pending (repaints) while the archive
-  // engine works.
-  virtual void ProcessMessages() {}
 };
 
-// Tells the host, when it goes, which files the results of one command
-// replaced, however the command ended.
-class ReplacementReport {
+// The Job of one command: its progress shown in the host's progress window
+// under `title` on `file` while it lives (no title: not shown), and the
+// files its results replaced told to the host when it goes, however the
+// command ended. `cancel` stops the work (none: it may not be stopped).
+class CommandJob {
  public:
-  explicit ReplacementReport(CommandHost& host) : host_(host) {}
-  ReplacementReport(const ReplacementReport&) = delete;
-  ReplacementReport& operator=(const ReplacementReport&) = delete;
-  ~ReplacementReport() {
-    for (const std::string& file : log_.files()) host_.Replaced(file);
-  }
+  CommandJob(CommandHost& host, CancelToken* cancel, const std::string& title = {},
+             const std::string& file = {});
+  CommandJob(const CommandJob&) = delete;
+  CommandJob& operator=(const CommandJob&) = delete;
+  ~CommandJob();
+
+  [[nodiscard]] Job& job() noexcept { return job_; }
 
  private:
   CommandHost& host_;
-  ReplacementLog log_;
+  ProgressWindow* window_;
+  Job job_;
 };
 
 }  // namespace talvor

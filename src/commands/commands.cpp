@@ -36,47 +36,64 @@ std::string Commands::CipherRefusal(const ProtectionMethod& method, Direction di
   return {};
 }
 
+CommandJob::CommandJob(CommandHost& host, CancelToken* cancel, const std::string& title,
+                       const std::string& file)
+    : host_(host),
+      window_(title.empty() ? nullptr : host.progress()),
+      job_(
+          window_ == nullptr
+              ? ProgressCallback()
+              : [this](std::uint64_t done, std::uint64_t total) { window_->Update(done, total); },
+          cancel) {
+  if (window_ != nullptr) window_->Open(title, file, cancel);
+}
+
+CommandJob::~CommandJob() {
+  if (window_ != nullptr) window_->Close();
+  for (const std::string& file : job_.replaced()) host_.Replaced(file);
+}
+
 std::string Commands::Cipher(const ProtectionMethod& method, Direction direction,
-                             const std::string& path, std::string_view passphrase) {
-  const ReplacementReport replaced(host_);
-  const ProgressDisplay progress(
-      host_.progress(),
-      std::string(direction == Direction::kEncrypt ? "Encrypting " : "Decrypting ") +
-          ExtractFileName(path) + " (" + method.title + ")",
-      path);
+                             const std::string& path, std::string_view passphrase,
+                             CancelToken& cancel) {
+  CommandJob job(host_, &cancel,
+                 std::string(direction == Direction::kEncrypt ? "Encrypting " : "Decrypting ") +
+                     ExtractFileName(path) + " (" + method.title + ")",
+                 path);
+  RoutineServices services{fs_, random_, clock_, job.job()};
   return ConcerningFile(path,
-                        [&] { return method.routine(direction)(services_, path, passphrase); });
+                        [&] { return method.routine(direction)(services, path, passphrase); });
 }
 
 void Commands::TestProtected(const ProtectionMethod& method, const std::string& path,
-                             std::string_view passphrase) {
-  const ProgressDisplay progress(
-      host_.progress(), "Testing " + ExtractFileName(path) + " (" + method.title + ")", path);
-  ConcerningFile(path, [&] { method.verify(services_, path, passphrase); });
+                             std::string_view passphrase, CancelToken& cancel) {
+  CommandJob job(host_, &cancel, "Testing " + ExtractFileName(path) + " (" + method.title + ")",
+                 path);
+  RoutineServices services{fs_, random_, clock_, job.job()};
+  ConcerningFile(path, [&] { method.verify(services, path, passphrase); });
 }
 
 Outcome Commands::Destroy(const std::string& path, const std::string& question,
                           const ShredHooks& hooks) {
-  const std::string warning = OverwriteWarning(services_.fs.Storage(path));
+  const std::string warning = OverwriteWarning(fs_.Storage(path));
   if (!host_.Confirm(question + path + "?", warning)) return Outcome::kDeclined;
-  // Once overwriting has begun, there is nothing to go back to.
-  const ProgressDisplay progress(host_.progress(), "Destroying " + ExtractFileName(path), path,
-                                 false);
-  ShredFile(services_.fs, services_.random, services_.clock, path, hooks);
+  // Once overwriting has begun, there is nothing to go back to: no token.
+  CommandJob job(host_, nullptr, "Destroying " + ExtractFileName(path), path);
+  ShredFile(fs_, random_, clock_, path, job.job(), hooks);
   return Outcome::kDone;
 }
 
 Outcome Commands::Copy(const std::string& source, const std::string& target) {
-  FileSystem& fs = services_.fs;
+  FileSystem& fs = fs_;
   if (fs.SameFile(source, target)) {
     host_.Refuse("The copy would be the file itself: " + source +
                  " was left as it is. Please choose another name!");
     return Outcome::kRefused;
   }
-  const ReplacementReport replaced(host_);
+  CommandJob job(host_, nullptr);
   File in = fs.OpenExisting(source);
   const SourceState state(in);
-  ReplacingFile out(fs, target);
+  ReplacingFile out(fs, target, job.job());
   std::vector<std::uint8_t> buffer(kCopyBufferSize);
   for (;;) {
     const std::size_t n = in.Read(buffer.data(), buffer.size());
@@ -90,10 +107,9 @@ Outcome Commands::Copy(const std::string& source, const std::string& target) {
 }
 
 Outcome Commands::Rename(const std::string& source, const std::string& target) {
-  FileSystem& fs = services_.fs;
-  if (fs.SameFile(source, target)) return Outcome::kDone;
-  const ReplacementReport replaced(host_);
-  MoveReplacing(fs, source, target);
+  if (fs_.SameFile(source, target)) return Outcome::kDone;
+  CommandJob job(host_, nullptr);
+  MoveReplacing(fs_, source, target, job.job());
   return Outcome::kDone;
 }
 

@@ -1,10 +1,10 @@
 // The user's commands, each written once for both front ends: the windows
-// run them from their event handlers, talvor from its sub-commands. A
-// command asks its questions, tells its refusals, shows its progress and
-// hands on the archive engine's reports and the files it replaced through
-// the front end's CommandHost; failures of its work are raised, and so is
-// Cancelled when the user cancels it. A file that a result replaces goes to
-// the desktop's trash.
+// run them on their worker thread, talvor from its sub-commands. A command
+// asks its questions, tells its refusals, shows its progress and hands on
+// the archive engine's reports and the files it replaced through the front
+// end's CommandHost; failures of its work are raised, and so is Cancelled
+// once the token it was given is cancelled. A file that a result replaces
+// goes to the desktop's trash.
 #pragma once
 
 #include <functional>
@@ -35,11 +35,9 @@ enum class Outcome {
 class Commands {
  public:
   Commands(FileSystem& fs, RandomGenerator& random, Clock& clock, CommandHost& host)
-      : services_{fs, random, clock}, host_(host) {}
+      : fs_(fs), random_(random), clock_(clock), host_(host) {}
   Commands(const Commands&) = delete;
   Commands& operator=(const Commands&) = delete;
-
-  [[nodiscard]] RoutineServices& services() noexcept { return services_; }
 
   // Why `path` cannot be given to a cipher command, in the program's words
   // (a file to decrypt carries the method's extension); empty when it can.
@@ -48,9 +46,10 @@ class Commands {
   // Encrypts or decrypts `path` with the trimmed pass phrase (code-page
   // bytes); returns the path of the file written.
   std::string Cipher(const ProtectionMethod& method, Direction direction, const std::string& path,
-                     std::string_view passphrase);
+                     std::string_view passphrase, CancelToken& cancel);
 
   // Asks `question` + path + "?", then overwrites the file and deletes it.
+  // Once begun, it is not cancelled.
   Outcome Destroy(const std::string& path, const std::string& question,
                   const ShredHooks& hooks = {});
 
@@ -62,22 +61,25 @@ class Commands {
   // Packs `source` alone into a new archive of `kind` beside it, after
   // asking before an existing archive is replaced. *archive gets the
   // archive's path when a file was packed.
-  Outcome Pack(ArchiveKind kind, const std::string& source, std::string* archive);
+  Outcome Pack(ArchiveKind kind, const std::string& source, std::string* archive,
+               CancelToken& cancel);
   // Unpacks every entry of `archive` into `folder`, which is made when
   // missing.
-  Outcome Unpack(const std::string& archive, const std::string& folder);
+  Outcome Unpack(const std::string& archive, const std::string& folder, CancelToken& cancel);
   // Visits every entry of `archive`.
-  Outcome List(const std::string& archive, const std::function<void(const ArchiveEntry&)>& visit);
+  Outcome List(const std::string& archive, const std::function<void(const ArchiveEntry&)>& visit,
+               CancelToken& cancel);
   // Reads `archive` to its end and checks every entry's CRC, writing
   // nothing; `each` sees every entry with its verdict. kFailed when an entry
   // is damaged or the archive cannot be read to its end.
   Outcome TestArchive(const std::string& archive,
-                      const std::function<void(const ArchiveEntry&, bool sound)>& each);
+                      const std::function<void(const ArchiveEntry&, bool sound)>& each,
+                      CancelToken& cancel);
   // Deciphers the protected file `path` into nothing: returns when the pass
   // phrase opens it as far as the method can tell, else raises what
   // decrypting would.
   void TestProtected(const ProtectionMethod& method, const std::string& path,
-                     std::string_view passphrase);
+                     std::string_view passphrase, CancelToken& cancel);
 
  private:
   // The reader for the kind of archive `archive` holds, judged by its
@@ -87,10 +89,12 @@ class Commands {
   // Runs one operation of an archive component, its progress shown under
   // `title` on `file`, and hands on what the engine reported.
   [[nodiscard]] Outcome RunArchiveOperation(ArchiveComponent& component, const std::string& title,
-                                            const std::string& file,
+                                            const std::string& file, CancelToken& cancel,
                                             const std::function<void()>& operation);
 
-  RoutineServices services_;
+  FileSystem& fs_;
+  RandomGenerator& random_;
+  Clock& clock_;
   CommandHost& host_;
 };
 

@@ -5,12 +5,13 @@
 namespace talvor {
 
 MainWindow::MainWindow(Dialogs& dialogs, FileSystem& fs, SystemInfo& system,
-                       RandomGenerator& random, Clock& clock, Shell& shell)
+                       RandomGenerator& random, Clock& clock, Shell& shell, Worker& worker)
     : dialogs_(dialogs),
       fs_(fs),
       system_(system),
       shell_(shell),
-      host_(dialogs),
+      worker_(worker),
+      host_(dialogs, worker),
       commands_(fs, random, clock, host_) {}
 
 std::string MainWindow::PanelSelection() const {
@@ -86,8 +87,8 @@ void MainWindow::OnFileActivated() {
 
 void MainWindow::RunCommand(WindowCommand command, Route route) {
   const WindowCommandRow& row = RowOf(command);
-  // The archive commands wait for the one that runs; no other command starts.
-  if ((row.action == Action::kPack || row.action == Action::kUnpack) && archive_busy_) return;
+  // One command at a time: the others wait for the one that runs.
+  if (worker_.busy()) return;
   // Destroy puts the normal cursor back before anything else.
   if (row.action == Action::kDestroy) view_->SetBusyCursor(false);
   std::string path;

@@ -52,7 +52,7 @@ class MainWindowView {
   // when the list does not hold it).
   virtual void SelectFile(const std::string& name) = 0;
   virtual void SetBusyCursor(bool busy) = 0;
-  // While an archive operation runs, no other command can start.
+  // While a command runs, no other command can start.
   virtual void SetCommandsEnabled(bool enabled) = 0;
   // Ends the program's event loop.
   virtual void Quit() = 0;
@@ -173,8 +173,9 @@ struct WindowCommandRow {
 
 class MainWindow {
  public:
+  // The commands run on `worker`.
   MainWindow(Dialogs& dialogs, FileSystem& fs, SystemInfo& system, RandomGenerator& random,
-             Clock& clock, Shell& shell);
+             Clock& clock, Shell& shell, Worker& worker);
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
@@ -189,11 +190,6 @@ class MainWindow {
   // The save dialog shared by Copy and Rename; it keeps its title and name.
   SaveDialogState save_dialog;
 
-  // Lets the windows process pending messages while an archive component
-  // works.
-  void SetProcessMessages(std::function<void()> process) {
-    host_.SetProcessMessages(std::move(process));
-  }
   [[nodiscard]] const std::string& shown_folder() const noexcept { return folder_; }
 
   // The full path of the selected file; empty when nothing is selected.
@@ -222,6 +218,9 @@ class MainWindow {
   // A toolbar button or menu entry.
   void RunCommand(WindowCommand command, Route route);
   void RunCommand(const CommandClick& click) { RunCommand(click.command, click.route); }
+  // The user closes the window: true when it may close now. While a command
+  // runs, the command is cancelled and the program ends once it has.
+  [[nodiscard]] bool OnCloseRequested();
 
  private:
   // Shows "No files selected!" and returns nullopt when nothing is selected.
@@ -238,12 +237,17 @@ class MainWindow {
   void PackFile(ArchiveKind kind, const std::string& source);
   void UnpackSelected(ArchiveKind kind, const std::string& path);
   void UnpackFile(const std::string& archive, const std::string& folder);
-  void RunArchiveCommand(const std::function<void()>& command);
+  // Runs `work` on the worker, no other command starting meanwhile; then,
+  // on the window's thread, `after` however the work ended and `then` when
+  // it ended well. A failure is shown as every failure is.
+  void RunOnWorker(Worker::Work work, std::function<void()> then, std::function<void()> after = {});
   // Destroy: the question, then ShredFile on `path`.
   void DestroyFile(const std::string& path, const char* question);
   // The file commands.
   void CopyFile(const std::string& source, const char* title);
   void RenameFile(const std::string& source, const char* title);
+  void RunCopyOrRename(Outcome (Commands::*command)(const std::string&, const std::string&),
+                       const std::string& source, const std::string& target);
   void EraseFile(const std::string& path, const char* question);
   void TrashFile(const std::string& path);
   void NewFolder();
@@ -252,6 +256,7 @@ class MainWindow {
   FileSystem& fs_;
   SystemInfo& system_;
   Shell& shell_;
+  Worker& worker_;
   DialogCommandHost host_;
   Commands commands_;
   MainWindowView* view_ = nullptr;
@@ -259,7 +264,6 @@ class MainWindow {
   NamePrompt* name_prompt_ = nullptr;
   AboutWindow* about_window_ = nullptr;
   HelpWindow* help_window_ = nullptr;
-  bool archive_busy_ = false;
   std::vector<Volume> volumes_;
   std::string folder_;
   std::string start_folder_;

@@ -19,22 +19,32 @@ void MainWindow::EncryptOrDecrypt(const ProtectionMethod& method, Direction dire
   if (result.status != CipherResult::Status::kCancelled) RefreshFileList();
 }
 
-void MainWindow::RunArchiveCommand(const std::function<void()>& command) {
-  archive_busy_ = true;
+void MainWindow::RunOnWorker(Worker::Work work, std::function<void()> then,
+                             std::function<void()> after) {
   view_->SetCommandsEnabled(false);
-  struct Restore {
-    MainWindow& window;
-    ~Restore() {
-      window.archive_busy_ = false;
-      window.view_->SetCommandsEnabled(true);
-    }
-  } restore{*this};
-  command();
+  const bool started = worker_.Start(
+      std::move(work),
+      [this, then = std::move(then), after = std::move(after)](const std::exception_ptr& failure) {
+        if (after) after();
+        view_->SetCommandsEnabled(true);
+        RunGuarded(dialogs_, [&] {
+          if (failure) std::rethrow_exception(failure);
+          if (then) then();
+        });
+      });
+  if (!started) view_->SetCommandsEnabled(true);
+}
+
+bool MainWindow::OnCloseRequested() {
+  if (!worker_.busy()) return true;
+  worker_.CancelThen([this] { view_->Quit(); });
+  return false;
 }
 
 void MainWindow::PackFile(ArchiveKind kind, const std::string& source) {
-  RunArchiveCommand([&] { (void)commands_.Pack(kind, source, nullptr); });
-  RefreshFileList();
+  RunOnWorker(
+      [=, this](CancelToken& cancel) { (void)commands_.Pack(kind, source, nullptr, cancel); },
+      [this] { RefreshFileList(); });
 }
 
 void MainWindow::UnpackSelected(ArchiveKind kind, const std::string& path) {
@@ -51,42 +61,56 @@ void MainWindow::UnpackSelected(ArchiveKind kind, const std::string& path) {
 }
 
 void MainWindow::UnpackFile(const std::string& archive, const std::string& folder) {
-  RunArchiveCommand([&] { (void)commands_.Unpack(archive, folder); });
-  RefreshFileList();
+  RunOnWorker([=, this](CancelToken& cancel) { (void)commands_.Unpack(archive, folder, cancel); },
+              [this] { RefreshFileList(); });
 }
 
 void MainWindow::DestroyFile(const std::string& path, const char* question) {
-  // The normal cursor comes back however the command ends.
-  struct CursorRestore {
-    MainWindowView* view;
-    bool busy = false;
-    ~CursorRestore() {
-      if (busy) view->SetBusyCursor(false);
-    }
-  } restore{view_};
-  ShredHooks hooks;
-  hooks.opened = [&] {
-    view_->SetBusyCursor(true);
-    restore.busy = true;
+  // Shared by the work and what follows it on the window's thread.
+  struct State {
+    bool busy_cursor = false;
+    Outcome outcome = Outcome::kDeclined;
   };
-  if (commands_.Destroy(path, question, hooks) == Outcome::kDone) RefreshFileList();
+  const auto state = std::make_shared<State>();
+  RunOnWorker(
+      [=, this](CancelToken&) {
+        ShredHooks hooks;
+        hooks.opened = [&] {
+          worker_.OnWindowThread([&] { view_->SetBusyCursor(true); });
+          state->busy_cursor = true;
+        };
+        state->outcome = commands_.Destroy(path, question, hooks);
+      },
+      [=, this] {
+        if (state->outcome == Outcome::kDone) RefreshFileList();
+      },
+      // The normal cursor comes back however the command ends.
+      [=, this] {
+        if (state->busy_cursor) view_->SetBusyCursor(false);
+      });
 }
 
 void MainWindow::CopyFile(const std::string& source, const char* title) {
   save_dialog.title = title + source;
   save_dialog.file_name = source;
   if (!dialogs_.ExecuteSaveDialog(save_dialog)) return;
-  if (commands_.Copy(source, AbsolutePath(save_dialog.file_name, folder_)) == Outcome::kDone) {
-    RefreshFileList();
-  }
+  RunCopyOrRename(&Commands::Copy, source, AbsolutePath(save_dialog.file_name, folder_));
+}
+
+void MainWindow::RunCopyOrRename(Outcome (Commands::*command)(const std::string&,
+                                                              const std::string&),
+                                 const std::string& source, const std::string& target) {
+  const auto outcome = std::make_shared<Outcome>(Outcome::kFailed);
+  RunOnWorker([=, this](CancelToken&) { *outcome = (commands_.*command)(source, target); },
+              [=, this] {
+                if (*outcome == Outcome::kDone) RefreshFileList();
+              });
 }
 
 void MainWindow::RenameFile(const std::string& source, const char* title) {
   save_dialog.title = title + source;
   if (!dialogs_.ExecuteSaveDialog(save_dialog)) return;
-  if (commands_.Rename(source, AbsolutePath(save_dialog.file_name, folder_)) == Outcome::kDone) {
-    RefreshFileList();
-  }
+  RunCopyOrRename(&Commands::Rename, source, AbsolutePath(save_dialog.file_name, folder_));
 }
 
 void MainWindow::EraseFile(const std::string& path, const char* question) {

@@ -1,5 +1,7 @@
 #include "password/password_window.h"
 
+#include <memory>
+
 #include "platform/text.h"
 #include "protect/passphrase.h"
 
@@ -92,14 +94,32 @@ void PasswordWindow::OnRunClicked() {
   }
   view_->SetFieldText(Field::kPassphrase, "");
   view_->SetFieldText(Field::kRepeat, "");
-  std::string written = commands_.Cipher(*request_.method, request_.direction, request_.file,
-                                         check.passphrase.view());
-  result_.status = written.empty() ? CipherResult::Status::kFailed : CipherResult::Status::kWritten;
-  result_.written = std::move(written);
-  view_->Close();
+  // The window stays open while the routine runs; a failure is shown and
+  // leaves it open.
+  const auto passphrase = std::make_shared<const Secret>(check.passphrase.Copy());
+  const auto written = std::make_shared<std::string>();
+  (void)worker_.Start(
+      [this, passphrase, written](CancelToken& cancel) {
+        *written = commands_.Cipher(*request_.method, request_.direction, request_.file,
+                                    passphrase->view(), cancel);
+      },
+      [this, written](const std::exception_ptr& failure) {
+        RunGuarded(dialogs_, [&] {
+          if (failure) std::rethrow_exception(failure);
+          result_.status =
+              written->empty() ? CipherResult::Status::kFailed : CipherResult::Status::kWritten;
+          result_.written = std::move(*written);
+          view_->Close();
+        });
+      });
 }
 
 void PasswordWindow::OnCancelClicked() {
+  // While the routine runs, Cancel stops it; the window then stays.
+  if (worker_.busy()) {
+    worker_.Cancel();
+    return;
+  }
   view_->Close();
 }
 

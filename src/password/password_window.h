@@ -76,8 +76,13 @@ class PasswordView {
 
 class PasswordWindow {
  public:
-  PasswordWindow(Dialogs& dialogs, FileSystem& fs, RandomGenerator& random, Clock& clock)
-      : dialogs_(dialogs), host_(dialogs), commands_(fs, random, clock, host_) {}
+  // The routine runs on `worker`; the window stays open meanwhile.
+  PasswordWindow(Dialogs& dialogs, FileSystem& fs, RandomGenerator& random, Clock& clock,
+                 Worker& worker)
+      : dialogs_(dialogs),
+        worker_(worker),
+        host_(dialogs, worker),
+        commands_(fs, random, clock, host_) {}
   PasswordWindow(const PasswordWindow&) = delete;
   PasswordWindow& operator=(const PasswordWindow&) = delete;
 
@@ -105,6 +110,7 @@ class PasswordWindow {
   void RefreshEcho(PasswordView::Field field);
 
   Dialogs& dialogs_;
+  Worker& worker_;
   DialogCommandHost host_;
   Commands commands_;
   PasswordView* view_ = nullptr;

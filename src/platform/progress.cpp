@@ -6,78 +6,53 @@
 
 namespace talvor {
 
-namespace {
-thread_local ProgressScope* current = nullptr;
-thread_local CancellationScope* current_cancellation = nullptr;
-}  // namespace
+Job::Job(ProgressCallback report, const CancelToken* cancel, std::uint64_t step)
+    : report_(std::move(report)), cancel_(cancel), step_(std::max<std::uint64_t>(step, 1)) {}
 
-ProgressScope::ProgressScope(ProgressCallback callback, std::uint64_t step)
-    : callback_(std::move(callback)), step_(std::max<std::uint64_t>(step, 1)), outer_(current) {
-  current = this;
-}
-
-ProgressScope::~ProgressScope() {
-  current = outer_;
-}
-
-void ProgressScope::Report() noexcept {
-  if (!callback_) return;
+void Job::Report() noexcept {
+  if (!report_) return;
   try {
-    callback_(done_, total_);
+    report_(done_, total_);
   } catch (...) {  // NOLINT(bugprone-empty-catch): a display must not end the work
   }
 }
 
-void ExpectWork(std::uint64_t bytes) noexcept {
-  ProgressScope* scope = current;
-  if (scope == nullptr) return;
-  scope->total_ += bytes;
-  if (scope->done_ == 0) scope->Report();  // the operation starts
+void Job::Expect(std::uint64_t bytes) noexcept {
+  total_ += bytes;
+  if (done_ == 0) Report();  // the operation starts
 }
 
-ExpectedWork::ExpectedWork(std::uint64_t bytes) noexcept : scope_(current) {
-  if (scope_ == nullptr) return;
-  counted_ = scope_->declared_++ == 0;
-  if (counted_) ExpectWork(bytes);
+void Job::Advance(std::uint64_t bytes) {
+  if (bytes != 0) {
+    done_ += bytes;
+    if (done_ >= next_report_ || done_ >= total_) {
+      next_report_ = done_ + step_;
+      Report();
+    }
+  }
+  if (cancelled()) throw Cancelled();
+}
+
+bool Job::cancelled() const noexcept {
+  return cancel_ != nullptr && cancel_->cancelled();
+}
+
+ExpectedWork::ExpectedWork(Job& job, std::uint64_t bytes) noexcept : job_(job) {
+  counted_ = job_.declared_++ == 0;
+  if (counted_) job_.Expect(bytes);
 }
 
 void ExpectedWork::Add(std::uint64_t bytes) noexcept {
-  if (counted_ && scope_ == current) ExpectWork(bytes);
+  if (counted_) job_.Expect(bytes);
 }
 
 void ExpectedWork::Finish() {
-  if (!counted_ || scope_ != current || scope_->done_ >= scope_->total_) return;
-  AdvanceWork(scope_->total_ - scope_->done_);
+  if (!counted_ || job_.done_ >= job_.total_) return;
+  job_.Advance(job_.total_ - job_.done_);
 }
 
 ExpectedWork::~ExpectedWork() {
-  if (scope_ != nullptr) --scope_->declared_;
-}
-
-CancellationScope::CancellationScope(std::function<bool()> cancelled)
-    : cancelled_(std::move(cancelled)), outer_(current_cancellation) {
-  current_cancellation = this;
-}
-
-CancellationScope::~CancellationScope() {
-  current_cancellation = outer_;
-}
-
-void AdvanceWork(std::uint64_t bytes) {
-  ProgressScope* scope = current;
-  if (scope != nullptr && bytes != 0) {
-    scope->done_ += bytes;
-    if (scope->done_ >= scope->next_report_ || scope->done_ >= scope->total_) {
-      scope->next_report_ = scope->done_ + scope->step_;
-      scope->Report();
-    }
-  }
-  if (WorkCancelled()) throw Cancelled();
-}
-
-bool WorkCancelled() {
-  const CancellationScope* cancellation = current_cancellation;
-  return cancellation != nullptr && cancellation->cancelled_ && cancellation->cancelled_();
+  --job_.declared_;
 }
 
 std::string ProgressSummary(std::uint64_t done, std::uint64_t total, std::uint64_t file_size,

@@ -1,20 +1,21 @@
-// Progress of the long operations, in bytes done of bytes total.
+// Progress of the long operations, in bytes done of bytes total, and their
+// cancelling.
 //
 // The routine a command runs says up front how many bytes its work will
-// touch (ExpectWork); the loops that walk files count what they did
-// (AdvanceWork). Whoever shows progress installs a ProgressScope with a
-// callback on the thread that runs the command; without one, counting costs
-// a thread-local test per buffer.
+// touch (ExpectedWork); the loops that walk files count what they did
+// (Job::Advance). The front end that runs the command makes its Job, with a
+// callback that shows the progress and the token that cancels it, and hands
+// it down.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace talvor {
-
-class ExpectedWork;
 
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
@@ -26,49 +27,72 @@ class Cancelled : public std::exception {
   [[nodiscard]] const char* what() const noexcept override { return "Cancelled."; }
 };
 
-class ProgressScope {
+// What the one who started a command holds to stop it. The command's loops
+// look at it where they count their work; it may be set from any thread.
+class CancelToken {
  public:
-  // Reports go to `callback`, at most every `step` bytes and once more when
-  // the work is done, until the scope ends (an enclosing scope then takes
-  // over again).
-  explicit ProgressScope(ProgressCallback callback, std::uint64_t step = 1 << 20);
-  ProgressScope(const ProgressScope&) = delete;
-  ProgressScope& operator=(const ProgressScope&) = delete;
-  ~ProgressScope();
+  CancelToken() = default;
+  // Also cancelled once `also` says so (a signal that arrived, say).
+  explicit CancelToken(bool (*also)() noexcept) : also_(also) {}
+  CancelToken(const CancelToken&) = delete;
+  CancelToken& operator=(const CancelToken&) = delete;
+
+  void Cancel() noexcept { cancelled_.store(true, std::memory_order_relaxed); }
+  // Ready for the next command.
+  void Reset() noexcept { cancelled_.store(false, std::memory_order_relaxed); }
+  [[nodiscard]] bool cancelled() const noexcept {
+    return cancelled_.load(std::memory_order_relaxed) || (also_ != nullptr && also_());
+  }
+
+ private:
+  std::atomic<bool> cancelled_{false};
+  bool (*also_)() noexcept = nullptr;
+};
+
+// One command's work as its loops see it. They count the bytes they touch
+// against it, which reports the progress and raises Cancelled once the
+// command's token says so; and its results note here the files they
+// replaced (those are in the trash), for whoever tells the user. A job
+// belongs to the one thread that runs the command.
+class Job {
+ public:
+  // Counts without reporting and is never cancelled.
+  Job() = default;
+  // Reports go to `report`, at most every `step` bytes and once more when
+  // the work is done; `cancel` (none: work that must not stop half-way)
+  // stops the work.
+  Job(ProgressCallback report, const CancelToken* cancel, std::uint64_t step = 1 << 20);
+  Job(const Job&) = delete;
+  Job& operator=(const Job&) = delete;
+
+  // Adds `bytes` of work that turned out to be needed on top of what was
+  // declared (data read a second time, say).
+  void Expect(std::uint64_t bytes) noexcept;
+  // Counts `bytes` of that work as done; raises Cancelled when the command
+  // was cancelled.
+  void Advance(std::uint64_t bytes);
+  // Whether the command was cancelled (for code that must find out after a
+  // library in C has given up, rather than raise).
+  [[nodiscard]] bool cancelled() const noexcept;
+
+  void NoteReplaced(const std::string& path) { replaced_.push_back(path); }
+  [[nodiscard]] const std::vector<std::string>& replaced() const noexcept { return replaced_; }
 
   [[nodiscard]] std::uint64_t done() const noexcept { return done_; }
   [[nodiscard]] std::uint64_t total() const noexcept { return total_; }
 
  private:
   friend class ExpectedWork;
-  friend void ExpectWork(std::uint64_t bytes) noexcept;
-  friend void AdvanceWork(std::uint64_t bytes);
   void Report() noexcept;
 
-  ProgressCallback callback_;
-  std::uint64_t step_;
+  ProgressCallback report_;
+  const CancelToken* cancel_ = nullptr;
+  std::uint64_t step_ = 1 << 20;
   std::uint64_t done_ = 0;
   std::uint64_t total_ = 0;
   std::uint64_t next_report_ = 0;
   int declared_ = 0;  // ExpectedWork objects alive
-  ProgressScope* outer_;
-};
-
-// While it lives, work counted on this thread (AdvanceWork) raises Cancelled
-// once `cancelled` says the user cancelled it; an inner scope stands for the
-// outer ones until it ends (work that must not stop half-way installs one
-// that never cancels).
-class CancellationScope {
- public:
-  explicit CancellationScope(std::function<bool()> cancelled);
-  CancellationScope(const CancellationScope&) = delete;
-  CancellationScope& operator=(const CancellationScope&) = delete;
-  ~CancellationScope();
-
- private:
-  friend bool WorkCancelled();
-  std::function<bool()> cancelled_;
-  CancellationScope* outer_;
+  std::vector<std::string> replaced_;
 };
 
 // The work a routine is about to do, declared for as long as it runs. A
@@ -76,7 +100,7 @@ class CancellationScope {
 // intermediate file, say) adds nothing: the caller counted it.
 class ExpectedWork {
  public:
-  explicit ExpectedWork(std::uint64_t bytes) noexcept;
+  ExpectedWork(Job& job, std::uint64_t bytes) noexcept;
   ExpectedWork(const ExpectedWork&) = delete;
   ExpectedWork& operator=(const ExpectedWork&) = delete;
   ~ExpectedWork();
@@ -89,19 +113,9 @@ class ExpectedWork {
   void Finish();
 
  private:
-  ProgressScope* scope_;
+  Job& job_;
   bool counted_ = false;
 };
-
-// Adds `bytes` of work that turned out to be needed on top of what was
-// declared (data read a second time, say).
-void ExpectWork(std::uint64_t bytes) noexcept;
-// Counts `bytes` of that work as done; raises Cancelled when the user
-// cancelled the work.
-void AdvanceWork(std::uint64_t bytes);
-// Whether the user cancelled the work of this thread (for code that must
-// find out after a library in C has given up, rather than raise).
-[[nodiscard]] bool WorkCancelled();
 
 // "25 % (2.5 of 10.0 MiB), about 3 s left": the share of the work done,
 // applied to the size of the file it is done on, and the time left if the

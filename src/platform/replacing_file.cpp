@@ -16,8 +16,6 @@ namespace talvor {
 
 namespace {
 
-thread_local ReplacementLog* current_log = nullptr;
-
 // Once per folder and process: what killed runs left in it.
 template <typename Sweep>
 void SweepOnce(const std::string& folder, Sweep sweep) {
@@ -95,7 +93,6 @@ bool RenameReplacing(const Folder& from_folder, const std::string& from, const F
         SameFile(out, kept, copied)) {
       ::unlinkat(from_dir, from.c_str(), 0);
       place->Keep();
-      ReplacementLog::Note(target);
       return true;
     }
     (void)::renameat2(from_dir, from.c_str(), dir, name.c_str(), RENAME_EXCHANGE);
@@ -112,12 +109,11 @@ bool RenameReplacing(const Folder& from_folder, const std::string& from, const F
   if (!SameFile(now, kept, copied)) RaiseChanged(target);
   if (::renameat(from_dir, from.c_str(), dir, name.c_str()) != 0) RaiseErrno(errno, target);
   place->Keep();
-  ReplacementLog::Note(target);
   return true;
 }
 
-ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
-    : folder_(nullptr), target_(std::move(target)) {
+ReplacingFile::ReplacingFile(FileSystem& fs, std::string target, Job& job)
+    : job_(job), folder_(nullptr), target_(std::move(target)) {
   const std::string folder = FolderOfFile(target_);
   SweepOnce(folder, [&] { fs.RemoveAbandonedTemporaries(target_); });
   const FileInfo existing = fs.Stat(target_);
@@ -135,8 +131,8 @@ ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
   file_.WriteBehind();
 }
 
-ReplacingFile::ReplacingFile(const Folder& folder, std::string name)
-    : folder_(&folder), name_(std::move(name)), target_(folder.PathOf(name_)) {
+ReplacingFile::ReplacingFile(const Folder& folder, std::string name, Job& job)
+    : job_(job), folder_(&folder), name_(std::move(name)), target_(folder.PathOf(name_)) {
   SweepOnce(folder.path(), [&] { RemoveAbandonedTemporariesIn(folder.fd()); });
   struct stat st {};
   const bool exists = ::fstatat(folder.fd(), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -190,6 +186,7 @@ void ReplacingFile::Commit() {
     }
     if (file_.IsOpen()) file_.Close();
     if (RenameReplacing(*folder_, temp_name_, *folder_, name_)) {
+      job_.NoteReplaced(target_);
       committed_ = true;
       return;
     }
@@ -197,12 +194,12 @@ void ReplacingFile::Commit() {
   RaiseChanged(target_);
 }
 
-void CopyReplacing(FileSystem& fs, const std::string& source, const std::string& target) {
+void CopyReplacing(FileSystem& fs, const std::string& source, const std::string& target, Job& job) {
   File in = fs.OpenForReading(source);
   struct stat st {};
   if (::fstat(in.Descriptor(), &st) != 0) RaiseErrno(errno, source);
   const SourceState state(in);
-  ReplacingFile out(fs, target);
+  ReplacingFile out(fs, target, job);
   std::vector<std::uint8_t> buffer(1 << 20);
   for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) {
     out.file().Write(buffer.data(), n);
@@ -215,7 +212,7 @@ void CopyReplacing(FileSystem& fs, const std::string& source, const std::string&
   out.Commit();
 }
 
-void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target) {
+void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target, Job& job) {
   for (int turn = 0; turn < 3; ++turn) {
     if (!fs.Stat(target).exists) {
       fs.Move(source, target);
@@ -228,25 +225,16 @@ void MoveReplacing(FileSystem& fs, const std::string& source, const std::string&
       // Another file system: a complete copy takes the target's name as any
       // result does (the file it replaces going to the trash), and only
       // then does the source go.
-      CopyReplacing(fs, source, target);
+      CopyReplacing(fs, source, target, job);
       fs.Delete(source);
       return;
     }
-    if (RenameReplacing(from, from_name, to, ExtractFileName(target))) return;
+    if (RenameReplacing(from, from_name, to, ExtractFileName(target))) {
+      job.NoteReplaced(target);
+      return;
+    }
   }
   RaiseChanged(target);
-}
-
-ReplacementLog::ReplacementLog() : outer_(current_log) {
-  current_log = this;
-}
-
-ReplacementLog::~ReplacementLog() {
-  current_log = outer_;
-}
-
-void ReplacementLog::Note(const std::string& path) {
-  if (current_log != nullptr) current_log->files_.push_back(path);
 }
 
 }  // namespace talvor

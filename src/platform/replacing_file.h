@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/folder.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -26,9 +27,10 @@ namespace talvor {
 // opened, so a folder swapped for a link meanwhile redirects nothing.
 class ReplacingFile {
  public:
-  ReplacingFile(FileSystem& fs, std::string target);
+  // The file it replaces is noted in `job`.
+  ReplacingFile(FileSystem& fs, std::string target, Job& job);
   // A result named `name` in the open folder `folder`, which must outlive it.
-  ReplacingFile(const Folder& folder, std::string name);
+  ReplacingFile(const Folder& folder, std::string name, Job& job);
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
   ~ReplacingFile();
@@ -37,7 +39,7 @@ class ReplacingFile {
   [[nodiscard]] const std::string& target() const noexcept { return target_; }
 
   // Syncs and closes the file and gives it the target's name; a file of that
-  // name goes to the trash (noted in the ReplacementLog). When another
+  // name goes to the trash (noted in the job). When another
   // program changes the target meanwhile, either that is safe (it vanished:
   // the new file just takes the name) or a Failure says so, and nothing is
   // lost.
@@ -49,6 +51,7 @@ class ReplacingFile {
   // Names the new file without replacing; false when the name is taken.
   [[nodiscard]] bool NameFree();
 
+  Job& job_;
   std::optional<Folder> own_folder_;  // the folder of a target given by path
   const Folder* folder_;
   std::string name_;
@@ -70,27 +73,9 @@ class ReplacingFile {
 // Copies `source` to `target` with its permissions and times, as a result
 // that takes its name only when complete (a file of that name goes to the
 // trash).
-void CopyReplacing(FileSystem& fs, const std::string& source, const std::string& target);
+void CopyReplacing(FileSystem& fs, const std::string& source, const std::string& target, Job& job);
 // Moves the file `source` to `target`; a file there is replaced as
 // ReplacingFile::Commit replaces it.
-void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target);
-
-// The files that results replaced on this thread while it lives (they are in
-// the trash), for whoever tells the user.
-class ReplacementLog {
- public:
-  ReplacementLog();
-  ReplacementLog(const ReplacementLog&) = delete;
-  ReplacementLog& operator=(const ReplacementLog&) = delete;
-  ~ReplacementLog();
-
-  [[nodiscard]] const std::vector<std::string>& files() const noexcept { return files_; }
-  // Notes a replaced file in the innermost log (nothing without one).
-  static void Note(const std::string& path);
-
- private:
-  std::vector<std::string> files_;
-  ReplacementLog* outer_;
-};
+void MoveReplacing(FileSystem& fs, const std::string& source, const std::string& target, Job& job);
 
 }  // namespace talvor

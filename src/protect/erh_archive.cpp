@@ -142,19 +142,21 @@ void Restart(File& out, std::int64_t data_at, LayerSource& layer) {
 // counted as work done.
 class UnmaskingSource final : public ByteSource {
  public:
-  UnmaskingSource(File& file, std::uint64_t limit) : file_(file), left_(limit) {}
+  UnmaskingSource(File& file, std::uint64_t limit, Job& job)
+      : file_(file), left_(limit), job_(job) {}
   std::size_t Read(std::uint8_t* data, std::size_t n) override {
     const std::size_t got =
         file_.Read(data, static_cast<std::size_t>(std::min<std::uint64_t>(n, left_)));
     MaskBytes(data, got, kErhMask);
     left_ -= got;
-    AdvanceWork(got);
+    job_.Advance(got);
     return got;
   }
 
  private:
   File& file_;
   std::uint64_t left_;
+  Job& job_;
 };
 
 class CrcSink final : public ByteSink {
@@ -316,7 +318,7 @@ void WriteErhArchive(File& out, const LayerEntry& entry, LayerSource& layer) {
 }
 
 void ReadErhArchive(FileSystem& fs, File& in, const std::string& path,
-                    const std::string& entry_name, ByteSink& layer) {
+                    const std::string& entry_name, ByteSink& layer, Job& job) {
   const LhaHeader h = FindLayerEntry(fs, in, path, entry_name);
   const char id = h.method[3];
   std::uint64_t packed = h.packed_size;
@@ -330,7 +332,7 @@ void ReadErhArchive(FileSystem& fs, File& in, const std::string& path,
     packed = original = rest;
   }
   in.Seek(h.data_offset);
-  UnmaskingSource source(in, packed);
+  UnmaskingSource source(in, packed, job);
   CrcSink sink(layer);
   try {
     if (id == '0') {

@@ -68,10 +68,10 @@ void WriteErhArchive(File& out, const LayerEntry& entry, LayerSource& layer);
 
 // Reads the masked archive `in` (the file `path`): finds the layer's entry,
 // the one named `entry_name` or else the archive's only entry, and decodes
-// it into `layer`, counting the bytes read as work done. Raises a Failure
+// it into `layer`, counting the bytes read as work done in `job`. Raises a Failure
 // naming the file for an archive without such an entry, a damaged one and
 // a layer that fails its CRC check.
 void ReadErhArchive(FileSystem& fs, File& in, const std::string& path,
-                    const std::string& entry_name, ByteSink& layer);
+                    const std::string& entry_name, ByteSink& layer, Job& job);
 
 }  // namespace talvor

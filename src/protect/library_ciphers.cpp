@@ -27,13 +27,13 @@ Secret CipherKey(std::string_view passphrase) {
 // into nothing without one.
 void DecipherBody(RoutineServices& services, const LibraryCipher& cipher, File& in, File* out,
                   std::string_view passphrase) {
-  const ExpectedWork expected(static_cast<std::uint64_t>(in.Size() - in.Position()));
+  const ExpectedWork expected(services.job, static_cast<std::uint64_t>(in.Size() - in.Position()));
   const Secret key = CipherKey(passphrase);
   MethodStream stream(cipher.method, key.bytes(), false, services.clock,
                       [out](std::uint8_t* data, std::size_t n) {
                         if (out != nullptr) out->Write(data, n);
                       });
-  StreamFile(in, stream, cipher.body_mask);
+  StreamFile(in, stream, services.job, cipher.body_mask);
 }
 
 }  // namespace
@@ -50,8 +50,8 @@ std::string EncryptWithLibrary(RoutineServices& services, const LibraryCipher& c
   RequireResultIsNotSource(fs, source, target);
   File in = OpenCipherInput(fs, source);
   const SourceState state(in);
-  const ExpectedWork expected(static_cast<std::uint64_t>(in.Size()));
-  ReplacingFile out(fs, target);
+  const ExpectedWork expected(services.job, static_cast<std::uint64_t>(in.Size()));
+  ReplacingFile out(fs, target, services.job);
   WriteExtensionHeader(out.file(), extension);
   {
     const Secret key = CipherKey(passphrase);
@@ -62,7 +62,7 @@ std::string EncryptWithLibrary(RoutineServices& services, const LibraryCipher& c
                           MaskBytes(data, n, mask);
                           file.Write(data, n);
                         });
-    StreamFile(in, stream);
+    StreamFile(in, stream, services.job);
   }
   state.RequireUnchanged(in);
   in.Close();
@@ -77,7 +77,7 @@ std::string DecryptWithLibrary(RoutineServices& services, const LibraryCipher& c
   const SourceState state(in);
   const std::string target = ChangeFileExt(source, ReadExtensionHeader(in));
   RequireResultIsNotSource(fs, source, target);
-  ReplacingFile out(fs, target);
+  ReplacingFile out(fs, target, services.job);
   state.ReadWhole(in, [&] { DecipherBody(services, cipher, in, &out.file(), passphrase); });
   in.Close();
   out.Commit();

@@ -30,16 +30,16 @@ void VerifyLibrary(RoutineServices& services, const std::string& source,
 
 std::string EncryptTrap(RoutineServices& services, const std::string& source,
                         std::string_view passphrase) {
-  return EncryptTrp(services.fs, source, passphrase);
+  return EncryptTrp(services.fs, source, passphrase, services.job);
 }
 
 std::string DecryptTrap(RoutineServices& services, const std::string& source,
                         std::string_view passphrase) {
-  return DecryptTrp(services.fs, source, passphrase);
+  return DecryptTrp(services.fs, source, passphrase, services.job);
 }
 
 void VerifyTrap(RoutineServices& services, const std::string& source, std::string_view) {
-  VerifyTrp(services.fs, source);
+  VerifyTrp(services.fs, source, services.job);
 }
 
 const std::array<ProtectionMethod, 5>& Table() {

@@ -10,6 +10,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/progress.h"
 #include "platform/random_generator.h"
 
 namespace talvor {
@@ -34,6 +35,7 @@ struct RoutineServices {
   FileSystem& fs;
   RandomGenerator& random;
   Clock& clock;
+  Job& job;  // the command's work: progress, cancel, replaced files
 };
 
 enum class Direction { kEncrypt, kDecrypt };

@@ -34,8 +34,13 @@ Secret LayerKey(std::string_view effective) {
 // source enciphered, made afresh from the source each time it is read.
 class SourceLayer final : public LayerSource {
  public:
-  SourceLayer(File& source, std::string prefix, const Secret& key, Clock& clock)
-      : source_(source), prefix_(std::move(prefix)), key_(key), clock_(clock), plain_(kChunk) {
+  SourceLayer(File& source, std::string prefix, const Secret& key, Clock& clock, Job& job)
+      : source_(source),
+        prefix_(std::move(prefix)),
+        key_(key),
+        clock_(clock),
+        job_(job),
+        plain_(kChunk) {
     Start();
   }
 
@@ -51,7 +56,7 @@ class SourceLayer final : public LayerSource {
   }
 
   void Rewind() override {
-    ExpectWork(static_cast<std::uint64_t>(source_.Size()));  // read once more
+    job_.Expect(static_cast<std::uint64_t>(source_.Size()));  // read once more
     source_.Seek(0);
     Start();
   }
@@ -82,13 +87,14 @@ class SourceLayer final : public LayerSource {
       return;
     }
     stream_->Process(plain_.bytes(), n);
-    AdvanceWork(n);
+    job_.Advance(n);
   }
 
   File& source_;
   const std::string prefix_;
   const Secret& key_;
   Clock& clock_;
+  Job& job_;
   Secret plain_;
   std::optional<MethodStream> stream_;
   std::optional<RepeatWatch> watch_;
@@ -148,7 +154,7 @@ class LayerReader final : public ByteSink {
       const std::string target = ChangeFileExt(source_, ExtensionFromMasked(header_.substr(2)));
       if (keep_) {
         RequireResultIsNotSource(services_.fs, source_, target);
-        result_.emplace(services_.fs, target);
+        result_.emplace(services_.fs, target, services_.job);
       }
       const Secret key = LayerKey(EffectivePassphrase(choice, passphrase_).view());
       File* out = keep_ ? &result_->file() : nullptr;
@@ -233,7 +239,7 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
   File in = OpenCipherInput(fs, source);
   const SourceState state(in);
   const auto plain = static_cast<std::uint64_t>(in.Size());
-  ExpectedWork expected(plain);
+  ExpectedWork expected(services_.job, plain);
   LayerEntry entry;
   entry.stored_name = LayerEntryName(fs, source);
   entry.dos_time = DosTimeFromUnix(std::time(nullptr));
@@ -244,8 +250,8 @@ std::string RandomProtection::BuildErh(const std::string& source, std::string_vi
   const Secret key = LayerKey(effective);
   SourceLayer layer(in,
                     std::string(1, static_cast<char>('0' + choice)) + ExtensionHeader(extension),
-                    key, services_.clock);
-  ReplacingFile erh(fs, target);
+                    key, services_.clock, services_.job);
+  ReplacingFile erh(fs, target, services_.job);
   WriteErhArchive(erh.file(), entry, layer);
   state.RequireUnchanged(in);
   in.Close();
@@ -259,10 +265,10 @@ std::string RandomProtection::Open(const std::string& source, std::string_view p
   FileSystem& fs = services_.fs;
   File in = fs.OpenExisting(source);
   const SourceState state(in);
-  ExpectedWork expected(static_cast<std::uint64_t>(in.Size()));
+  ExpectedWork expected(services_.job, static_cast<std::uint64_t>(in.Size()));
   LayerReader layer(services_, source, passphrase, keep);
   state.ReadWhole(in, [&] {
-    ReadErhArchive(fs, in, source, LayerEntryName(fs, source), layer);
+    ReadErhArchive(fs, in, source, LayerEntryName(fs, source), layer, services_.job);
     layer.Finish();
   });
   in.Close();

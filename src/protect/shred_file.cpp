@@ -18,14 +18,14 @@ constexpr std::size_t kChunk = 256 * 1024;
 // One pass: `total` bytes from offset 0, made chunk by chunk by
 // `fill(buffer, states, first, n)`, then flushed to the device.
 template <typename Fill>
-void OverwritePass(File& file, std::int64_t total, std::uint8_t* buffer, Fill fill) {
+void OverwritePass(Job& job, File& file, std::int64_t total, std::uint8_t* buffer, Fill fill) {
   file.Seek(0);
   for (std::int64_t done = 0; done < total;) {
     const auto n = static_cast<std::size_t>(
         std::min<std::int64_t>(total - done, static_cast<std::int64_t>(kChunk)));
     fill(buffer, done, n);
     file.Write(buffer, n);
-    AdvanceWork(n);
+    job.Advance(n);
     done += static_cast<std::int64_t>(n);
   }
   file.Sync();
@@ -41,7 +41,7 @@ void DrawBytes(RandomGenerator& random, std::uint32_t* states, std::uint8_t* out
   }
 }
 
-void OverwriteAndCut(File& file, RandomGenerator& random, const ShredHooks& hooks) {
+void OverwriteAndCut(File& file, RandomGenerator& random, Job& job, const ShredHooks& hooks) {
   const std::int64_t n = file.Size();
   const auto done = [&](int pass) {
     if (hooks.pass_done) hooks.pass_done(pass);
@@ -56,19 +56,19 @@ void OverwriteAndCut(File& file, RandomGenerator& random, const ShredHooks& hook
     };
   };
 
-  OverwritePass(file, n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
+  OverwritePass(job, file, n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
     DrawBytes(random, st, out, count, 77, 1);
   });
   done(1);
-  OverwritePass(file, n, b, constant('?'));
+  OverwritePass(job, file, n, b, constant('?'));
   done(2);
-  OverwritePass(file, n, b, constant('1'));
+  OverwritePass(job, file, n, b, constant('1'));
   done(3);
-  OverwritePass(file, n, b, constant('2'));
+  OverwritePass(job, file, n, b, constant('2'));
   done(4);
   // The 32-bit little-endian value Random(j) for j = 1..N; chunks hold whole
   // words.
-  OverwritePass(file, 4 * n, b, [&](std::uint8_t* out, std::int64_t at, std::size_t count) {
+  OverwritePass(job, file, 4 * n, b, [&](std::uint8_t* out, std::int64_t at, std::size_t count) {
     const std::size_t words = count / 4;
     random.NextStates(st, words);
     const std::int64_t first_j = at / 4 + 1;
@@ -82,11 +82,11 @@ void OverwriteAndCut(File& file, RandomGenerator& random, const ShredHooks& hook
     }
   });
   done(5);
-  OverwritePass(file, 4 * n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
+  OverwritePass(job, file, 4 * n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
     DrawBytes(random, st, out, count, 33, 0);
   });
   done(6);
-  OverwritePass(file, 4 * n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
+  OverwritePass(job, file, 4 * n, b, [&](std::uint8_t* out, std::int64_t, std::size_t count) {
     DrawBytes(random, st, out, count, 11, -1);
   });
   done(7);
@@ -128,7 +128,7 @@ void RequireRoomToDestroy(const File& file, const std::string& path) {
 }  // namespace
 
 void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std::string& path,
-               const ShredHooks& hooks) {
+               Job& job, const ShredHooks& hooks) {
   File file;
   try {
     file = fs.OpenExisting(path, false);
@@ -139,18 +139,19 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
                        "that file itself!");
   }
   RequireRoomToDestroy(file, path);
-  const ExpectedWork work(ShredWork(static_cast<std::uint64_t>(file.Size())));
+  const ExpectedWork work(job, ShredWork(static_cast<std::uint64_t>(file.Size())));
   random.Randomize(clock);
   if (hooks.opened) hooks.opened();
-  OverwriteAndCut(file, random, hooks);
+  OverwriteAndCut(file, random, job, hooks);
   file.Close();
   fs.Delete(path);
 }
 
-void ShredOpenFile(File& file, RandomGenerator& random, Clock& clock, const ShredHooks& hooks) {
-  const ExpectedWork work(ShredWork(static_cast<std::uint64_t>(file.Size())));
+void ShredOpenFile(File& file, RandomGenerator& random, Clock& clock, Job& job,
+                   const ShredHooks& hooks) {
+  const ExpectedWork work(job, ShredWork(static_cast<std::uint64_t>(file.Size())));
   random.Randomize(clock);
-  OverwriteAndCut(file, random, hooks);
+  OverwriteAndCut(file, random, job, hooks);
 }
 
 }  // namespace talvor

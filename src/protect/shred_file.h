@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/progress.h"
 #include "platform/random_generator.h"
 
 namespace talvor {
@@ -23,14 +24,16 @@ struct ShredHooks {
 //   5. for j = 1..N the 32-bit little-endian value Random(j) (the file grows to 4N);
 //   6. 4N bytes Random(33);  7. 4N bytes Random(11) - 1;
 // then cuts the file to N div 2, then to N div 20 bytes, and deletes it.
+// The work is counted in `job`, which may not be cancelled half-way.
 // The generator is started from the clock first. A symbolic link is refused
 // (the file it points to is not touched). A failure ends the routine: the
 // file stays as far as the passes got.
 void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std::string& path,
-               const ShredHooks& hooks = {});
+               Job& job, const ShredHooks& hooks = {});
 
 // The same passes and cuts on a file already open for reading and writing;
 // the file stays open (and is not deleted). `opened` is not called.
-void ShredOpenFile(File& file, RandomGenerator& random, Clock& clock, const ShredHooks& hooks = {});
+void ShredOpenFile(File& file, RandomGenerator& random, Clock& clock, Job& job,
+                   const ShredHooks& hooks = {});
 
 }  // namespace talvor

@@ -13,13 +13,13 @@ namespace talvor {
 namespace {
 
 // Copies the rest of `in` to `out`, each byte XOR `mask`.
-void CopyMasked(File& in, File* out, std::uint8_t mask) {
+void CopyMasked(File& in, File* out, std::uint8_t mask, Job& job) {
   constexpr std::size_t kChunk = 1 << 20;
   const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk);
   for (std::size_t n; (n = in.Read(buffer.get(), kChunk)) > 0;) {
     MaskBytes(buffer.get(), n, mask);
     if (out != nullptr) out->Write(buffer.get(), n);
-    AdvanceWork(n);
+    job.Advance(n);
   }
 }
 
@@ -51,43 +51,45 @@ std::uint8_t TrapMask(std::string_view passphrase) {
                                    sum(c1, c2, c3));
 }
 
-std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase) {
+std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase,
+                       Job& job) {
   const std::string target = ChangeFileExt(source, kTrapExtension);
   RequireResultIsNotSource(fs, source, target);
   File in = fs.OpenExisting(source);
   const SourceState state(in);
   const std::string ext = RecordedExtension(source, kTrapMaxExtension);
-  ReplacingFile out(fs, target);
+  ReplacingFile out(fs, target, job);
   const std::uint8_t mask = TrapMask(passphrase);
   out.file().WriteByte(static_cast<std::uint8_t>(CountDigit(ext.size())));
   out.file().Write(ext.data(), ext.size());
-  const ExpectedWork work(static_cast<std::uint64_t>(in.Size()));
-  CopyMasked(in, &out.file(), mask);
+  const ExpectedWork work(job, static_cast<std::uint64_t>(in.Size()));
+  CopyMasked(in, &out.file(), mask, job);
   state.RequireUnchanged(in);
   in.Close();
   out.Commit();
   return out.target();
 }
 
-std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase) {
+std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase,
+                       Job& job) {
   File in = fs.OpenExisting(source);
   const SourceState state(in);
   const std::uint8_t mask = TrapMask(passphrase);
   const std::string target = ChangeFileExt(source, ReadTrapHeader(in));
   RequireResultIsNotSource(fs, source, target);
-  ReplacingFile out(fs, target);
-  const ExpectedWork work(static_cast<std::uint64_t>(in.Size() - in.Position()));
-  state.ReadWhole(in, [&] { CopyMasked(in, &out.file(), mask); });
+  ReplacingFile out(fs, target, job);
+  const ExpectedWork work(job, static_cast<std::uint64_t>(in.Size() - in.Position()));
+  state.ReadWhole(in, [&] { CopyMasked(in, &out.file(), mask, job); });
   in.Close();
   out.Commit();
   return out.target();
 }
 
-void VerifyTrp(FileSystem& fs, const std::string& source) {
+void VerifyTrp(FileSystem& fs, const std::string& source, Job& job) {
   File in = fs.OpenExisting(source);
   (void)ReadTrapHeader(in);
-  const ExpectedWork work(static_cast<std::uint64_t>(in.Size() - in.Position()));
-  CopyMasked(in, nullptr, 0);
+  const ExpectedWork work(job, static_cast<std::uint64_t>(in.Size() - in.Position()));
+  CopyMasked(in, nullptr, 0, job);
 }
 
 }  // namespace talvor

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -21,12 +22,14 @@ inline constexpr std::size_t kTrapMaxExtension = 9;
 [[nodiscard]] std::uint8_t TrapMask(std::string_view passphrase);
 
 // Encrypts `source` into a .trp file beside it; returns the result's path.
-std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase);
+std::string EncryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase,
+                       Job& job);
 // Decrypts a .trp file into a file with the recorded extension; returns the
 // result's path.
-std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase);
+std::string DecryptTrp(FileSystem& fs, const std::string& source, std::string_view passphrase,
+                       Job& job);
 // Reads the whole .trp file and checks its header. Any pass phrase opens a
 // .trp file: none is asked for.
-void VerifyTrp(FileSystem& fs, const std::string& source);
+void VerifyTrp(FileSystem& fs, const std::string& source, Job& job);
 
 }  // namespace talvor

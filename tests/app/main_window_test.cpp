@@ -73,8 +73,11 @@ class AppMainWindow : public ::testing::Test {
     QTest::mouseClick(files().viewport(), Qt::LeftButton, {},
                       files().visualItemRect(found.front()).center());
   }
+  // Clicks a toolbar button and waits until the command it starts has
+  // ended (it runs beside the window's thread).
   void ClickButton(const char* name) const {
     QTest::mouseClick(&Child<QToolButton>(window(), name), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !app_->worker().busy(); }, 30000));
   }
 
   // Runs a cipher command on `file` through the password window.
@@ -84,6 +87,7 @@ class AppMainWindow : public ::testing::Test {
       testing::Type(Child<QLineEdit>(modal, "Passphrase"), first);
       testing::Type(Child<QLineEdit>(modal, "Repeat"), second);
       QTest::mouseClick(&Child<QToolButton>(modal, "RunButton"), Qt::LeftButton);
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !modal.isVisible(); }, 30000));
     });
     ClickButton(button);
   }
@@ -344,7 +348,7 @@ class AppListActivation : public ::testing::TestWithParam<ActivationCase> {
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.close();
     ASSERT_TRUE(QDir::setCurrent(folder_.path()));
-    form_.emplace(dialogs_, fs_, system_, random_, clock_, shell_);
+    form_.emplace(dialogs_, fs_, system_, random_, clock_, shell_, worker_);
     window_.emplace(*form_, dialogs_);
     form_->AttachView(*window_);
     form_->Create(QDir::currentPath().toStdString());
@@ -365,6 +369,7 @@ class AppListActivation : public ::testing::TestWithParam<ActivationCase> {
   RandomGenerator random_;
   SystemClock clock_;
   RecordingShell shell_;
+  InlineWorker worker_;
   std::optional<MainWindow> form_;
   std::optional<MainWindowWidget> window_;
 };

@@ -20,7 +20,7 @@ using testing::Type;
 
 class AppPasswordDialog : public ::testing::Test {
  protected:
-  AppPasswordDialog() : form_(dialogs_, fs_, random_, clock_), dialog_(form_, dialogs_) {
+  AppPasswordDialog() : form_(dialogs_, fs_, random_, clock_, worker_), dialog_(form_, dialogs_) {
     form_.AttachView(dialog_);
     form_.Create();
   }
@@ -36,6 +36,7 @@ class AppPasswordDialog : public ::testing::Test {
   PosixFileSystem fs_;
   RandomGenerator random_;
   SystemClock clock_;
+  InlineWorker worker_;
   CipherRequest request_{MethodByName("trap"), Direction::kDecrypt, "/data/report.trp"};
   CipherResult result_;
   PasswordWindow form_;

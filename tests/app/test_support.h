@@ -28,14 +28,16 @@ class RecordingDialogs final : public Dialogs {
   std::vector<std::string> errors;
 };
 
-// Runs `action` on the next modal window once its event loop runs. A window
-// the action leaves open is closed, so that a failing test cannot hang.
-inline void OnModal(std::function<void(QWidget&)> action, int tries = 300) {
-  QTimer::singleShot(10, [action = std::move(action), tries]() mutable {
+// Runs `action` on the next modal window (other than `besides`) once its
+// event loop runs. A window the action leaves open is closed, so that a
+// failing test cannot hang.
+inline void OnModal(std::function<void(QWidget&)> action, const QWidget* besides = nullptr,
+                    int tries = 300) {
+  QTimer::singleShot(10, [action = std::move(action), besides, tries]() mutable {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal == nullptr) {
+    if (modal == nullptr || modal == besides) {
       if (tries > 0) {
-        OnModal(std::move(action), tries - 1);
+        OnModal(std::move(action), besides, tries - 1);
       } else {
         ADD_FAILURE() << "no modal window appeared";
       }

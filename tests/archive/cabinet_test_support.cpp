@@ -100,7 +100,8 @@ std::string MakeCabinet(const TempDir& dir, const std::vector<Member>& members,
 std::string Extract(CabinetSession& session, std::size_t index, const std::string& scratch) {
   PosixFileSystem files;
   File out = files.Create(scratch);
-  session.Extract(index, out);
+  Job job;
+  session.Extract(index, out, job);
   out.Close();
   return ReadFile(scratch);
 }

@@ -83,7 +83,6 @@ std::vector<WriterEntry> BhWriter::ReadExistingEntries(File& archive) {
     e.dos_time = LoadLittleEndian32(h.bytes + 11);
     e.original_size = LoadLittleEndian32(h.bytes + 19);
     entries.push_back(std::move(e));
-    ProcessMessages();
   }
   return entries;
 }
@@ -130,11 +129,11 @@ bool BhWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   if (method_ == PackingMethod::kFuse && !store && size > 0) {
     // The static-Huffman LZ coder of LHA, with CRC-32; stored when it does
     // not pay.
-    FileSource raw(source, UINT64_MAX);
+    FileSource raw(source, UINT64_MAX, job());
     Crc32Source in(raw);
     FileSink sink(out);
     std::uint16_t crc16 = 0;
-    const bool done = LhaEncode(in, sink, kWriteLh6, size, &crc16, &d.original, OnProcessMessages);
+    const bool done = LhaEncode(in, sink, kWriteLh6, size, &crc16, &d.original);
     d.crc = in.crc();
     d.packed = static_cast<std::uint64_t>(out.Position() - data_at);
     method = 3;
@@ -142,12 +141,12 @@ bool BhWriter::WriteNewEntry(WriterEntry& entry, File& out) {
       out.Seek(data_at);
       out.Truncate();
       source.Seek(0);
-      ExpectWork(d.original);  // read a second time
-      d = WriteEntryData(source, out, true, 0, OnProcessMessages);
+      job().Expect(d.original);  // read a second time
+      d = WriteEntryData(source, out, true, 0, job());
       method = 0;
     }
   } else {
-    d = WriteEntryData(source, out, store, DeflateLevel(DeflateType), OnProcessMessages);
+    d = WriteEntryData(source, out, store, DeflateLevel(DeflateType), job());
     method = d.stored ? 0 : 8;
     if (!d.stored) flags = static_cast<std::uint8_t>(DeflateFlags(DeflateType));
   }
@@ -222,23 +221,23 @@ void BhReader::WalkEntries(File& archive, const std::function<void(const Archive
 
 std::uint32_t BhReader::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   archive.Seek(entry.data_offset);
-  FileSource in(archive, entry.packed_size);
-  CheckedFileSink sink(out, Crc32Update, OnProcessMessages);
+  FileSource in(archive, entry.packed_size, job());
+  CheckedFileSink sink(out, Crc32Update);
   switch (entry.method_id) {
     case 0:
       CopyExactly(in, sink, entry.original_size);
       if (sink.check() == entry.crc && in.left() > 0) RaiseDataGoesOn(entry.original_size);
       break;
     case 1:
-      LhaDecodeStatic(in, sink, ReadMethod('5'), entry.original_size, OnProcessMessages);
+      LhaDecodeStatic(in, sink, ReadMethod('5'), entry.original_size);
       break;
     case 3:
-      LhaDecodeStatic(in, sink, ReadMethod('6'), entry.original_size, OnProcessMessages);
+      LhaDecodeStatic(in, sink, ReadMethod('6'), entry.original_size);
       break;
     case 2:
     case 8: {
       SourceInflater inflater(in);
-      if (inflater.Inflate(sink, entry.original_size, OnProcessMessages) != entry.original_size) {
+      if (inflater.Inflate(sink, entry.original_size) != entry.original_size) {
         throw DeflateDataError("the compressed data ends early");
       }
       // Data that does not end where the header says is damaged; where the

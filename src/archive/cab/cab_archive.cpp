@@ -76,6 +76,7 @@ int CabWriter::Compress() {
     }
     RequireArchiveFolder();
     CabinetParameters params;
+    params.job = &job();
     params.fail_on_incompressible = FailOnIncompressible;
     params.cabinet_name = ExtractFileName(archive_file_);
     params.cabinet_path = ExtractFileDir(archive_file_);
@@ -93,9 +94,8 @@ int CabWriter::Compress() {
         files.push_back(std::move(entry));
       }
     }
-    ExpectedWork expected(work);
+    ExpectedWork expected(job(), work);
     for (const WriterEntry& entry : files) {
-      ProcessMessages();
       if (Cancel) throw ArchiveFailure(archive_error::kUserCanceled);
       const ScannedFile& file = entry.source;
       std::string stored = entry.format_data;
@@ -168,7 +168,7 @@ std::uint32_t CabReader::DecodeEntry(File&, const ArchiveEntry& entry, File& out
   if (!session_) throw ArchiveFailure(archive_error::kBadFileHeader, "no cabinet is open");
   const std::int64_t start = out.Position();
   try {
-    session_->Extract(static_cast<std::size_t>(entry.data_offset), out);
+    session_->Extract(static_cast<std::size_t>(entry.data_offset), out, job());
   } catch (const CabinetError& e) {
     throw ArchiveFailure(archive_error::kCrcFailure, CabinetReadErrorText(e));
   }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/progress.h"
 
 namespace talvor {
 
@@ -45,6 +46,7 @@ struct CabinetParameters {
   std::uint16_t set_id = 0;
   std::string cabinet_name;  // file name of the cabinet
   std::string cabinet_path;  // its folder
+  Job* job = nullptr;        // counts the data read; none: a quiet job of its own
 };
 
 // Compression type values: 0 none, 1 MSZIP, 2 Quantum, 3 LZX (with the
@@ -84,7 +86,7 @@ class CabinetSession {
   virtual ~CabinetSession() = default;
   [[nodiscard]] virtual const std::vector<CabinetEntry>& Files() const = 0;
   // Decodes file `index` into `out`; a damaged cabinet raises CabinetError.
-  virtual void Extract(std::size_t index, File& out) = 0;
+  virtual void Extract(std::size_t index, File& out, Job& job) = 0;
 };
 
 class CabinetLibrary {

@@ -43,6 +43,7 @@ constexpr std::size_t kMaxCabinetsInSet = 0xFFFF;
 struct IoSystem {
   mspack_system base;  // first, so that the library's pointer leads back here
   File* output = nullptr;
+  Job* job = nullptr;  // counts what is written to the output
   // Why a write to the output failed (a full disk, a cancel): the library
   // only learns that it did.
   std::exception_ptr write_error;
@@ -116,7 +117,10 @@ int SysWrite(mspack_file* file, void* buffer, int bytes) {
   if (bytes < 0 || file == nullptr) return -1;
   try {
     HandleOf(file)->file().Write(buffer, static_cast<std::size_t>(bytes));
-    AdvanceWork(static_cast<std::uint64_t>(bytes));
+    IoSystem* system = HandleOf(file)->system;
+    if (system != nullptr && system->job != nullptr) {
+      system->job->Advance(static_cast<std::uint64_t>(bytes));
+    }
     return bytes;
   } catch (...) {
     if (IoSystem* system = HandleOf(file)->system) system->write_error = std::current_exception();
@@ -304,15 +308,17 @@ class MspackSession final : public CabinetSession {
 
   const std::vector<CabinetEntry>& Files() const override { return entries_; }
 
-  void Extract(std::size_t index, File& out) override {
+  void Extract(std::size_t index, File& out, Job& job) override {
     if (index >= files_.size()) throw std::out_of_range("no such file in the cabinet");
     system_->output = &out;
+    system_->job = &job;
     system_->write_error = nullptr;
     const int rc = decompressor_->extract(decompressor_.get(), files_[index], kOutputName);
     system_->output = nullptr;
+    system_->job = nullptr;
     // A cancel ends the writes, which the library takes for an error; so
     // does a full disk, which is said as it is.
-    if (rc != MSPACK_ERR_OK && WorkCancelled()) throw Cancelled();
+    if (rc != MSPACK_ERR_OK && job.cancelled()) throw Cancelled();
     if (rc != MSPACK_ERR_OK && system_->write_error) std::rethrow_exception(system_->write_error);
     if (rc != MSPACK_ERR_OK) throw ErrorFor(rc);
   }

@@ -225,6 +225,7 @@ class CabinetWriter final : public CabinetBuilder {
 
  private:
   void RequireOpen() const;
+  [[nodiscard]] Job& job() noexcept { return params_.job != nullptr ? *params_.job : own_job_; }
   [[nodiscard]] std::uint64_t CabinetSize(std::uint64_t data_size,
                                           std::uint64_t file_records_size) const {
     return kFilesOffset + file_records_size + data_size;
@@ -238,6 +239,7 @@ class CabinetWriter final : public CabinetBuilder {
   void Rollback();
 
   CabinetParameters params_;
+  Job own_job_;
   std::uint64_t size_limit_;
   std::vector<FileRecord> files_;
   std::uint64_t file_records_size_ = 0;
@@ -355,7 +357,7 @@ void CabinetWriter::CopyIn(Source& source, std::uint64_t* size) {
     const std::size_t got =
         source.Read(window_.data() + history_ + pending_, 2 * kBlockSize - pending_);
     if (got == 0) return;
-    AdvanceWork(got);
+    job().Advance(got);
     *size += got;
     if (folder_size_ + *size > kMaxFolderSize) {
       throw CabinetError(make_error::kFormatLimit, make_error::kTooMuchData);
@@ -485,7 +487,7 @@ void CabinetWriter::Flush() {
                                  : JoinPath(params_.cabinet_path, params_.cabinet_name);
   std::vector<std::uint8_t> chunk(std::min<std::uint64_t>(data_size_, 1 << 20));
   try {
-    ReplacingFile out(fs, target);
+    ReplacingFile out(fs, target, job());
     out.file().Write(head.data(), head.size());
     if (data_size_ > 0) {
       try {

@@ -235,7 +235,6 @@ std::vector<WriterEntry> LhaWriter::ReadExistingEntries(File& archive) {
     e.dos_time = h.dos_time;
     e.original_size = h.original_size;
     entries.push_back(std::move(e));
-    ProcessMessages();
   }
   return entries;
 }
@@ -369,22 +368,22 @@ bool LhaWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   std::uint64_t read = original;
   bool stored_raw = store;
   if (!store) {
-    FileSource in(source, UINT64_MAX);
+    FileSource in(source, UINT64_MAX, job());
     FileSink sink(out);
     const LhaMethod params = method_ == PackingMethod::kFrozen5 ? kWriteLh5 : kWriteLh6;
-    const bool done = LhaEncode(in, sink, params, original, &crc, &read, OnProcessMessages);
+    const bool done = LhaEncode(in, sink, params, original, &crc, &read);
     packed = static_cast<std::uint64_t>(out.Position() - data_at);
     // Compression that does not pay for its header is dropped.
     if (!done || packed + stored.size() + 24 >= read) stored_raw = true;
   }
   if (stored_raw) {
     method = "-lh0-";
-    if (!store) ExpectWork(read);  // read a second time
+    if (!store) job().Expect(read);  // read a second time
     out.Seek(data_at);
     out.Truncate();
     source.Seek(0);
-    CheckedFileSink sink(out, Crc16Update, OnProcessMessages);
-    FileSource in(source, UINT64_MAX);
+    CheckedFileSink sink(out, Crc16Update);
+    FileSource in(source, UINT64_MAX, job());
     std::vector<std::uint8_t> buffer(256 * 1024);
     for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;)
       sink.Write(buffer.data(), n);
@@ -522,14 +521,14 @@ constexpr std::uint8_t kOsMac = 'm';
 
 std::uint32_t LhaReader::DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) {
   archive.Seek(entry.data_offset);
-  FileSource in(archive, entry.packed_size);
+  FileSource in(archive, entry.packed_size, job());
   FileSink file(out);
   MacBinaryFilter mac(file, entry, ToStoredName(ExtractFileName(entry.name)));
   ByteSink& target = entry.os == kOsMac ? static_cast<ByteSink&>(mac) : file;
   // The CRC covers the data as stored, a MacBinary header included.
-  CheckedFileSink sink(target, Crc16Update, OnProcessMessages);
+  CheckedFileSink sink(target, Crc16Update);
   try {
-    LhaDecode(entry.method, in, sink, entry.original_size, OnProcessMessages);
+    LhaDecode(entry.method, in, sink, entry.original_size);
   } catch (const std::invalid_argument&) {
     throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
   }

@@ -297,7 +297,6 @@ std::vector<WriterEntry> ZipWriter::ReadExistingEntries(File& archive) {
     e.original_size = r.original;
     e.format_data = Serialise(r);
     entries.push_back(std::move(e));
-    ProcessMessages();
   });
   return entries;
 }
@@ -352,8 +351,7 @@ bool ZipWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   r.method = 8;
   std::vector<std::uint8_t> header = local(EntryData{});
   out.Write(header.data(), header.size());
-  const EntryData d =
-      WriteEntryData(source, out, store, DeflateLevel(DeflateType), OnProcessMessages);
+  const EntryData d = WriteEntryData(source, out, store, DeflateLevel(DeflateType), job());
   if (!large && (d.packed >= kMax32 || d.original >= kMax32)) {
     throw ArchiveFailure(archive_error::kErrorWriting,
                          entry.source.path + " grew past 4 GiB while it was packed");
@@ -516,8 +514,8 @@ std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
   // claim more.
   const std::uint64_t held = std::min(
       span, static_cast<std::uint64_t>(std::max<std::int64_t>(archive.Size() - data_at, 0)));
-  FileSource in(archive, span);
-  CheckedFileSink sink(out, Crc32Update, OnProcessMessages);
+  FileSource in(archive, span, job());
+  CheckedFileSink sink(out, Crc32Update);
   switch (entry.method_id) {
     case 0:
       if (entry.packed_size != entry.original_size) {
@@ -526,16 +524,16 @@ std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
       CopyExactly(in, sink, entry.original_size);
       break;
     case 1:
-      Unshrink(in, sink, entry.original_size, OnProcessMessages);
+      Unshrink(in, sink, entry.original_size);
       break;
     case 2:
     case 3:
     case 4:
     case 5:
-      Unreduce(in, sink, entry.original_size, entry.method_id - 1, OnProcessMessages);
+      Unreduce(in, sink, entry.original_size, entry.method_id - 1);
       break;
     case 6:
-      Explode(in, sink, entry.original_size, entry.flags, OnProcessMessages);
+      Explode(in, sink, entry.original_size, entry.flags);
       break;
     case 8: {
       // A size that lost its high bits (a file of 4 GiB or more written
@@ -548,7 +546,7 @@ std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
       SourceInflater inflater(in);
       std::uint64_t produced = 0;
       for (std::uint64_t stop = entry.original_size;; stop += std::uint64_t{1} << 32) {
-        produced += inflater.Inflate(sink, stop - produced, OnProcessMessages);
+        produced += inflater.Inflate(sink, stop - produced);
         if (produced < stop) {
           throw ZipDataError("the entry decodes to " + std::to_string(produced) +
                              " bytes, not the " + std::to_string(entry.original_size) +
@@ -565,7 +563,7 @@ std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
       break;
     }
     case 9:
-      Inflate64(in, sink, entry.original_size, OnProcessMessages);
+      Inflate64(in, sink, entry.original_size);
       break;
     default:
       throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);

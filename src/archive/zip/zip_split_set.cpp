@@ -57,7 +57,6 @@ File ZipReader::OpenArchive() {
     part.Seek(0);
     for (std::size_t n; (n = part.Read(buffer.data(), buffer.size())) > 0;) {
       joined.Write(buffer.data(), n);
-      ProcessMessages();
     }
   };
   for (const std::string& path : parts) {

@@ -1,0 +1,103 @@
+#include "app/qt_worker.h"
+
+#include <QMetaObject>
+#include <QThread>
+#include <utility>
+
+#include "platform/progress.h"
+
+namespace talvor {
+
+QtWorker::QtWorker() : window_side_(std::make_unique<QObject>()) {}
+
+QtWorker::~QtWorker() {
+  Stop();
+}
+
+bool QtWorker::OnWindowThreadNow() const {
+  return window_side_ == nullptr || QThread::currentThread() == window_side_->thread();
+}
+
+bool QtWorker::Start(Work work, Then then) {
+  if (busy_ || window_side_ == nullptr) return false;
+  if (thread_.joinable()) thread_.join();
+  busy_ = true;
+  cancel_.Reset();
+  thread_ = std::thread([this, work = std::move(work), then = std::move(then)]() mutable {
+    std::exception_ptr failure;
+    try {
+      work(cancel_);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    PostToWindowThread([this, then = std::move(then), failure] {
+      busy_ = false;
+      if (thread_.joinable()) thread_.join();
+      then(failure);
+      if (after_) std::exchange(after_, nullptr)();
+    });
+  });
+  return true;
+}
+
+void QtWorker::CancelThen(std::function<void()> after) {
+  if (!busy_) {
+    after();
+    return;
+  }
+  cancel_.Cancel();
+  after_ = std::move(after);
+}
+
+void QtWorker::OnWindowThread(const std::function<void()>& call) {
+  if (OnWindowThreadNow()) {
+    call();
+    return;
+  }
+  // Answered on the window's thread; the worker waits for it, unless the
+  // program ends meanwhile (the call is then dropped with the window's side).
+  struct Handover {
+    bool done = false;
+    std::exception_ptr failure;
+  };
+  const auto handover = std::make_shared<Handover>();
+  PostToWindowThread([this, handover, &call] {
+    std::exception_ptr failure;
+    try {
+      call();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    {
+      const std::lock_guard lock(mutex_);
+      handover->done = true;
+      handover->failure = failure;
+    }
+    handed_back_.notify_all();
+  });
+  std::unique_lock lock(mutex_);
+  handed_back_.wait(lock, [&] { return handover->done || stopping_; });
+  if (!handover->done) throw Cancelled();
+  if (handover->failure) std::rethrow_exception(handover->failure);
+}
+
+void QtWorker::PostToWindowThread(std::function<void()> call) {
+  const std::lock_guard lock(mutex_);
+  if (stopping_) return;
+  QMetaObject::invokeMethod(window_side_.get(), std::move(call), Qt::QueuedConnection);
+}
+
+void QtWorker::Stop() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  handed_back_.notify_all();
+  cancel_.Cancel();
+  if (thread_.joinable()) thread_.join();
+  // Whatever the work handed over and the window has not taken goes with it.
+  window_side_.reset();
+  busy_ = false;
+}
+
+}  // namespace talvor
