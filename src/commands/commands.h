@@ -3,7 +3,7 @@
 // command asks its questions, tells its refusals, shows its progress and
 // hands on the archive engine's reports and the files it replaced through
 // the front end's CommandHost; failures of its work are raised, and so is
-// Cancelled when the user cancels it. A file that a result replaces goes to
+// a kCancelled Failure when the user cancels it. A file that a result replaces goes to
 // the desktop's trash.
 #pragma once
 

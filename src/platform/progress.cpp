@@ -72,7 +72,7 @@ void AdvanceWork(std::uint64_t bytes) {
       scope->Report();
     }
   }
-  if (WorkCancelled()) throw Cancelled();
+  if (WorkCancelled()) throw CancelFailure();
 }
 
 bool WorkCancelled() {

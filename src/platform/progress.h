@@ -12,19 +12,13 @@
 #include <functional>
 #include <string>
 
+#include "platform/failure.h"
+
 namespace talvor {
 
 class ExpectedWork;
 
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
-
-// The user cancelled the work. Raised where the work is counted, so that the
-// command unwinds from there: its temporary and partial files go, its source
-// and any earlier result stay as they were.
-class Cancelled : public std::exception {
- public:
-  [[nodiscard]] const char* what() const noexcept override { return "Cancelled."; }
-};
 
 class ProgressScope {
  public:

@@ -27,7 +27,7 @@ class ProgressWindow {
 };
 
 // Shows the progress of the work done while it lives (nothing without a
-// window); work that may be cancelled raises Cancelled where it is counted
+// window); work that may be cancelled raises a kCancelled Failure where it is counted
 // once the user asked the window for it, work that may not is not cancelled
 // at all.
 class ProgressDisplay {
