@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     reader.WalkEntries(archive, [&](const talvor::ArchiveEntry& entry) {
       if (++entries > talvor::fuzz::kMaxEntries) {
-        throw talvor::ArchiveFailure(talvor::archive_error::kBadFileHeader);
+        throw talvor::EngineFailure(talvor::archive_error::kBadFileHeader);
       }
       if (entry.original_size > talvor::fuzz::kMaxDecoded) return;
       talvor::File out = talvor::fuzz::MemoryFile(nullptr, 0);

@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       if (out.written > h.original_size) __builtin_trap();
     }
-  } catch (const talvor::ArchiveFailure&) {
-  } catch (const talvor::IoError&) {
+  } catch (const talvor::Failure&) {
   }
   return 0;
 }

@@ -49,7 +49,7 @@ void FuzzReader(const std::uint8_t* data, std::size_t size) {
   int entries = 0;
   try {
     reader.WalkEntries(archive, [&](const ArchiveEntry& entry) {
-      if (++entries > kMaxEntries) throw ArchiveFailure(archive_error::kBadFileHeader);
+      if (++entries > kMaxEntries) throw EngineFailure(archive_error::kBadFileHeader);
       if (entry.is_folder || !entry.supported || entry.original_size > kMaxDecoded) return;
       File out = MemoryFile(nullptr, 0);
       const std::int64_t resume = archive.Position();

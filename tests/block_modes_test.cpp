@@ -223,7 +223,11 @@ TEST_P(FramingDamageTest, RefusesWithMessage) {
   try {
     (void)Decipher(c.cipher, mode);
     FAIL() << "no failure";
-  } catch (const ECipherException& e) {
+  } catch (const Failure& e) {
+    // Only a final block can tell of a wrong pass phrase.
+    EXPECT_EQ(e.kind(), std::string(c.message) == kInvalidFileFormat
+                            ? FailureKind::kDamaged
+                            : FailureKind::kWrongPassphrase);
     EXPECT_STREQ(e.what(), c.message);
   }
 }
@@ -262,7 +266,8 @@ TEST_F(FramingTest, FileOperationsReportOpenAndCreateFailures) {
   try {
     RijndaelFileECB(fs_, dir_ / "missing", dir_ / "out", key, 16, true);
     FAIL();
-  } catch (const ECipherException& e) {
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.kind(), FailureKind::kIo);
     EXPECT_EQ(std::string(e.what()),
               "Cannot open file \"" + (dir_ / "missing") + "\". No such file or directory");
   }
@@ -270,7 +275,8 @@ TEST_F(FramingTest, FileOperationsReportOpenAndCreateFailures) {
   try {
     RijndaelFileECB(fs_, dir_ / "in", dir_ / "no/such/folder", key, 16, true);
     FAIL();
-  } catch (const ECipherException& e) {
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.kind(), FailureKind::kIo);
     EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + (dir_ / "no/such/folder") +
                                          "\". No such file or directory");
   }

@@ -172,7 +172,8 @@ TEST_F(RandomProtectionTest, FailuresLeaveNothingBehind) {
   try {
     protection_.DecryptErh(dir_ / "doc.erh", "NOT THE PASS PHRASE");
     FAIL();
-  } catch (const ECipherException& e) {
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.kind(), FailureKind::kWrongPassphrase);
     EXPECT_STREQ(e.what(), "Wrong password or damaged file");
   }
   EXPECT_EQ(ReadFile(dir_ / "doc.txt"), "the user's newer version");

@@ -1,8 +1,13 @@
 // Helpers shared by the tests: temporary folders and whole-file access.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
+#include <utility>
+
+#include "platform/failure.h"
 
 namespace talvor::testing {
 
@@ -71,5 +76,37 @@ struct ByName {
     return case_info.param.name;
   }
 };
+
+// Runs `statement`: whether it raised a Failure of `kind`, and what it
+// raised in words (its text, or what else happened).
+template <typename Statement>
+std::pair<bool, std::string> RunForFailure(FailureKind kind, Statement&& statement) {
+  try {
+    std::forward<Statement>(statement)();
+  } catch (const Failure& e) {
+    if (e.kind() == kind) return {true, e.what()};
+    return {false,
+            "a failure of kind " + std::to_string(static_cast<int>(e.kind())) + ": " + e.what()};
+  } catch (const std::exception& e) {
+    return {false, std::string("an exception that is no Failure: ") + e.what()};
+  }
+  return {false, "no failure"};
+}
+
+// Checks that `statement` raises a Failure of `kind`.
+template <typename Statement>
+::testing::AssertionResult RaisesFailure(FailureKind kind, Statement&& statement) {
+  auto [raised, text] = RunForFailure(kind, std::forward<Statement>(statement));
+  if (raised) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "raised " << text;
+}
+
+// The text of the Failure of `kind` that `statement` raises; otherwise what
+// happened instead, which no expected text matches.
+template <typename Statement>
+std::string FailureText(FailureKind kind, Statement&& statement) {
+  auto [raised, text] = RunForFailure(kind, std::forward<Statement>(statement));
+  return raised ? text : "(" + text + ")";
+}
 
 }  // namespace talvor::testing

@@ -151,7 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TrapFileTest, RefusesExtensionsTheCountCannotDescribe) {
   WriteFile(dir_ / "a.abcdefghi", "x");  // 10 characters, dot included
   WriteFile(dir_ / "b.abcdefgh", "x");   // 9: fits
-  EXPECT_THROW(EncryptTrp(fs_, dir_ / "a.abcdefghi", pass_, job_), RefusedInput);
+  EXPECT_TRUE(testing::RaisesFailure(FailureKind::kRefused,
+                                     [&] { EncryptTrp(fs_, dir_ / "a.abcdefghi", pass_, job_); }));
   EXPECT_EQ(EncryptTrp(fs_, dir_ / "b.abcdefgh", pass_, job_), dir_ / "b.trp");
   EXPECT_EQ(ListNames(dir_.path()), "a.abcdefghi b.abcdefgh b.trp");
 }
@@ -171,13 +172,15 @@ TEST_F(TrapFileTest, SourceFailuresLeaveNoResult) {
   try {
     EncryptTrp(fs_, dir_ / "ro.txt", pass_, job_);
     FAIL();
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.kind(), FailureKind::kIo);
     EXPECT_EQ(std::string(e.what()), "File access denied: " + (dir_ / "ro.txt"));
   }
   try {
     EncryptTrp(fs_, dir_ / "missing.txt", pass_, job_);
     FAIL();
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    EXPECT_EQ(e.kind(), FailureKind::kIo);
     EXPECT_EQ(std::string(e.what()), "File not found: " + (dir_ / "missing.txt"));
   }
   EXPECT_EQ(ListNames(dir_.path()), "ro.txt");
@@ -187,7 +190,8 @@ TEST_F(TrapFileTest, ReadOnlyResultIsNotReplaced) {
   WriteFile(dir_ / "a.txt", "new");
   WriteFile(dir_ / "a.trp", "old");
   ::chmod((dir_ / "a.trp").c_str(), 0444);
-  EXPECT_THROW(EncryptTrp(fs_, dir_ / "a.txt", pass_, job_), IoError);
+  EXPECT_TRUE(
+      testing::RaisesFailure(FailureKind::kIo, [&] { EncryptTrp(fs_, dir_ / "a.txt", pass_, job_); }));
   EXPECT_EQ(ReadFile(dir_ / "a.trp"), "old");
   EXPECT_EQ(ListNames(dir_.path()), "a.trp a.txt");
 }

@@ -77,7 +77,7 @@ void QtWorker::OnWindowThread(const std::function<void()>& call) {
   });
   std::unique_lock lock(mutex_);
   handed_back_.wait(lock, [&] { return handover->done || stopping_; });
-  if (!handover->done) throw Cancelled();
+  if (!handover->done) throw CancelFailure();
   if (handover->failure) std::rethrow_exception(handover->failure);
 }
 

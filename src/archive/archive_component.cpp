@@ -34,9 +34,9 @@ std::string EncodeLossy(const CodePage& page, const std::string& utf8) {
 }  // namespace
 
 void RefuseName(const std::string& path, const std::string& why, std::string_view where) {
-  throw RefusedInput("The name of the file \"" + path + "\" " + why +
-                     ": it cannot be recorded in " + std::string(where) +
-                     ". Please rename the file first!");
+  throw Failure(FailureKind::kRefused, "The name of the file \"" + path + "\" " + why +
+                                           ": it cannot be recorded in " + std::string(where) +
+                                           ". Please rename the file first!");
 }
 
 void RequireRecordableName(const std::string& name, const std::string& path, std::string_view where,
@@ -57,6 +57,12 @@ std::string ArchiveErrorLine(const ArchiveError& error) {
   if (!error.file.empty()) line += ": " + error.file;
   if (!error.extra.empty()) line += " (" + error.extra + ")";
   return line;
+}
+
+Failure EngineFailure(int code, std::string detail) {
+  return Failure(FailureKind::kArchive, ArchiveErrorText(code))
+      .WithCode(code)
+      .WithDetail(std::move(detail));
 }
 
 std::string ArchiveErrorText(int code) {
@@ -99,6 +105,19 @@ std::string ArchiveErrorText(int code) {
 void ArchiveComponent::ReportError(int code, const std::string& file, const std::string& extra) {
   if (Cancel && code != archive_error::kUserCanceled) code = archive_error::kUserCanceled;
   if (OnError) OnError(ArchiveError{code, file, extra});
+}
+
+void ArchiveComponent::ReportFailure(const std::exception& e, const std::string& file,
+                                     const FailureCodes& codes) {
+  const auto* failure = dynamic_cast<const Failure*>(&e);
+  if (failure != nullptr && failure->kind() == FailureKind::kArchive) {
+    ReportError(failure->code(), file, failure->detail());
+  } else if (failure != nullptr && failure->kind() == FailureKind::kIo) {
+    const bool full = codes.disk_full && failure->code() == io_code::kDiskFull;
+    ReportError(full ? archive_error::kDiskFull : codes.io, file, e.what());
+  } else {
+    ReportError(codes.other, file, codes.words_prefix + std::string(e.what()));
+  }
 }
 
 std::string ArchiveComponent::ToStoredName(const std::string& name) const {

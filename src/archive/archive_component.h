@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/failure.h"
 #include "platform/file_system.h"
 #include "platform/progress.h"
 
@@ -75,18 +76,9 @@ inline constexpr int kUserCanceled = 25443;
 // The message of an error code ("Bad file header", ...).
 [[nodiscard]] std::string ArchiveErrorText(int code);
 
-// A failure inside the engine with the code the error event reports.
-class ArchiveFailure : public std::runtime_error {
- public:
-  ArchiveFailure(int code, std::string extra = {})
-      : std::runtime_error(ArchiveErrorText(code)), code_(code), extra_(std::move(extra)) {}
-  [[nodiscard]] int code() const noexcept { return code_; }
-  [[nodiscard]] const std::string& extra() const noexcept { return extra_; }
-
- private:
-  int code_;
-  std::string extra_;
-};
+// A failure inside the engine (kind kArchive) with the code the error event
+// reports and, as its detail, what the event says beyond the code.
+[[nodiscard]] Failure EngineFailure(int code, std::string detail = {});
 
 // What the error event receives.
 struct ArchiveError {
@@ -95,12 +87,12 @@ struct ArchiveError {
   std::string extra;  // more detail
 };
 
-// Raises RefusedInput: the name of the file `path` `why` ("is not valid UTF-8
+// Raises a kRefused Failure: the name of the file `path` `why` ("is not valid UTF-8
 // text") and so cannot be recorded in `where` ("a ZIP archive").
 [[noreturn]] void RefuseName(const std::string& path, const std::string& why,
                              std::string_view where);
 
-// Raises RefusedInput naming the file `path` when its stored name `name` is
+// Raises a kRefused Failure naming the file `path` when its stored name `name` is
 // no UTF-8 or holds one of `separators` (characters read back as folder
 // separators besides "/"); `where` is the archive in words ("a ZIP archive").
 void RequireRecordableName(const std::string& name, const std::string& path, std::string_view where,
@@ -160,7 +152,7 @@ class ArchiveComponent {
   [[nodiscard]] std::string ToStoredName(const std::string& name) const;
   // The name in the archive's code page, every character as it is; what
   // RequireRecordableName refuses, and a character the code page lacks,
-  // raises RefusedInput.
+  // raises a kRefused Failure.
   [[nodiscard]] std::string ExactStoredName(const std::string& name, const std::string& path,
                                             std::string_view where,
                                             const std::vector<std::string>& separators) const;
@@ -168,6 +160,16 @@ class ArchiveComponent {
 
  protected:
   void ReportError(int code, const std::string& file, const std::string& extra = {});
+  // How ReportFailure reports what is not the engine's own failure.
+  struct FailureCodes {
+    int io;                  // a failure of the file layer
+    int other;               // anything else, with its words
+    bool disk_full = false;  // a full disk as kDiskFull rather than `io`
+    const char* words_prefix = "";
+  };
+  // Reports the failure `e` met on `file` as an error event: the engine's
+  // own with its code and detail, the others as `codes` say.
+  void ReportFailure(const std::exception& e, const std::string& file, const FailureCodes& codes);
 
   // Marks the component busy for one operation.
   class BusyScope {

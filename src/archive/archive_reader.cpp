@@ -205,17 +205,13 @@ std::optional<bool> ArchiveReader::DecodeChecked(File& archive, const ArchiveEnt
                                                  File& out, const std::string& file) {
   try {
     return CrcMatches(entry, DecodeEntry(archive, entry, out));
-  } catch (const ArchiveFailure& f) {
-    ReportError(f.code(), file, f.extra());
-  } catch (const IoError& e) {
-    ReportError(
-        e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorWriting,
-        file, e.what());
-  } catch (const Cancelled&) {
-    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
-    // The compressed data is damaged or cut short.
-    ReportError(archive_error::kCrcFailure, file, std::string("the entry is damaged: ") + e.what());
+    if (IsFailure(e, FailureKind::kCancelled)) throw;  // nothing to report
+    // Anything but the file layer's and the engine's failures: the
+    // compressed data is damaged or cut short.
+    ReportFailure(
+        e, file,
+        {archive_error::kErrorWriting, archive_error::kCrcFailure, true, "the entry is damaged: "});
   }
   return std::nullopt;
 }
@@ -244,7 +240,8 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
   std::optional<Folder> folder;
   try {
     folder = EntryFolder(entry, *steps, steps->size() - 1, true);
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     ReportError(archive_error::kErrorOpening, path, e.what());
     return;
   }
@@ -296,7 +293,8 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     } else {
       out.Commit();
     }
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     ReportError(
         e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
         path, e.what());
@@ -307,7 +305,8 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     if (RestoreFileAttr && entry.attributes != 0x20 && (entry.attributes & 0x01) != 0) {
       SetReadOnlyAt(folder->fd(), leaf, true, false, path);
     }
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     ReportError(archive_error::kErrorClosing, path, e.what());
   }
   ++count;
@@ -321,11 +320,9 @@ void ArchiveReader::WalkForWork(const std::function<void(File&, const ArchiveEnt
   File archive;
   try {
     archive = OpenArchive();
-  } catch (const ArchiveFailure& f) {
-    ReportError(f.code(), archive_file_, f.extra());
-    return;
-  } catch (const IoError& e) {
-    ReportError(archive_error::kErrorOpening, archive_file_, e.what());
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo && e.kind() != FailureKind::kArchive) throw;
+    ReportFailure(e, archive_file_, {archive_error::kErrorOpening, archive_error::kErrorOpening});
     return;
   }
   const auto wanted = [&](const ArchiveEntry& entry) {
@@ -341,9 +338,9 @@ void ArchiveReader::WalkForWork(const std::function<void(File&, const ArchiveEnt
         work += EntryWork(entry);
       }
     });
-  } catch (const Cancelled&) {
-    throw;                           // the user stopped the work: nothing to report
-  } catch (const std::exception&) {  // reported by the walk that does the work
+  } catch (const std::exception& e) {
+    if (IsFailure(e, FailureKind::kCancelled)) throw;  // nothing to report
+    // Anything else is reported by the walk that does the work.
   }
   archive.Seek(0);
   ExpectedWork expected(job(), work);
@@ -355,14 +352,9 @@ void ArchiveReader::WalkForWork(const std::function<void(File&, const ArchiveEnt
     expected.Finish();
   } catch (const Canceled&) {
     ReportError(archive_error::kUserCanceled, archive_file_);
-  } catch (const ArchiveFailure& f) {
-    ReportError(f.code(), archive_file_, f.extra());
-  } catch (const IoError& e) {
-    ReportError(archive_error::kErrorWriting, archive_file_, e.what());
-  } catch (const Cancelled&) {
-    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
-    ReportError(archive_error::kBadFileHeader, archive_file_, e.what());
+    if (IsFailure(e, FailureKind::kCancelled)) throw;  // nothing to report
+    ReportFailure(e, archive_file_, {archive_error::kErrorWriting, archive_error::kBadFileHeader});
   }
 }
 
@@ -406,7 +398,8 @@ int ArchiveReader::Test(const std::function<void(const ArchiveEntry&, bool sound
   File sink;
   try {
     sink = DiscardingFile();
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     ReportError(archive_error::kErrorOpening, "/dev/null", e.what());
     return 0;
   }
@@ -445,14 +438,9 @@ void ArchiveReader::List(const std::function<void(const ArchiveEntry&)>& visit) 
   try {
     File archive = OpenArchive();
     WalkEntries(archive, visit);
-  } catch (const ArchiveFailure& f) {
-    ReportError(f.code(), archive_file_, f.extra());
-  } catch (const IoError& e) {
-    ReportError(archive_error::kErrorOpening, archive_file_, e.what());
-  } catch (const Cancelled&) {
-    throw;  // the user stopped the work: nothing to report
   } catch (const std::exception& e) {
-    ReportError(archive_error::kBadFileHeader, archive_file_, e.what());
+    if (IsFailure(e, FailureKind::kCancelled)) throw;  // nothing to report
+    ReportFailure(e, archive_file_, {archive_error::kErrorOpening, archive_error::kBadFileHeader});
   }
 }
 

@@ -57,7 +57,7 @@ class ArchiveReader : public ArchiveComponent {
   // Decodes an entry's data into `out`; returns the CRC of what it wrote.
   // Throws on damaged data or an unsupported method.
   virtual std::uint32_t DecodeEntry(File& archive, const ArchiveEntry& entry, File& out) = 0;
-  // Opens the archive for reading; raises IoError or ArchiveFailure.
+  // Opens the archive for reading; raises a kIo Failure or a kArchive Failure.
   [[nodiscard]] virtual File OpenArchive();
   // The archive kind the file's content shows, as ArchiveKindOfContent
   // judges it; `path` is the file's name.
@@ -85,7 +85,7 @@ class ArchiveReader : public ArchiveComponent {
   // Opens the folder the first `depth` steps lead to below ExtractDir, one
   // folder at a time and never through a symbolic link, making those that
   // are missing (noted for RemoveMadeFolders when `note`); none (after
-  // reporting) when a step is a link or a file. Raises IoError.
+  // reporting) when a step is a link or a file. Raises a kIo Failure.
   [[nodiscard]] std::optional<Folder> EntryFolder(const ArchiveEntry& entry,
                                                   const std::vector<std::string>& steps,
                                                   std::size_t depth, bool note);

@@ -124,10 +124,16 @@ void ArchiveWriter::CopyExistingEntry(File& archive, WriterEntry& entry, File& o
 
 void ArchiveWriter::WriteClosing(File&, const std::vector<WriterEntry>&) {}
 
+bool ArchiveWriter::LeftToCaller(const std::exception& e) noexcept {
+  return IsFailure(e, FailureKind::kCancelled) || IsFailure(e, FailureKind::kRefused) ||
+         IsFailure(e, FailureKind::kSourceChanged);
+}
+
 File ArchiveWriter::OpenSource(const WriterEntry& entry) {
   try {
     return fs_.OpenForReading(entry.source.path);
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     ReportError(archive_error::kErrorOpening, entry.source.path, e.what());
     return File();
   }
@@ -136,7 +142,7 @@ File ArchiveWriter::OpenSource(const WriterEntry& entry) {
 void ArchiveWriter::RequireArchiveFolder() const {
   const std::string folder = ExtractFileDir(archive_file_);
   if (!IsAbsolutePath(archive_file_) || !fs_.Stat(folder).is_directory) {
-    throw ArchiveFailure(archive_error::kInvalidDirectory, folder);
+    throw EngineFailure(archive_error::kInvalidDirectory, folder);
   }
 }
 
@@ -152,8 +158,9 @@ int ArchiveWriter::Compress() {
     if (!ReplaceWholeArchive && fs_.Stat(archive_file_).exists) {
       try {
         old = fs_.OpenForReading(archive_file_);
-      } catch (const IoError& e) {
-        throw ArchiveFailure(archive_error::kErrorOpening, e.what());
+      } catch (const Failure& e) {
+        if (e.kind() != FailureKind::kIo) throw;
+        throw EngineFailure(archive_error::kErrorOpening, e.what());
       }
       entries = ReadExistingEntries(old);
     }
@@ -182,7 +189,7 @@ int ArchiveWriter::Compress() {
         fresh.push_back(std::move(entry));
       }
     }
-    if (fresh.empty()) throw ArchiveFailure(archive_error::kNothingToDo);
+    if (fresh.empty()) throw EngineFailure(archive_error::kNothingToDo);
     for (const WriterEntry& e : fresh) (void)RecordedName(e);
     std::uint64_t work = 0;
     for (const WriterEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
@@ -214,22 +221,12 @@ int ArchiveWriter::Compress() {
     expected.Finish();
     out.Commit();
     return packed;
-  } catch (const ArchiveFailure& f) {
-    ReportError(f.code(), archive_file_, f.extra());
   } catch (const Canceled&) {
     ReportError(archive_error::kUserCanceled, archive_file_);
-  } catch (const IoError& e) {
-    ReportError(
-        e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorWriting,
-        archive_file_, e.what());
-  } catch (const Cancelled&) {
-    throw;  // the user stopped the work: nothing to report
-  } catch (const RefusedInput&) {
-    throw;  // said in words by the caller; nothing was written
-  } catch (const SourceChanged&) {
-    throw;  // said in words by the caller; the archive was not made
   } catch (const std::exception& e) {
-    ReportError(archive_error::kErrorWriting, archive_file_, e.what());
+    if (LeftToCaller(e)) throw;
+    ReportFailure(e, archive_file_,
+                  {archive_error::kErrorWriting, archive_error::kErrorWriting, true});
   }
   return 0;
 }

@@ -68,7 +68,7 @@ class ArchiveWriter : public ArchiveComponent {
   // Packs the files of FileSpec into ArchiveFile; returns how many it
   // packed (0 on failure, reported through the error event). A name the
   // format cannot record is refused before anything is written: it raises
-  // RefusedInput. A writer may
+  // a kRefused Failure. A writer may
   // replace the whole step (the cabinet writer does).
   virtual int Compress();
 
@@ -76,6 +76,10 @@ class ArchiveWriter : public ArchiveComponent {
   [[nodiscard]] static std::vector<std::string> BuiltInStoreList();
 
  protected:
+  // A failure that Compress raises again rather than reporting: the user
+  // stopped the work, or the caller says it in words (refused input, a
+  // source that changed); the archive was not made.
+  [[nodiscard]] static bool LeftToCaller(const std::exception& e) noexcept;
   ArchiveWriter(FileSystem& fs, std::string default_ext, PackingMethod initial);
 
   [[nodiscard]] virtual bool AcceptsMethod(PackingMethod method) const = 0;
@@ -84,7 +88,7 @@ class ArchiveWriter : public ArchiveComponent {
   // Copies an existing entry unchanged into the new archive.
   virtual void CopyExistingEntry(File& archive, WriterEntry& entry, File& out);
   // The name a new entry is recorded under, exactly as it is; raises
-  // RefusedInput when the format cannot record it. Compress asks for every
+  // a kRefused Failure when the format cannot record it. Compress asks for every
   // new entry before it writes anything.
   [[nodiscard]] virtual std::string RecordedName(const WriterEntry& entry) const = 0;
   // Writes one new entry; false when the file was skipped (reported).
@@ -92,7 +96,7 @@ class ArchiveWriter : public ArchiveComponent {
   // Writes what closes the archive (a central directory); nothing by default.
   virtual void WriteClosing(File& out, const std::vector<WriterEntry>& entries);
 
-  // Raises ArchiveFailure (invalid directory) unless ArchiveFile is a whole
+  // Raises a kArchive Failure (invalid directory) unless ArchiveFile is a whole
   // path in a folder that exists.
   void RequireArchiveFolder() const;
   // Opens a file to pack, with others allowed to read and write it; reports

@@ -213,7 +213,8 @@ std::optional<ArchiveKindInfo> ArchiveKindOfContent(FileSystem& fs, const std::s
     if (!info.exists || info.is_directory) return std::nullopt;
     File file = fs.OpenForReading(path);
     return ArchiveKindOfContent(file, path);
-  } catch (const IoError&) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     return std::nullopt;  // a file that cannot be read is no archive the engine reads
   }
 }

@@ -192,13 +192,13 @@ void BlockStream::Finish() {
     Emit(last, b_);
     return;
   }
-  if (!have_held_) throw ECipherException(kInvalidFileFormat);
+  if (!have_held_) throw Failure(FailureKind::kDamaged, kInvalidFileFormat);
   have_held_ = false;
   Decipher(held_, 1);
   const std::size_t r = held_[b_ - 1];
   const bool padding_clear =
       r < b_ && std::all_of(held_ + r, held_ + b_ - 1, [](std::uint8_t v) { return v == 0; });
-  if (!padding_clear) throw ECipherException(kWrongPasswordOrDamaged);
+  if (!padding_clear) throw Failure(FailureKind::kWrongPassphrase, kWrongPasswordOrDamaged);
   if (r > 0) Emit(held_, r);
 }
 
@@ -385,16 +385,22 @@ void RijndaelStreamECB(File& in, File& out, const std::uint8_t* key, std::int32_
 File OpenCipherInput(FileSystem& fs, const std::string& name) {
   try {
     return fs.OpenForReading(name);
-  } catch (const IoError& e) {
-    throw ECipherException("Cannot open file \"" + name + "\". " + e.SystemText());
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
+    throw Failure::About(FailureKind::kIo, name,
+                         "Cannot open file \"" + name + "\". " + e.SystemText())
+        .WithCode(e.code(), e.system_error());
   }
 }
 
 File CreateCipherOutput(FileSystem& fs, const std::string& name) {
   try {
     return fs.Create(name);
-  } catch (const IoError& e) {
-    throw ECipherException("Cannot create file \"" + name + "\". " + e.SystemText());
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
+    throw Failure::About(FailureKind::kIo, name,
+                         "Cannot create file \"" + name + "\". " + e.SystemText())
+        .WithCode(e.code(), e.system_error());
   }
 }
 

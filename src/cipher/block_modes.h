@@ -24,12 +24,6 @@
 
 namespace talvor {
 
-// A failure of the cipher library.
-class ECipherException : public Failure {
- public:
-  using Failure::Failure;
-};
-
 inline constexpr char kInvalidFileFormat[] = "Invalid file format";
 // A final block that no correct key produces: its count is above B - 1, or a
 // padding byte is not zero.

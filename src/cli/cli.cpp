@@ -85,16 +85,19 @@ Secret FirstLineOf(const std::string& source, FileSystem& fs, Console& console) 
       source == "-" ? "standard input" : "the pass phrase file \"" + source + "\"";
   if (source != "-") {
     if (fs.Stat(source).is_directory) {
-      throw Refusal{"The pass phrase file \"" + source + "\" is a folder"};
+      throw Failure(FailureKind::kRefused, "The pass phrase file \"" + source + "\" is a folder")
+          .AsSaid();
     }
     file.open(source, std::ios::binary);
-    if (!file) throw Failure("Cannot read the pass phrase file \"" + source + "\"");
+    if (!file)
+      throw Failure::About(FailureKind::kIo, source,
+                           "Cannot read the pass phrase file \"" + source + "\"");
     in = &file;
   }
   Secret line;
   int c = in->get();
   if (c == std::char_traits<char>::eof()) {
-    throw Refusal{"There is no pass phrase: " + name + " is empty"};
+    throw Failure(FailureKind::kRefused, "There is no pass phrase: " + name + " is empty").AsSaid();
   }
   for (; c != std::char_traits<char>::eof() && c != '\n'; c = in->get()) {
     line.push_back(static_cast<char>(c));
@@ -106,8 +109,9 @@ Secret FirstLineOf(const std::string& source, FileSystem& fs, Console& console) 
   }
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   if (text.empty()) {
-    throw Refusal{"There is no pass phrase: the first line of " + name +
-                  " is empty (the pass phrase is the first line)"};
+    throw Failure(FailureKind::kRefused, "There is no pass phrase: the first line of " + name +
+                                             " is empty (the pass phrase is the first line)")
+        .AsSaid();
   }
   return Secret(text);
 }
@@ -123,24 +127,32 @@ Secret ObtainPassphrase(const Invocation& inv, Direction direction, FileSystem& 
     second = first.Copy();
   } else {
     if (!console.HasTerminal()) {
-      throw Refusal{
+      throw Failure(
+          FailureKind::kRefused,
           "No terminal to ask for the password on: give it with --passphrase-file FILE (- for "
-          "standard input)"};
+          "standard input)")
+          .AsSaid();
     }
     std::optional<Secret> typed = console.ReadHidden("Password: ");
-    if (!typed) throw Refusal{"No password was given: the input ended before it was typed"};
+    if (!typed)
+      throw Failure(FailureKind::kRefused,
+                    "No password was given: the input ended before it was typed")
+          .AsSaid();
     first = std::move(*typed);
     std::optional<Secret> again = console.ReadHidden("Re-enter password: ");
-    if (!again) throw Refusal{"The password was not entered a second time"};
+    if (!again)
+      throw Failure(FailureKind::kRefused, "The password was not entered a second time").AsSaid();
     second = std::move(*again);
   }
   if (CharacterCount(first.view()) > kPasswordFieldLimit ||
       CharacterCount(second.view()) > kPasswordFieldLimit) {
-    throw Refusal{"The password may be at most 401 characters long!"};
+    throw Failure(FailureKind::kRefused, "The password may be at most 401 characters long!")
+        .AsSaid();
   }
   PassphraseCheck check = CheckPassphrase(AnsiUpperCaseSecret(first.view()).view(),
                                           AnsiUpperCaseSecret(second.view()).view(), direction);
-  if (check.verdict != PassphraseCheck::Verdict::kAccepted) throw Refusal{check.message};
+  if (check.verdict != PassphraseCheck::Verdict::kAccepted)
+    throw Failure(FailureKind::kRefused, check.message).AsSaid();
   return std::move(check.passphrase);
 }
 
@@ -149,8 +161,10 @@ const Secret& Session::Passphrase() {
     try {
       passphrase_ = ObtainPassphrase(
           inv, inv.command == "encrypt" ? Direction::kEncrypt : Direction::kDecrypt, fs, console);
-    } catch (const Refusal& e) {
-      throw Refusal{e.message, true};  // the same for every file
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kRefused) throw;
+      Failure whole_run = e;
+      throw whole_run.ForWholeRun();  // the same for every file
     }
   }
   return *passphrase_;
@@ -162,7 +176,8 @@ void RequireFile(const std::string& operand, FileSystem& fs) {
   const FileInfo info = fs.Stat(operand);
   if (info.unreachable != 0) RaiseErrno(info.unreachable, operand);
   if (!info.exists) RaiseIoError(io_code::kFileNotFound, operand);
-  if (info.is_directory) throw Refusal{"\"" + operand + "\" is a folder, not a file"};
+  if (info.is_directory)
+    throw Failure(FailureKind::kRefused, "\"" + operand + "\" is a folder, not a file").AsSaid();
 }
 
 int RunCipher(Session& s, const std::string& operand) {
@@ -178,20 +193,22 @@ int RunCipher(Session& s, const std::string& operand) {
   if (const auto it = s.inv.options.find("--method"); it != s.inv.options.end()) {
     method = MethodByName(it->second);
     if (method == nullptr) {
-      throw UsageError{"unknown method \"" + it->second + "\" (" + Alternatives(names) + ")"};
+      throw Failure(FailureKind::kWrongUsage,
+                    "unknown method \"" + it->second + "\" (" + Alternatives(names) + ")");
     }
   } else if (encrypt) {
     std::string list;
     for (const std::string& name : names) list += (list.empty() ? "" : "|") + name;
-    throw UsageError{"encrypt needs --method " + list};
+    throw Failure(FailureKind::kWrongUsage, "encrypt needs --method " + list);
   }
   if (method == nullptr) method = MethodByExtension(ExtractFileExt(operand));
   if (method == nullptr) {
-    throw Refusal{"File extension must be " + Alternatives(extensions)};
+    throw Failure(FailureKind::kRefused, "File extension must be " + Alternatives(extensions))
+        .AsSaid();
   }
   if (std::string refusal = Commands::CipherRefusal(*method, direction, operand);
       !refusal.empty()) {
-    throw Refusal{refusal};
+    throw Failure(FailureKind::kRefused, refusal).AsSaid();
   }
   RequireFile(operand, s.fs);
   const Secret& passphrase = s.Passphrase();
@@ -210,9 +227,12 @@ int RunDestroy(Session& s, const std::string& path) {
 
 int RunPack(Session& s, const std::string& source) {
   const auto it = s.inv.options.find("--format");
-  if (it == s.inv.options.end()) throw UsageError{"pack needs --format cab|lha|zip|bh"};
+  if (it == s.inv.options.end())
+    throw Failure(FailureKind::kWrongUsage, "pack needs --format cab|lha|zip|bh");
   const std::optional<ArchiveKindInfo> kind = ArchiveKindByName(it->second);
-  if (!kind) throw UsageError{"unknown format \"" + it->second + "\" (cab, lha, zip or bh)"};
+  if (!kind)
+    throw Failure(FailureKind::kWrongUsage,
+                  "unknown format \"" + it->second + "\" (cab, lha, zip or bh)");
   RequireFile(source, s.fs);
   std::string archive;
   const Outcome outcome = s.commands.Pack(kind->kind, source, &archive, s.cancel);
@@ -295,14 +315,33 @@ Runner RunnerFor(const std::string& command) {
   return RunList;
 }
 
-// A failure that does not say which file it is about ("Invalid file format")
-// is said of the file it concerns; with several files every line already
-// starts with its file. The operand is a whole path by now, and the texts
-// that name a file name it by that path; a bare name could turn up inside a
-// word ("a" in "format").
-std::string AboutFile(const Session& s, const std::string& operand, const std::string& text) {
-  if (s.inv.operands.size() > 1 || text.find(operand) != std::string::npos) return text;
-  return operand + ": " + text;
+// Says the failure `e` on `out` and gives the exit status that follows from
+// its kind. A failure met on the file `operand` (empty when it concerns the
+// whole run, or when every line starts with its file already) whose words
+// name neither that file nor one named after it (its result, its temporary
+// file) is said of it: "Invalid file format" becomes "/home/ann/a.trp:
+// Invalid file format.".
+int Tell(std::ostream& out, const std::exception& e, const std::string& operand) {
+  const auto* failure = dynamic_cast<const Failure*>(&e);
+  const FailureKind kind = failure != nullptr ? failure->kind() : FailureKind::kIo;
+  if (kind == FailureKind::kCancelled) {
+    out << e.what() << '\n';
+    return 128 + (InterruptSignal() != 0 ? InterruptSignal() : SIGINT);
+  }
+  if (kind == FailureKind::kWrongUsage) {
+    out << "talvor: " << e.what() << "\n" << kUsage;
+    return exit_status::kRefused;
+  }
+  const bool as_said = failure != nullptr && failure->as_said();
+  const std::string words = as_said ? e.what() : ErrorDisplayText(e.what());
+  if (kind == FailureKind::kRefused) {
+    out << words << '\n';
+    return exit_status::kRefused;
+  }
+  const bool named =
+      failure != nullptr && !failure->file().empty() && failure->file().starts_with(operand);
+  out << (operand.empty() || named ? "" : operand + ": ") << words << '\n';
+  return exit_status::kFailed;
 }
 
 // One file of the run: its failure is reported and the next file goes on.
@@ -310,18 +349,13 @@ std::string AboutFile(const Session& s, const std::string& operand, const std::s
 int RunOne(Session& s, Runner run, const std::string& operand) {
   try {
     return run(s, operand);
-  } catch (const Refusal& e) {
-    if (e.whole_run) throw;
-    s.host.Line() << e.message << '\n';
-    return exit_status::kRefused;
-  } catch (const RefusedInput& e) {
-    s.host.Line() << ErrorDisplayText(e.what()) << '\n';
-    return exit_status::kRefused;
-  } catch (const Cancelled&) {
-    throw;
   } catch (const std::exception& e) {
-    s.host.Line() << AboutFile(s, operand, ErrorDisplayText(e.what())) << '\n';
-    return exit_status::kFailed;
+    const auto* failure = dynamic_cast<const Failure*>(&e);
+    if (failure != nullptr && (failure->whole_run() || failure->kind() == FailureKind::kCancelled ||
+                               failure->kind() == FailureKind::kWrongUsage)) {
+      throw;
+    }
+    return Tell(s.host.Line(), e, s.inv.operands.size() > 1 ? std::string() : operand);
   }
 }
 
@@ -354,22 +388,8 @@ int RunTalvor(const std::vector<std::string>& args, Console& console, FileSystem
   }
   try {
     return Dispatch(ResolvePaths(Parse(args), ProcessWorkingFolder()), console, fs, progress);
-  } catch (const Cancelled& e) {
-    console.err() << e.what() << '\n';
-    return 128 + (InterruptSignal() != 0 ? InterruptSignal() : SIGINT);
-  } catch (const UsageError& e) {
-    console.err() << "talvor: " << e.message << "\n" << kUsage;
-    return exit_status::kRefused;
-  } catch (const Refusal& e) {
-    // Shown as the windows show a plain message.
-    console.err() << e.message << '\n';
-    return exit_status::kRefused;
-  } catch (const RefusedInput& e) {
-    console.err() << ErrorDisplayText(e.what()) << '\n';
-    return exit_status::kRefused;
   } catch (const std::exception& e) {
-    console.err() << ErrorDisplayText(e.what()) << '\n';
-    return exit_status::kFailed;
+    return Tell(console.err(), e, {});
   }
 }
 

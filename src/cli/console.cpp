@@ -40,7 +40,7 @@ class Terminal {
       char c = 0;
       const ssize_t n = ::read(fd_.get(), &c, 1);
       if (n < 0 && errno == EINTR) {
-        if (InterruptSignal() != 0) throw Cancelled();
+        if (InterruptSignal() != 0) throw CancelFailure();
         continue;
       }
       if (n <= 0) return line.empty() ? std::nullopt : std::optional<Line>(std::move(line));
@@ -107,8 +107,8 @@ std::optional<Secret> ProcessConsole::ReadHidden(const std::string& prompt) {
     std::optional<Secret> line = tty.ReadLine<Secret>();
     if (!line) tty.Write("\n");  // Ctrl+D: what follows starts a line of its own
     return line;
-  } catch (const Cancelled&) {
-    tty.Write("\n");
+  } catch (const Failure& e) {
+    if (e.kind() == FailureKind::kCancelled) tty.Write("\n");
     throw;
   }
 }

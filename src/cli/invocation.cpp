@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "platform/failure.h"
 #include "platform/path.h"
 
 namespace talvor {
@@ -75,14 +76,14 @@ Invocation Parse(const std::vector<std::string>& args) {
   inv.command = args.front();
   const auto table_it = CommandOptions().find(inv.command);
   if (table_it == CommandOptions().end())
-    throw UsageError{"unknown command \"" + inv.command + "\""};
+    throw Failure(FailureKind::kWrongUsage, "unknown command \"" + inv.command + "\"");
   const auto& allowed = table_it->second;
   bool options_done = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (options_done || arg == "-" || arg.rfind("--", 0) != 0) {
       if (!options_done && arg.size() > 1 && arg[0] == '-' && arg != "-") {
-        throw UsageError{"unknown option \"" + arg + "\""};
+        throw Failure(FailureKind::kWrongUsage, "unknown option \"" + arg + "\"");
       }
       inv.operands.push_back(arg);
       continue;
@@ -98,24 +99,28 @@ Invocation Parse(const std::vector<std::string>& args) {
       value = arg.substr(eq + 1);
     }
     const auto opt = allowed.find(name);
-    if (opt == allowed.end()) throw UsageError{inv.command + " takes no option \"" + name + "\""};
-    if (inv.options.count(name) != 0) throw UsageError{"\"" + name + "\" given twice"};
+    if (opt == allowed.end())
+      throw Failure(FailureKind::kWrongUsage, inv.command + " takes no option \"" + name + "\"");
+    if (inv.options.count(name) != 0)
+      throw Failure(FailureKind::kWrongUsage, "\"" + name + "\" given twice");
     if (opt->second) {
       if (!value) {
-        if (i + 1 >= args.size()) throw UsageError{"\"" + name + "\" needs a value"};
+        if (i + 1 >= args.size())
+          throw Failure(FailureKind::kWrongUsage, "\"" + name + "\" needs a value");
         value = args[++i];
       }
-      if (value->empty()) throw UsageError{"\"" + name + "\" is given an empty value"};
+      if (value->empty())
+        throw Failure(FailureKind::kWrongUsage, "\"" + name + "\" is given an empty value");
       inv.options[name] = *value;
     } else {
-      if (value) throw UsageError{"\"" + name + "\" takes no value"};
+      if (value) throw Failure(FailureKind::kWrongUsage, "\"" + name + "\" takes no value");
       inv.options[name] = "";
     }
   }
   for (const std::string& o : inv.operands) {
-    if (o.empty()) throw UsageError{"an empty file name"};
+    if (o.empty()) throw Failure(FailureKind::kWrongUsage, "an empty file name");
   }
-  if (inv.operands.empty()) throw UsageError{"no file given"};
+  if (inv.operands.empty()) throw Failure(FailureKind::kWrongUsage, "no file given");
   return inv;
 }
 

@@ -7,18 +7,6 @@
 
 namespace talvor {
 
-// Wrong usage: reported with the usage text.
-struct UsageError {
-  std::string message;
-};
-
-// Input refused with the system's own message (exit status 2). A refusal
-// of the whole run (a pass phrase that cannot be used) stops every file.
-struct Refusal {
-  std::string message;
-  bool whole_run = false;
-};
-
 struct Invocation {
   std::string command;
   std::map<std::string, std::string> options;  // "--method" -> "trap"; flags -> ""
@@ -28,7 +16,8 @@ struct Invocation {
 extern const char kUsage[];
 extern const char kHelp[];
 
-// Reads the arguments after the program's name; throws UsageError.
+// Reads the arguments after the program's name; wrong usage raises a
+// Failure of kind kUsage.
 [[nodiscard]] Invocation Parse(const std::vector<std::string>& args);
 
 // Every path the user gave, taken against the folder the user is in,

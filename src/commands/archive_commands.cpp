@@ -69,7 +69,9 @@ std::unique_ptr<ArchiveReader> Commands::ReaderFor(const std::string& archive) {
     return nullptr;
   }
   const std::optional<ArchiveKindInfo> kind = ArchiveKindOfContent(fs, archive);
-  if (!kind) throw Failure("The file " + archive + " is not a CAB, LHA, ZIP or BH archive");
+  if (!kind)
+    throw Failure::About(FailureKind::kDamaged, archive,
+                         "The file " + archive + " is not a CAB, LHA, ZIP or BH archive");
   if (!CanRead(kind->kind)) {
     host_.Refuse(std::string("Reading the format ") + kind->name +
                  " is not available in this version");

@@ -18,9 +18,9 @@ template <typename Work>
 auto ConcerningFile(const std::string& path, Work&& work) {
   try {
     return work();
-  } catch (const IoError& e) {
-    if (!e.path().empty()) throw;
-    throw IoError(e.code(), e.system_error(), path);
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo || !e.file().empty()) throw;
+    throw IoFailure(e.code(), e.system_error(), path);
   }
 }
 

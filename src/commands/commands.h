@@ -2,9 +2,9 @@
 // run them on their worker thread, talvor from its sub-commands. A command
 // asks its questions, tells its refusals, shows its progress and hands on
 // the archive engine's reports and the files it replaced through the front
-// end's CommandHost; failures of its work are raised, and so is Cancelled
-// once the token it was given is cancelled. A file that a result replaces
-// goes to the desktop's trash.
+// end's CommandHost; failures of its work are raised, and so is a kCancelled
+// Failure once the token it was given is cancelled. A file that a result
+// replaces goes to the desktop's trash.
 #pragma once
 
 #include <functional>

@@ -23,9 +23,10 @@ void NamePrompt::OnOkClicked() {
   std::string path = AbsolutePath(name, request_->shown_folder());
   try {
     fs_.CreateDirectory(path);
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     // Told with the name as the user typed it.
-    throw IoError(e.code(), e.system_error(), name);
+    throw IoFailure(e.code(), e.system_error(), name);
   }
   result_.created = std::move(path);
   view_->Close();

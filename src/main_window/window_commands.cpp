@@ -133,7 +133,8 @@ void MainWindow::TrashFile(const std::string& path) {
   try {
     fs_.MoveToTrash(path);
   } catch (const Failure& e) {
-    throw Failure(std::string("Error!!!\n") + e.what());
+    if (e.kind() == FailureKind::kCancelled) throw;
+    throw Failure(e.kind(), std::string("Error!!!\n") + e.what());
   }
   RefreshFileList();
 }

@@ -3,7 +3,7 @@
 #include <exception>
 #include <new>
 
-#include "platform/progress.h"
+#include "platform/failure.h"
 
 namespace talvor {
 
@@ -18,8 +18,10 @@ void RunGuarded(Dialogs& dialogs, const std::function<void()>& handler) {
   try {
     handler();
     return;
-  } catch (const Cancelled&) {
-    return;  // the user's own choice: the progress window has said so
+  } catch (const Failure& e) {
+    // A cancel is the user's own choice: the progress window has said so.
+    if (e.kind() == FailureKind::kCancelled) return;
+    message = e.what();
   } catch (const std::bad_alloc&) {
     message = "Out of memory";
   } catch (const std::exception& e) {

@@ -5,13 +5,37 @@
 
 namespace talvor {
 
-IoError::IoError(int code, int system_error, std::string path)
-    : Failure(path.empty() ? IoErrorText(code) : IoErrorText(code) + ": " + path),
-      code_(code),
-      system_error_(system_error),
-      path_(std::move(path)) {}
+Failure::Failure(FailureKind kind, const std::string& words)
+    : std::runtime_error(words), kind_(kind) {}
 
-std::string IoError::SystemText() const {
+Failure Failure::About(FailureKind kind, std::string file, const std::string& words) {
+  Failure failure(kind, words);
+  failure.file_ = std::move(file);
+  return failure;
+}
+
+Failure& Failure::WithCode(int code, int system_error) {
+  code_ = code;
+  system_error_ = system_error;
+  return *this;
+}
+
+Failure& Failure::WithDetail(std::string detail) {
+  detail_ = std::move(detail);
+  return *this;
+}
+
+Failure& Failure::AsSaid() {
+  as_said_ = true;
+  return *this;
+}
+
+Failure& Failure::ForWholeRun() {
+  whole_run_ = true;
+  return *this;
+}
+
+std::string Failure::SystemText() const {
   if (system_error_ == 0) return IoErrorText(code_);
   return std::strerror(system_error_);
 }
@@ -83,12 +107,28 @@ int IoCodeFromErrno(int err) noexcept {
   }
 }
 
+Failure CancelFailure() {
+  return Failure(FailureKind::kCancelled, "Cancelled.");
+}
+
+bool IsFailure(const std::exception& e, FailureKind kind) noexcept {
+  const auto* failure = dynamic_cast<const Failure*>(&e);
+  return failure != nullptr && failure->kind() == kind;
+}
+
+Failure IoFailure(int code, int system_error, const std::string& path) {
+  if (path.empty())
+    return Failure(FailureKind::kIo, IoErrorText(code)).WithCode(code, system_error);
+  return Failure::About(FailureKind::kIo, path, IoErrorText(code) + ": " + path)
+      .WithCode(code, system_error);
+}
+
 void RaiseIoError(int code, const std::string& path) {
-  throw IoError(code, 0, path);
+  throw IoFailure(code, 0, path);
 }
 
 void RaiseErrno(int err, const std::string& path) {
-  throw IoError(IoCodeFromErrno(err), err, path);
+  throw IoFailure(IoCodeFromErrno(err), err, path);
 }
 
 std::string NotAnIntegerText(const std::string& text) {

@@ -274,7 +274,8 @@ SourceState::SourceState(const File& source) {
 void SourceState::RequireUnchanged(const File& source) const {
   const Snapshot now = Take(source);
   if (now.size != size_ || now.modified_ns != modified_ns_) {
-    throw SourceChanged(source.path() + " changed while it was being read");
+    throw Failure::About(FailureKind::kSourceChanged, source.path(),
+                         source.path() + " changed while it was being read");
   }
 }
 

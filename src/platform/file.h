@@ -1,6 +1,6 @@
 // An open file with a record size of one byte, read and written through a
 // write-back buffer so that byte-at-a-time loops run at the speed of a
-// buffered copy. Every failure is raised as an IoError.
+// buffered copy. Every failure is raised as a kIo Failure.
 #pragma once
 
 #include <cstddef>
@@ -105,12 +105,6 @@ class File {
   std::int64_t behind_to_ = 0;
 };
 
-// A source file that another program changed while a command read it.
-class SourceChanged : public Failure {
- public:
-  using Failure::Failure;
-};
-
 // What a source file looked like when a command began to read it. The
 // command looks again once it has read the whole file: a file that another
 // program changed meanwhile (cut short, grown, rewritten) would otherwise
@@ -118,7 +112,7 @@ class SourceChanged : public Failure {
 class SourceState {
  public:
   explicit SourceState(const File& source);
-  // Raises SourceChanged "PATH changed while it was being read" when the size or
+  // Raises a Failure of kind kSourceChanged "PATH changed while it was being read" when the size or
   // the modification time of the file differ from what they were.
   void RequireUnchanged(const File& source) const;
   // Runs `read` over the file, then checks it: a failure of the reading
@@ -127,7 +121,8 @@ class SourceState {
   void ReadWhole(const File& source, Read&& read) const {
     try {
       read();
-    } catch (const std::runtime_error&) {
+    } catch (const std::runtime_error& e) {
+      if (IsFailure(e, FailureKind::kCancelled)) throw;
       RequireUnchanged(source);
       throw;
     }

@@ -68,14 +68,14 @@ class FileSystem {
   // name is looked at just before.
   virtual void Move(const std::string& from, const std::string& to) = 0;
   // Moves a file to the desktop's trash, from where the user can restore it
-  // (platform/trash.h); TrashUnavailable when no trash can take it.
+  // (platform/trash.h); a kTrashUnavailable Failure when no trash can take it.
   virtual void MoveToTrash(const std::string& path) = 0;
   virtual void CreateDirectory(const std::string& path) = 0;
 
   [[nodiscard]] virtual FileInfo Stat(const std::string& path) = 0;
   // The folder `folder` (an absolute path) as it is shown once entered: the
   // real path, links and ".." resolved. A folder that cannot be entered
-  // (missing, no folder, no right to search it) is raised as an IoError.
+  // (missing, no folder, no right to search it) is raised as a kIo Failure.
   [[nodiscard]] virtual std::string EnterableFolder(const std::string& folder) = 0;
   // Whether two names lead to the same file.
   [[nodiscard]] virtual bool SameFile(const std::string& a, const std::string& b) = 0;

@@ -18,7 +18,7 @@ class Folder {
  public:
   Folder() = default;
   // Opens the folder at `path` (a whole path); a link on the way is followed
-  // (a folder the user names is the user's choice). Raises IoError naming
+  // (a folder the user names is the user's choice). Raises a kIo Failure naming
   // `shown`, or the path when that is empty.
   [[nodiscard]] static Folder Open(const std::string& path, const std::string& shown = {});
 
@@ -29,11 +29,11 @@ class Folder {
   };
   // Opens the sub-folder `name` (one name, no separator) without following a
   // symbolic link; with `make`, a missing one is made first (`*made` tells).
-  // Raises IoError for other failures.
+  // Raises a kIo Failure for other failures.
   [[nodiscard]] Step OpenChild(const std::string& name, bool make, Folder& out,
                                bool* made = nullptr) const;
 
-  // Another descriptor of the same folder. Raises IoError.
+  // Another descriptor of the same folder. Raises a kIo Failure.
   [[nodiscard]] Folder Duplicate() const;
 
   [[nodiscard]] int fd() const noexcept { return fd_.get(); }
@@ -48,7 +48,7 @@ class Folder {
   std::string path_;
 };
 
-// The folder the file at `path` lies in. Raises IoError (invalid file name)
+// The folder the file at `path` lies in. Raises a kIo Failure (invalid file name)
 // for a relative path: files are named by whole paths.
 [[nodiscard]] std::string FolderOfFile(const std::string& path);
 

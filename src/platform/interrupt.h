@@ -1,5 +1,5 @@
 // Ctrl+C (SIGINT) and SIGTERM as a request to cancel the work, for a
-// program on a terminal: the work stops where it is counted (Cancelled) and
+// program on a terminal: the work stops where it is counted (a kCancelled Failure) and
 // cleans up after itself instead of being killed half-way.
 #pragma once
 

@@ -42,8 +42,8 @@ void RequireRegular(const UniqueFd& fd, bool for_writing, const std::string& pat
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) RaiseErrno(errno, path);
   if (!S_ISREG(st.st_mode)) {
-    throw RefusedInput(path + " is " + KindOfNonFile(st.st_mode) +
-                       ", not a file: only files can be read and written");
+    throw Failure(FailureKind::kRefused, path + " is " + KindOfNonFile(st.st_mode) +
+                                             ", not a file: only files can be read and written");
   }
   if (for_writing && (st.st_mode & kAnyWrite) == 0) RaiseIoError(io_code::kAccessDenied, path);
   const int flags = ::fcntl(fd.get(), F_GETFL);

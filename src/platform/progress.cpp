@@ -30,7 +30,7 @@ void Job::Advance(std::uint64_t bytes) {
       Report();
     }
   }
-  if (cancelled()) throw Cancelled();
+  if (cancelled()) throw CancelFailure();
 }
 
 bool Job::cancelled() const noexcept {

@@ -15,17 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace talvor {
 
 using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
-
-// The user cancelled the work. Raised where the work is counted, so that the
-// command unwinds from there: its temporary and partial files go, its source
-// and any earlier result stay as they were.
-class Cancelled : public std::exception {
- public:
-  [[nodiscard]] const char* what() const noexcept override { return "Cancelled."; }
-};
 
 // What the one who started a command holds to stop it. The command's loops
 // look at it where they count their work; it may be set from any thread.
@@ -50,7 +44,7 @@ class CancelToken {
 };
 
 // One command's work as its loops see it. They count the bytes they touch
-// against it, which reports the progress and raises Cancelled once the
+// against it, which reports the progress and raises CancelFailure() once the
 // command's token says so; and its results note here the files they
 // replaced (those are in the trash), for whoever tells the user. A job
 // belongs to the one thread that runs the command.
@@ -68,8 +62,8 @@ class Job {
   // Adds `bytes` of work that turned out to be needed on top of what was
   // declared (data read a second time, say).
   void Expect(std::uint64_t bytes) noexcept;
-  // Counts `bytes` of that work as done; raises Cancelled when the command
-  // was cancelled.
+  // Counts `bytes` of that work as done; raises CancelFailure() when the
+  // command was cancelled.
   void Advance(std::uint64_t bytes);
   // Whether the command was cancelled (for code that must find out after a
   // library in C has given up, rather than raise).

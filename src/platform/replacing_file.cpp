@@ -30,8 +30,9 @@ void SweepOnce(const std::string& folder, Sweep sweep) {
 
 // The folder of `path` ("." when it names none).
 [[noreturn]] void RaiseChanged(const std::string& path) {
-  throw Failure("Another program changed " + path +
-                " meanwhile; it was left as it is, and the new file was not kept");
+  throw Failure::About(FailureKind::kTargetChanged, path,
+                       "Another program changed " + path +
+                           " meanwhile; it was left as it is, and the new file was not kept");
 }
 
 // Whether `now` is the file that was put in the trash as `kept`: the same
@@ -49,10 +50,11 @@ bool ThereAt(int dir, const std::string& name) {
   return ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
 }
 
-// TrashUnavailable, saying what became of the file and the new one.
-[[noreturn]] void RaiseNotKept(const TrashUnavailable& e) {
-  throw TrashUnavailable(std::string(e.what()) +
-                         "; it was left as it is, and the new file was not kept");
+// No trash can take the file: said with what became of the file and the new one.
+[[noreturn]] void RaiseNotKept(const Failure& e) {
+  throw Failure::About(
+      FailureKind::kTrashUnavailable, e.file(),
+      std::string(e.what()) + "; it was left as it is, and the new file was not kept");
 }
 
 // Whether a rename flag is beyond the file system.
@@ -76,7 +78,8 @@ bool RenameReplacing(const Folder& from_folder, const std::string& from, const F
   std::optional<TrashPlace> place;
   try {
     place.emplace(folder, name);
-  } catch (const TrashUnavailable& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kTrashUnavailable) throw;
     RaiseNotKept(e);
   }
   // The old file goes into the trash while it keeps its name.

@@ -65,7 +65,7 @@ class ReplacingFile {
 // Gives the file `from` of `from_folder` the name `name` in `folder` (the same
 // mount), replacing the file there as ReplacingFile::Commit does: true when
 // done, false when no file has the name (any more). Where no trash can take
-// the file, raises TrashUnavailable saying that it stays and the new one is
+// the file, raises a kTrashUnavailable Failure saying that it stays and the new one is
 // not kept.
 [[nodiscard]] bool RenameReplacing(const Folder& from_folder, const std::string& from,
                                    const Folder& folder, const std::string& name);

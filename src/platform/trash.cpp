@@ -46,8 +46,9 @@ constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
 
 [[noreturn]] void RaiseUnusable(const std::string& trash, const std::string& why,
                                 const std::string& file) {
-  throw TrashUnavailable("The trash folder " + trash + " cannot be used (" + why + "), so " + file +
-                         " cannot be kept there");
+  throw Failure::About(FailureKind::kTrashUnavailable, file,
+                       "The trash folder " + trash + " cannot be used (" + why + "), so " + file +
+                           " cannot be kept there");
 }
 
 // $XDG_DATA_HOME, or its default $HOME/.local/share; a relative
@@ -158,7 +159,8 @@ constexpr char kInfoExt[] = ".trashinfo";
     (void)::futimens(out.Descriptor(), times);
     out.Sync();
     out.Close();
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     out = File();
     ::unlinkat(to, entry.c_str(), 0);
     errno = e.code() == io_code::kDiskFull ? ENOSPC : EIO;
@@ -211,7 +213,8 @@ struct TrashPlace::Bin {
       try {
         PosixFileSystem fs;
         CreateFolderChain(fs, data_home);
-      } catch (const IoError& e) {
+      } catch (const Failure& e) {
+        if (e.kind() != FailureKind::kIo) throw;
         RaiseUnusable(path, e.SystemText(), file);
       }
       // The user's own folder: a link there is the user's choice.
@@ -235,8 +238,9 @@ struct TrashPlace::Bin {
       path = JoinPath(top, ".Trash-" + uid);
       if (Open(top_fd.get(), ".Trash-" + uid, false, true, mount)) return;
     }
-    throw TrashUnavailable("There is no trash on the file system of " + file +
-                           ", so it cannot be kept there");
+    throw Failure::About(
+        FailureKind::kTrashUnavailable, file,
+        "There is no trash on the file system of " + file + ", so it cannot be kept there");
   }
 };
 
@@ -296,7 +300,8 @@ bool TrashPlace::Put(How how, struct stat* put) {
       info.Write(info_text.data(), info_text.size());
       info.Sync();
       info.Close();
-    } catch (const IoError& e) {
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kIo) throw;
       ::unlinkat(bin_->info.get(), info_name.c_str(), 0);
       RaiseUnusable(bin_->path, e.SystemText(), file_);
     }

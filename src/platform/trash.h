@@ -18,17 +18,9 @@ class Trash {
   virtual ~Trash() = default;
   // Moves the file (or symbolic link, not followed) at `path` to the trash of
   // its volume, recording its original path and the time for restoring.
-  // Raises TrashUnavailable when no trash can take it (the file is then where
-  // it was, untouched), and IoError for other failures (the file missing, ...).
+  // Raises a kTrashUnavailable Failure when no trash can take it (the file is then where
+  // it was, untouched), and a kIo Failure for other failures (the file missing, ...).
   virtual void MoveToTrash(const std::string& path) = 0;
-};
-
-// No trash can take the file: the message names the file and why, in words
-// ("There is no trash on the file system of /media/usb/a.txt, so it cannot be
-// kept there").
-class TrashUnavailable : public Failure {
- public:
-  using Failure::Failure;
 };
 
 // The trash of this user's desktop, found as the freedesktop.org Trash
@@ -61,7 +53,7 @@ class FreedesktopTrash final : public Trash {
 class TrashPlace {
  public:
   enum class How { kMove, kBeside };
-  // Finds the trash; raises TrashUnavailable when none can take the file.
+  // Finds the trash; raises a kTrashUnavailable Failure when none can take the file.
   TrashPlace(const Folder& folder, const std::string& name);
   TrashPlace(const TrashPlace&) = delete;
   TrashPlace& operator=(const TrashPlace&) = delete;
@@ -69,7 +61,7 @@ class TrashPlace {
 
   // Puts the file in; *put receives what was put there, as it was read (a
   // copy's source). False when no file has the name (any more). Raises
-  // TrashUnavailable or IoError.
+  // a kTrashUnavailable Failure or a kIo Failure.
   [[nodiscard]] bool Put(How how, struct stat* put);
   // Whether Put made a copy (the file system has no hard links).
   [[nodiscard]] bool copied() const noexcept { return copied_; }

@@ -28,7 +28,8 @@ constexpr std::int64_t kHeaderWindow = 0x10000 + 64;
 constexpr std::size_t kHashBits = 11;
 
 [[noreturn]] void Damaged(const std::string& path, const std::string& why) {
-  throw Failure("The file \"" + path + "\" is damaged: " + why + ".");
+  throw Failure::About(FailureKind::kDamaged, path,
+                       "The file \"" + path + "\" is damaged: " + why + ".");
 }
 
 // The header of the entry, as the LHA writer builds it for a new file.
@@ -212,8 +213,9 @@ LhaHeader FindLayerEntry(FileSystem& fs, File& in, const std::string& path,
     LhaHeader h;
     try {
       if (!ReadLhaHeader(scratch, 0, h)) break;
-    } catch (const ArchiveFailure& e) {
-      Damaged(path, "its archive has a bad header (" + e.extra() + ")");
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kArchive) throw;
+      Damaged(path, "its archive has a bad header (" + e.detail() + ")");
     }
     h.header_offset += at;
     h.data_offset += at;
@@ -228,11 +230,15 @@ LhaHeader FindLayerEntry(FileSystem& fs, File& in, const std::string& path,
   // name.
   if (entries.size() == 1) return entries.front();
   if (entries.empty()) {
-    throw Failure("The file \"" + path + "\" holds no protected file: its archive is empty.");
+    throw Failure::About(
+        FailureKind::kDamaged, path,
+        "The file \"" + path + "\" holds no protected file: its archive is empty.");
   }
-  throw Failure("The file \"" + path + "\" was not made by random protection: its archive holds " +
-                std::to_string(entries.size()) + " files and none of them is \"" +
-                LhaReader(fs).FromStoredName(entry_name) + "\".");
+  throw Failure::About(FailureKind::kDamaged, path,
+                       "The file \"" + path +
+                           "\" was not made by random protection: its archive holds " +
+                           std::to_string(entries.size()) + " files and none of them is \"" +
+                           LhaReader(fs).FromStoredName(entry_name) + "\".");
 }
 
 }  // namespace
@@ -349,8 +355,9 @@ void ReadErhArchive(FileSystem& fs, File& in, const std::string& path,
     } else if (id >= '4' && id <= '7') {
       LhaDecodeStatic(source, sink, ReadMethod(id), original);
     } else {
-      throw Failure("The file \"" + path + "\" holds its data in the method " + h.method +
-                    ", which this program does not read.");
+      throw Failure::About(FailureKind::kDamaged, path,
+                           "The file \"" + path + "\" holds its data in the method " + h.method +
+                               ", which this program does not read.");
     }
   } catch (const LhaDataError& e) {
     Damaged(path, std::string("its packed data is damaged (") + e.what() + ")");

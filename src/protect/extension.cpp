@@ -10,14 +10,16 @@ std::string RecordedExtension(const std::string& path, std::size_t max_length) {
   const std::string ext = ExtractFileExt(path);
   const auto bytes = AnsiCodePage().Encode(ext);
   if (!bytes) {
-    throw RefusedInput("The extension of the file \"" + ExtractFileName(path) +
-                       "\" holds characters outside the Central European (Windows-1250) "
-                       "character set and cannot be recorded. Please rename the file first!");
+    throw Failure(FailureKind::kRefused,
+                  "The extension of the file \"" + ExtractFileName(path) +
+                      "\" holds characters outside the Central European (Windows-1250) "
+                      "character set and cannot be recorded. Please rename the file first!");
   }
   if (bytes->size() > max_length) {
-    throw RefusedInput("The extension \"" + ext + "\" is too long to be recorded: at most " +
-                       std::to_string(max_length) +
-                       " characters, dot included. Please rename the file first!");
+    throw Failure(FailureKind::kRefused,
+                  "The extension \"" + ext + "\" is too long to be recorded: at most " +
+                      std::to_string(max_length) +
+                      " characters, dot included. Please rename the file first!");
   }
   return *bytes;
 }
@@ -26,7 +28,8 @@ std::string ExtensionFromRecord(std::string_view recorded) {
   const bool valid = recorded.empty() ||
                      (recorded.front() == '.' && recorded.find('/') == std::string_view::npos &&
                       recorded.find('\0') == std::string_view::npos);
-  if (!valid) throw Failure("The file records an extension that is not valid");
+  if (!valid)
+    throw Failure(FailureKind::kDamaged, "The file records an extension that is not valid");
   return AnsiCodePage().Decode(recorded);
 }
 
@@ -35,7 +38,7 @@ std::size_t CountFromDigit(int b) {
   if (b < '0' || b > '9') {
     std::string text =
         b == 0 ? std::string() : AnsiCodePage().Decode(std::string(1, static_cast<char>(b)));
-    throw Failure(NotAnIntegerText(text));
+    throw Failure(FailureKind::kDamaged, NotAnIntegerText(text));
   }
   return static_cast<std::size_t>(b - '0');
 }
@@ -74,9 +77,10 @@ std::string ReadExtensionHeader(File& in) {
 void RequireResultIsNotSource(FileSystem& fs, const std::string& source,
                               const std::string& result) {
   if (result == source || fs.SameFile(source, result)) {
-    throw RefusedInput("The result would take the place of the file \"" + source +
-                       "\" itself, which the command reads. Nothing was done; please rename "
-                       "the file first!");
+    throw Failure(FailureKind::kRefused,
+                  "The result would take the place of the file \"" + source +
+                      "\" itself, which the command reads. Nothing was done; please rename "
+                      "the file first!");
   }
 }
 

@@ -18,7 +18,7 @@ namespace talvor {
 inline constexpr std::size_t kMaxHeaderExtension = 8;
 inline constexpr std::uint8_t kHeaderMask = 7;
 
-// The extension of `path` as the bytes to record. Refused (RefusedInput, with
+// The extension of `path` as the bytes to record. Refused (a kRefused Failure, with
 // a clear message) when it is longer than `max_length` characters, dot
 // included, or holds a character the code page cannot hold.
 [[nodiscard]] std::string RecordedExtension(const std::string& path, std::size_t max_length);
@@ -48,7 +48,7 @@ void WriteExtensionHeader(File& out, const std::string& recorded_extension);
 // The extension for a file name from the n masked characters of a header.
 [[nodiscard]] std::string ExtensionFromMasked(std::string masked);
 
-// Refuses (RefusedInput, naming the file), before anything is written, a
+// Refuses (a kRefused Failure, naming the file), before anything is written, a
 // result that would be the source itself: the same name, or another name of
 // the same file.
 void RequireResultIsNotSource(FileSystem& fs, const std::string& source, const std::string& result);

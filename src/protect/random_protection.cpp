@@ -162,7 +162,8 @@ class LayerReader final : public ByteSink {
                       [out](std::uint8_t* data, std::size_t k) {
                         if (out != nullptr) out->Write(data, k);
                       });
-    } catch (const Failure&) {
+    } catch (const Failure& e) {
+      if (e.kind() == FailureKind::kCancelled) throw;
       error_ = std::current_exception();
     }
   }

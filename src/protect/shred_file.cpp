@@ -109,8 +109,9 @@ std::string InUnits(std::uint64_t bytes, std::uint64_t scale, bool round_up) {
 // without room for the passes, which make the file four times longer.
 void RequireRoomToDestroy(const File& file, const std::string& path) {
   if (const std::string why = WhyNameCannotBeRemoved(path); !why.empty()) {
-    throw RefusedInput(path + " cannot be destroyed: it could not be removed afterwards (" + why +
-                       "). Nothing was overwritten");
+    throw Failure(FailureKind::kRefused,
+                  path + " cannot be destroyed: it could not be removed afterwards (" + why +
+                      "). Nothing was overwritten");
   }
   const auto size = static_cast<std::uint64_t>(file.Size());
   if (size == 0) return;
@@ -120,8 +121,9 @@ void RequireRoomToDestroy(const File& file, const std::string& path) {
   };
   const std::uint64_t need = blocks(4 * size) - blocks(size);
   if (need > free.bytes) {
-    throw RefusedInput("Destroy needs " + InUnits(need, need, true) + " free beside " + path +
-                       "; " + InUnits(free.bytes, need, false) + " are free");
+    throw Failure(FailureKind::kRefused, "Destroy needs " + InUnits(need, need, true) +
+                                             " free beside " + path + "; " +
+                                             InUnits(free.bytes, need, false) + " are free");
   }
 }
 
@@ -132,11 +134,12 @@ void ShredFile(FileSystem& fs, RandomGenerator& random, Clock& clock, const std:
   File file;
   try {
     file = fs.OpenExisting(path, false);
-  } catch (const IoError& e) {
-    if (e.code() != io_code::kCannotResolveLink) throw;
-    throw RefusedInput("\"" + ExtractFileName(path) +
-                       "\" is a symbolic link. The file it points to is not destroyed; select "
-                       "that file itself!");
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo || e.code() != io_code::kCannotResolveLink) throw;
+    throw Failure(FailureKind::kRefused,
+                  "\"" + ExtractFileName(path) +
+                      "\" is a symbolic link. The file it points to is not destroyed; select "
+                      "that file itself!");
   }
   RequireRoomToDestroy(file, path);
   const ExpectedWork work(job, ShredWork(static_cast<std::uint64_t>(file.Size())));

@@ -71,7 +71,8 @@ TEST_P(NameTest, RecordedExactlyOrRefusedInWords) {
     try {
       (void)Pack(c.kind, source);
       ADD_FAILURE() << "not refused";
-    } catch (const RefusedInput& e) {
+    } catch (const Failure& e) {
+      EXPECT_EQ(e.kind(), FailureKind::kRefused);
       const std::string text = e.what();
       EXPECT_NE(text.find("\"" + source + "\""), std::string::npos) << text;
       EXPECT_NE(text.find("cannot be recorded in a"), std::string::npos) << text;

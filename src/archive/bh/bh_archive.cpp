@@ -71,8 +71,8 @@ std::vector<WriterEntry> BhWriter::ReadExistingEntries(File& archive) {
     if (ReadBhHeader(archive, at, h)) name.resize(h.name_length());
     if (name.empty() || h.next() > archive.Size() ||
         archive.Read(reinterpret_cast<std::uint8_t*>(name.data()), name.size()) != name.size()) {
-      throw ArchiveFailure(archive_error::kBadFileHeader,
-                           "the archive is damaged at offset " + std::to_string(at));
+      throw EngineFailure(archive_error::kBadFileHeader,
+                          "the archive is damaged at offset " + std::to_string(at));
     }
     WriterEntry e;
     std::replace(name.begin(), name.end(), '\\', '/');
@@ -112,8 +112,8 @@ bool BhWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   const SourceState state(source);
   const auto size = static_cast<std::uint64_t>(source.Size());
   if (size >= 0xFFFFFFFFULL) {
-    throw ArchiveFailure(archive_error::kErrorWriting,
-                         entry.source.path + ": a BH archive holds files below 4 GiB only");
+    throw EngineFailure(archive_error::kErrorWriting,
+                        entry.source.path + ": a BH archive holds files below 4 GiB only");
   }
   const std::string name = RecordedName(entry);
   StoreLittleEndian32(static_cast<std::uint32_t>(size), header + 19);
@@ -152,8 +152,8 @@ bool BhWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   }
   state.RequireUnchanged(source);
   if (d.packed >= 0xFFFFFFFFULL || d.original >= 0xFFFFFFFFULL) {
-    throw ArchiveFailure(archive_error::kErrorWriting,
-                         entry.source.path + ": a BH archive holds files below 4 GiB only");
+    throw EngineFailure(archive_error::kErrorWriting,
+                        entry.source.path + ": a BH archive holds files below 4 GiB only");
   }
   header[9] = flags;
   header[10] = method;
@@ -172,19 +172,19 @@ void BhReader::WalkEntries(File& archive, const std::function<void(const Archive
   // A BH archive is its entries, one after the other, to the file's end:
   // whatever else stands where a header belongs is damage.
   const std::int64_t size = archive.Size();
-  if (size == 0) throw ArchiveFailure(archive_error::kBadFileHeader, "the file is empty");
+  if (size == 0) throw EngineFailure(archive_error::kBadFileHeader, "the file is empty");
   BhHeader h;
   for (std::int64_t at = 0; at < size; at = h.next()) {
     if (!ReadBhHeader(archive, at, h)) {
-      throw ArchiveFailure(archive_error::kBadFileHeader,
-                           at == 0 ? "no BH header at the start: the file is no BH archive"
-                                   : "no BH header at offset " + std::to_string(at) +
-                                         ": the archive is damaged there");
+      throw EngineFailure(archive_error::kBadFileHeader,
+                          at == 0 ? "no BH header at the start: the file is no BH archive"
+                                  : "no BH header at offset " + std::to_string(at) +
+                                        ": the archive is damaged there");
     }
     const std::uint16_t n = h.name_length();
     std::string name(n, '\0');
     if (archive.Read(reinterpret_cast<std::uint8_t*>(name.data()), n) != n) {
-      throw ArchiveFailure(archive_error::kBadFileHeader, "the archive ends inside a name");
+      throw EngineFailure(archive_error::kBadFileHeader, "the archive ends inside a name");
     }
     // Archives made on Windows separate folders with "\".
     std::replace(name.begin(), name.end(), '\\', '/');
@@ -246,7 +246,7 @@ std::uint32_t BhReader::DecodeEntry(File& archive, const ArchiveEntry& entry, Fi
       break;
     }
     default:
-      throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
+      throw EngineFailure(archive_error::kUnsupportedMethod, entry.method);
   }
   return sink.check();
 }

@@ -68,11 +68,11 @@ int CabWriter::Compress() {
   int packed = 0;
   try {
     if (FileSpec.empty()) return 0;
-    if (!library_.Available()) throw ArchiveFailure(archive_error::kCabinetLibraryMissing);
-    if (Switch == UpdateMode::kDelete) throw ArchiveFailure(archive_error::kUnsupportedArchive);
+    if (!library_.Available()) throw EngineFailure(archive_error::kCabinetLibraryMissing);
+    if (Switch == UpdateMode::kDelete) throw EngineFailure(archive_error::kUnsupportedArchive);
     const FileInfo existing = fs_.Stat(archive_file_);
     if (existing.exists && (existing.read_only || existing.is_directory)) {
-      throw ArchiveFailure(archive_error::kErrorWriting, "the archive cannot be written");
+      throw EngineFailure(archive_error::kErrorWriting, "the archive cannot be written");
     }
     RequireArchiveFolder();
     CabinetParameters params;
@@ -96,7 +96,7 @@ int CabWriter::Compress() {
     }
     ExpectedWork expected(job(), work);
     for (const WriterEntry& entry : files) {
-      if (Cancel) throw ArchiveFailure(archive_error::kUserCanceled);
+      if (Cancel) throw EngineFailure(archive_error::kUserCanceled);
       const ScannedFile& file = entry.source;
       std::string stored = entry.format_data;
       std::replace(stored.begin(), stored.end(), '/', '\\');
@@ -113,32 +113,25 @@ int CabWriter::Compress() {
         ReportError(archive_error::kErrorOpening, file.path, CabinetWriteErrorText(e));
       }
     }
-    if (packed == 0) throw ArchiveFailure(archive_error::kNothingToDo);
+    if (packed == 0) throw EngineFailure(archive_error::kNothingToDo);
     expected.Finish();  // before the cabinet takes its name
     cabinet->Flush();
     return packed;
-  } catch (const ArchiveFailure& f) {
-    ReportError(f.code(), archive_file_, f.extra());
   } catch (const CabinetError& e) {
     ReportError(archive_error::kErrorWriting, archive_file_, CabinetWriteErrorText(e));
-  } catch (const Cancelled&) {
-    throw;  // the user stopped the work: nothing to report
-  } catch (const RefusedInput&) {
-    throw;  // said in words by the caller; nothing was written
-  } catch (const SourceChanged&) {
-    throw;  // said in words by the caller; the cabinet was not made
   } catch (const std::exception& e) {
-    ReportError(archive_error::kErrorWriting, archive_file_, e.what());
+    if (LeftToCaller(e)) throw;
+    ReportFailure(e, archive_file_, {archive_error::kErrorWriting, archive_error::kErrorWriting});
   }
   return 0;
 }
 
 void CabReader::WalkEntries(File&, const std::function<void(const ArchiveEntry&)>& visit) {
-  if (!library_.Available()) throw ArchiveFailure(archive_error::kCabinetLibraryMissing);
+  if (!library_.Available()) throw EngineFailure(archive_error::kCabinetLibraryMissing);
   try {
     session_ = library_.Open(ArchiveFile());
   } catch (const CabinetError& e) {
-    throw ArchiveFailure(archive_error::kBadFileHeader, CabinetReadErrorText(e));
+    throw EngineFailure(archive_error::kBadFileHeader, CabinetReadErrorText(e));
   }
   const std::vector<CabinetEntry>& files = session_->Files();
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -165,12 +158,12 @@ void CabReader::WalkEntries(File&, const std::function<void(const ArchiveEntry&)
 }
 
 std::uint32_t CabReader::DecodeEntry(File&, const ArchiveEntry& entry, File& out) {
-  if (!session_) throw ArchiveFailure(archive_error::kBadFileHeader, "no cabinet is open");
+  if (!session_) throw EngineFailure(archive_error::kBadFileHeader, "no cabinet is open");
   const std::int64_t start = out.Position();
   try {
     session_->Extract(static_cast<std::size_t>(entry.data_offset), out, job());
   } catch (const CabinetError& e) {
-    throw ArchiveFailure(archive_error::kCrcFailure, CabinetReadErrorText(e));
+    throw EngineFailure(archive_error::kCrcFailure, CabinetReadErrorText(e));
   }
   // The library stops at the size the cabinet gives; anything else is damage.
   const auto written = static_cast<std::uint64_t>(out.Position() - start);

@@ -263,7 +263,8 @@ std::optional<std::string> FindNextCabinet(const std::string& folder, const std:
         return in_folder(candidate);
       }
     }
-  } catch (const IoError&) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     // an unreadable folder: the set ends here
   }
   return std::nullopt;
@@ -318,7 +319,7 @@ class MspackSession final : public CabinetSession {
     system_->job = nullptr;
     // A cancel ends the writes, which the library takes for an error; so
     // does a full disk, which is said as it is.
-    if (rc != MSPACK_ERR_OK && job.cancelled()) throw Cancelled();
+    if (rc != MSPACK_ERR_OK && job.cancelled()) throw CancelFailure();
     if (rc != MSPACK_ERR_OK && system_->write_error) std::rethrow_exception(system_->write_error);
     if (rc != MSPACK_ERR_OK) throw ErrorFor(rc);
   }

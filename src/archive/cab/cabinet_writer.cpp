@@ -79,7 +79,7 @@ std::uint32_t Checksum(const std::uint8_t* p, std::size_t n, std::uint32_t sum) 
 }
 
 // The system's error number behind a failure of the file layer.
-int SystemErrorOf(const IoError& e) {
+int SystemErrorOf(const Failure& e) {
   if (e.system_error() != 0) return e.system_error();
   return e.code() == io_code::kAccessDenied ? EACCES : EIO;
 }
@@ -134,7 +134,7 @@ class Source {
     }
   }
 
-  // Raises SourceChanged when the file changed since it was opened.
+  // Raises a kSourceChanged Failure when the file changed since it was opened.
   void RequireUnchanged() const { state_.RequireUnchanged(file_); }
 
  private:
@@ -282,7 +282,8 @@ File& CabinetWriter::DataFile() {
         data_ = fs.CreateTemporaryBeside(JoinPath(folder, "talvor-cabinet"), &path);
         fs.Delete(path);
       }
-    } catch (const IoError& e) {
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kIo) throw;
       data_ = File();
       if (!path.empty()) ::unlink(path.c_str());
       throw CabinetError(make_error::kTempFile, SystemErrorOf(e));
@@ -341,7 +342,8 @@ void CabinetWriter::WritePendingBlocks() {
     }
     data.Write(records_[0].data(), sizes[0]);
     data.Write(records_[1].data(), sizes[1]);
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     throw CabinetError(make_error::kTempFile, SystemErrorOf(e));
   }
   data_size_ += sizes[0] + sizes[1];
@@ -379,7 +381,8 @@ void CabinetWriter::Rollback() {
     try {
       data_.Seek(static_cast<std::int64_t>(data_size_));
       data_.Truncate();
-    } catch (const IoError&) {
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kIo) throw;
       broken_ = true;
     }
   }
@@ -492,14 +495,16 @@ void CabinetWriter::Flush() {
     if (data_size_ > 0) {
       try {
         data_.Seek(0);
-      } catch (const IoError& e) {
+      } catch (const Failure& e) {
+        if (e.kind() != FailureKind::kIo) throw;
         throw CabinetError(make_error::kTempFile, SystemErrorOf(e));
       }
       for (std::uint64_t left = data_size_; left > 0;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
         try {
           data_.ReadExact(chunk.data(), n);
-        } catch (const IoError& e) {
+        } catch (const Failure& e) {
+          if (e.kind() != FailureKind::kIo) throw;
           throw CabinetError(make_error::kTempFile, SystemErrorOf(e));
         }
         out.file().Write(chunk.data(), n);
@@ -509,7 +514,8 @@ void CabinetWriter::Flush() {
     out.file().Write(records_[0].data(), last[0]);
     out.file().Write(records_[1].data(), last[1]);
     out.Commit();
-  } catch (const IoError& e) {
+  } catch (const Failure& e) {
+    if (e.kind() != FailureKind::kIo) throw;
     throw CabinetError(make_error::kCabinetFile, SystemErrorOf(e));
   }
   finished_ = true;

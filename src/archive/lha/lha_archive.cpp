@@ -26,7 +26,7 @@ constexpr char kOsMsDos = 'M';
 constexpr std::uint64_t kMaxEntrySize = 0xFFFFFFFFULL;  // the widest size field
 
 [[noreturn]] void BadHeader(const std::string& why) {
-  throw ArchiveFailure(archive_error::kBadFileHeader, why);
+  throw EngineFailure(archive_error::kBadFileHeader, why);
 }
 
 // Reads exactly n bytes at the file's position, or reports a damaged header.
@@ -225,7 +225,7 @@ std::vector<WriterEntry> LhaWriter::ReadExistingEntries(File& archive) {
   LhaHeader h;
   for (std::int64_t at = 0; ReadLhaHeader(archive, at, h); at = h.next_offset) {
     if (h.next_offset <= at || h.next_offset > archive.Size()) {
-      throw ArchiveFailure(archive_error::kBadFileHeader, "an entry runs past the archive's end");
+      throw EngineFailure(archive_error::kBadFileHeader, "an entry runs past the archive's end");
     }
     WriterEntry e;
     e.name = FromStoredName(h.raw_name);
@@ -393,8 +393,8 @@ bool LhaWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   }
   state.RequireUnchanged(source);
   if (read > kMaxEntrySize || packed > kMaxEntrySize) {
-    throw ArchiveFailure(archive_error::kErrorWriting,
-                         entry.source.path + " grew to 4 GiB or more while it was packed");
+    throw EngineFailure(archive_error::kErrorWriting,
+                        entry.source.path + " grew to 4 GiB or more while it was packed");
   }
   header = BuildHeader(method, packed, read, dos_time, unix_time, entry.source.dos_attributes,
                        stored, crc);
@@ -530,7 +530,7 @@ std::uint32_t LhaReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
   try {
     LhaDecode(entry.method, in, sink, entry.original_size);
   } catch (const std::invalid_argument&) {
-    throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
+    throw EngineFailure(archive_error::kUnsupportedMethod, entry.method);
   }
   if (entry.os == kOsMac) mac.Finish();
   // Stored data longer than its header says is damaged; where the CRC

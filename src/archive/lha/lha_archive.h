@@ -35,7 +35,7 @@ struct LhaHeader {
 
 // Reads the header at `offset`. Returns false at the end of the archive (the
 // end of the file, or a header-size byte of 0). A damaged header raises
-// ArchiveFailure with "Bad file header".
+// a kArchive Failure with "Bad file header".
 [[nodiscard]] bool ReadLhaHeader(File& archive, std::int64_t offset, LhaHeader& header);
 
 class LhaWriter : public ArchiveWriter {

@@ -29,7 +29,7 @@ constexpr std::uint16_t kZip64Extra = 0x0001;
 constexpr std::uint32_t kMax32 = 0xFFFFFFFFU;
 
 [[noreturn]] void BadArchive(const std::string& why) {
-  throw ArchiveFailure(archive_error::kBadFileHeader, why);
+  throw EngineFailure(archive_error::kBadFileHeader, why);
 }
 
 void ReadAt(File& f, std::int64_t at, std::uint8_t* data, std::size_t n) {
@@ -268,7 +268,7 @@ std::int64_t EntryLength(File& archive, const ZipCentralRecord& r) {
   std::uint8_t h[kLocalSize];
   ReadAt(archive, static_cast<std::int64_t>(r.local_offset), h, sizeof h);
   if (LoadLittleEndian32(h) != kLocalSignature) {
-    throw ArchiveFailure(archive_error::kBadLocalHeaderOffset, r.name);
+    throw EngineFailure(archive_error::kBadLocalHeaderOffset, r.name);
   }
   std::int64_t length = static_cast<std::int64_t>(kLocalSize + LoadLittleEndian16(h + 26) +
                                                   LoadLittleEndian16(h + 28) + r.packed);
@@ -353,8 +353,8 @@ bool ZipWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   out.Write(header.data(), header.size());
   const EntryData d = WriteEntryData(source, out, store, DeflateLevel(DeflateType), job());
   if (!large && (d.packed >= kMax32 || d.original >= kMax32)) {
-    throw ArchiveFailure(archive_error::kErrorWriting,
-                         entry.source.path + " grew past 4 GiB while it was packed");
+    throw EngineFailure(archive_error::kErrorWriting,
+                        entry.source.path + " grew past 4 GiB while it was packed");
   }
   state.RequireUnchanged(source);
   r.method = d.stored ? 0 : 8;
@@ -495,9 +495,9 @@ std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
   if (inside) archive.Seek(entry.data_offset);
   if (!inside || archive.Read(h, sizeof h) != sizeof h ||
       LoadLittleEndian32(h) != kLocalSignature) {
-    throw ArchiveFailure(archive_error::kBadLocalHeaderOffset,
-                         "no local header at offset " + std::to_string(entry.data_offset) +
-                             ", where the directory places it");
+    throw EngineFailure(archive_error::kBadLocalHeaderOffset,
+                        "no local header at offset " + std::to_string(entry.data_offset) +
+                            ", where the directory places it");
   }
   archive.Seek(entry.data_offset + static_cast<std::int64_t>(kLocalSize) +
                LoadLittleEndian16(h + 26) + LoadLittleEndian16(h + 28));
@@ -566,7 +566,7 @@ std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
       Inflate64(in, sink, entry.original_size);
       break;
     default:
-      throw ArchiveFailure(archive_error::kUnsupportedMethod, entry.method);
+      throw EngineFailure(archive_error::kUnsupportedMethod, entry.method);
   }
   return sink.check();
 }

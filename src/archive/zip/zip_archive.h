@@ -32,7 +32,7 @@ struct ZipCentralRecord {
 };
 
 // Visits every central directory record of a ZIP archive; a damaged end
-// record or directory raises ArchiveFailure. Bytes in front of the archive
+// record or directory raises a kArchive Failure. Bytes in front of the archive
 // are allowed for: the offsets visited are where the records really are.
 // `directory_start` receives where the central directory begins. For the
 // parts of a split archive joined in one file, `disk_starts` tells where

@@ -34,9 +34,9 @@ File ZipReader::OpenArchive() {
     std::snprintf(suffix, sizeof suffix, upper ? ".Z%02u" : ".z%02u", static_cast<unsigned>(n));
     parts.push_back(ChangeFileExt(ArchiveFile(), suffix));
     if (!fs_.Stat(parts.back()).is_regular) {
-      throw ArchiveFailure(archive_error::kFileNotFound, "the part " + parts.back() +
-                                                             " of this split archive is missing: " +
-                                                             "all its parts must lie beside it");
+      throw EngineFailure(archive_error::kFileNotFound, "the part " + parts.back() +
+                                                            " of this split archive is missing: " +
+                                                            "all its parts must lie beside it");
     }
   }
   // Joined in a file without a name, which vanishes with it: beside the
@@ -48,8 +48,8 @@ File ZipReader::OpenArchive() {
         JoinPath(temp != nullptr && *temp != '\0' ? temp : "/tmp", ExtractFileName(ArchiveFile())));
   }
   if (!joined.IsOpen()) {
-    throw ArchiveFailure(archive_error::kErrorWriting,
-                         "the parts of this split archive cannot be joined in its folder");
+    throw EngineFailure(archive_error::kErrorWriting,
+                        "the parts of this split archive cannot be joined in its folder");
   }
   std::vector<std::uint8_t> buffer(256 * 1024);
   const auto append = [&](File& part) {
