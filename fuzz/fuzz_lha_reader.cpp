@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const char id = h.method[3];
       if (h.original_size > kMaxDecoded) continue;
       archive.Seek(h.data_offset);
-      talvor::FileSource in(archive, h.packed_size);
+      talvor::Job job;
+      talvor::FileSource in(archive, h.packed_size, job);
       NullSink out;
       try {
         if (id == '1') {

@@ -7,7 +7,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   talvor::PosixFileSystem fs;
   talvor::RandomGenerator random;
   talvor::SystemClock clock;
-  talvor::RoutineServices services{fs, random, clock};
+  talvor::Job job;
+  talvor::RoutineServices services{fs, random, clock, job};
   talvor::fuzz::FuzzDecrypt(data, size, "sample.orm", [&](const std::string& source) {
     return talvor::DecryptWithLibrary(services, talvor::kOrmCipher, source,
                                       talvor::fuzz::kFuzzPassphrase);

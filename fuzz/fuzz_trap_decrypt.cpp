@@ -4,8 +4,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   talvor::PosixFileSystem fs;
+  talvor::Job job;
   talvor::fuzz::FuzzDecrypt(data, size, "sample.trp", [&](const std::string& source) {
-    return talvor::DecryptTrp(fs, source, talvor::fuzz::kFuzzPassphrase);
+    return talvor::DecryptTrp(fs, source, talvor::fuzz::kFuzzPassphrase, job);
   });
   return 0;
 }

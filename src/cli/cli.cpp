@@ -59,7 +59,6 @@ int ExitStatus(Outcome outcome) {
     case Outcome::kFailed:
       return exit_status::kFailed;
     case Outcome::kDeclined:
-    case Outcome::kRefused:
       break;
   }
   return exit_status::kRefused;

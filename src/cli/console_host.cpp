@@ -61,10 +61,6 @@ bool ConsoleHost::Confirm(const std::string& question, const std::string& warnin
   return *answer;
 }
 
-void ConsoleHost::Refuse(const std::string& message) {
-  Line() << message << '\n';
-}
-
 void ConsoleHost::ReportArchiveErrors(const std::vector<ArchiveError>& errors) {
   for (const ArchiveError& e : errors) {
     Line() << "Error " << e.code << ": " << ArchiveErrorLine(e) << '\n';

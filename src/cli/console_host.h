@@ -25,8 +25,6 @@ class ConsoleHost final : public CommandHost {
   // Answered yes by --yes; otherwise asked on the terminal, without which
   // the command refuses. The warning is a line of its own, --yes or not.
   bool Confirm(const std::string& question, const std::string& warning) override;
-  // Shown as the windows show a plain message.
-  void Refuse(const std::string& message) override;
   void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override;
   void Replaced(const std::string& path) noexcept override;
   // A progress line on a terminal (or the window given).

@@ -34,15 +34,16 @@ Outcome Commands::Pack(ArchiveKind kind, const std::string& source, std::string*
   FileSystem& fs = fs_;
   const ArchiveKindInfo info = ArchiveKindInfoOf(kind);
   if (!CanWrite(kind)) {
-    host_.Refuse(std::string("Packing into the format ") + info.name +
-                 " is not available in this version");
-    return Outcome::kRefused;
+    throw Failure(FailureKind::kRefused, std::string("Packing into the format ") + info.name +
+                                             " is not available in this version")
+        .AsSaid();
   }
   const std::string target = ChangeFileExt(source, info.extension);
   if (target == source) {
-    host_.Refuse("The file " + source + " is itself a *" + info.extension +
-                 " file: the archive would take its place. Nothing was done.");
-    return Outcome::kRefused;
+    throw Failure(FailureKind::kRefused,
+                  "The file " + source + " is itself a *" + info.extension +
+                      " file: the archive would take its place. Nothing was done.")
+        .AsSaid();
   }
   if (fs.Stat(target).exists &&
       !host_.Confirm("File : " + target + " already exists. Do you want to overwrite this file?",
@@ -65,17 +66,17 @@ std::unique_ptr<ArchiveReader> Commands::ReaderFor(const std::string& archive) {
   if (info.unreachable != 0) RaiseErrno(info.unreachable, archive);
   if (!info.exists) RaiseIoError(io_code::kFileNotFound, archive);
   if (info.is_directory) {
-    host_.Refuse("\"" + archive + "\" is a folder, not an archive");
-    return nullptr;
+    throw Failure(FailureKind::kRefused, "\"" + archive + "\" is a folder, not an archive")
+        .AsSaid();
   }
   const std::optional<ArchiveKindInfo> kind = ArchiveKindOfContent(fs, archive);
   if (!kind)
     throw Failure::About(FailureKind::kDamaged, archive,
                          "The file " + archive + " is not a CAB, LHA, ZIP or BH archive");
   if (!CanRead(kind->kind)) {
-    host_.Refuse(std::string("Reading the format ") + kind->name +
-                 " is not available in this version");
-    return nullptr;
+    throw Failure(FailureKind::kRefused, std::string("Reading the format ") + kind->name +
+                                             " is not available in this version")
+        .AsSaid();
   }
   std::unique_ptr<ArchiveReader> reader = MakeReader(kind->kind, fs);
   reader->SetArchiveFile(archive);
@@ -85,14 +86,14 @@ std::unique_ptr<ArchiveReader> Commands::ReaderFor(const std::string& archive) {
 Outcome Commands::Unpack(const std::string& archive, const std::string& folder,
                          CancelToken& cancel) {
   const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
-  if (!reader) return Outcome::kRefused;
   FileSystem& fs = fs_;
   // A file where a folder of the chain should be: said in words.
   for (std::string step = folder; step.size() > 1; step = ExtractFileDir(step)) {
     const FileInfo info = fs.Stat(step);
     if (info.exists && !info.is_directory) {
-      host_.Refuse("Cannot unpack into " + folder + ": " + step + " is a file, not a folder");
-      return Outcome::kRefused;
+      throw Failure(FailureKind::kRefused,
+                    "Cannot unpack into " + folder + ": " + step + " is a file, not a folder")
+          .AsSaid();
     }
   }
   CreateFolderChain(fs, folder);
@@ -105,7 +106,6 @@ Outcome Commands::Unpack(const std::string& archive, const std::string& folder,
 Outcome Commands::List(const std::string& archive,
                        const std::function<void(const ArchiveEntry&)>& visit, CancelToken& cancel) {
   const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
-  if (!reader) return Outcome::kRefused;
   return RunArchiveOperation(*reader, "Reading " + ExtractFileName(archive), archive, cancel,
                              [&] { reader->List(visit); });
 }
@@ -114,7 +114,6 @@ Outcome Commands::TestArchive(const std::string& archive,
                               const std::function<void(const ArchiveEntry&, bool sound)>& each,
                               CancelToken& cancel) {
   const std::unique_ptr<ArchiveReader> reader = ReaderFor(archive);
-  if (!reader) return Outcome::kRefused;
   reader->FileSpec = {"*.*"};
   bool all_sound = true;
   const Outcome outcome =

@@ -1,6 +1,6 @@
 // What a command needs from the front end that runs it: answers to its
-// questions, a place for its refusals and for the archive engine's reports,
-// and a window for the progress of its work.
+// questions, a place for the archive engine's reports, and a window for the
+// progress of its work. What it refuses or fails at, it raises.
 #pragma once
 
 #include <string>
@@ -18,8 +18,6 @@ class CommandHost {
   // A yes/no question ("\r" breaks its lines); true for yes. A `warning`
   // (one sentence, or empty) goes with it: what the user should know first.
   [[nodiscard]] virtual bool Confirm(const std::string& question, const std::string& warning) = 0;
-  // Input refused before anything was changed, in the program's own words.
-  virtual void Refuse(const std::string& message) = 0;
   // The failures the archive engine reported during one command, once its
   // work is done (never empty).
   virtual void ReportArchiveErrors(const std::vector<ArchiveError>& errors) = 0;

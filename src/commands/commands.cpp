@@ -86,9 +86,9 @@ Outcome Commands::Destroy(const std::string& path, const std::string& question,
 Outcome Commands::Copy(const std::string& source, const std::string& target) {
   FileSystem& fs = fs_;
   if (fs.SameFile(source, target)) {
-    host_.Refuse("The copy would be the file itself: " + source +
-                 " was left as it is. Please choose another name!");
-    return Outcome::kRefused;
+    throw Failure(FailureKind::kRefused, "The copy would be the file itself: " + source +
+                                             " was left as it is. Please choose another name!")
+        .AsSaid();
   }
   CommandJob job(host_, nullptr);
   File in = fs.OpenExisting(source);

@@ -28,7 +28,6 @@ inline constexpr char kDestroyQuestionMenu[] = "Do you really want to destroy th
 enum class Outcome {
   kDone,
   kDeclined,  // the user answered No; nothing changed
-  kRefused,   // the input was refused (the host was told why); nothing changed
   kFailed,    // the archive engine reported failures (the host was given them)
 };
 
@@ -83,8 +82,8 @@ class Commands {
 
  private:
   // The reader for the kind of archive `archive` holds, judged by its
-  // content; nullptr when the input was refused. A file that is no archive
-  // the engine reads is a failure.
+  // content. A file that is no archive the engine reads is a failure; a
+  // folder, or a format this version does not read, is refused.
   [[nodiscard]] std::unique_ptr<ArchiveReader> ReaderFor(const std::string& archive);
   // Runs one operation of an archive component, its progress shown under
   // `title` on `file`, and hands on what the engine reported.

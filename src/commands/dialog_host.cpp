@@ -29,10 +29,6 @@ bool DialogCommandHost::Confirm(const std::string& question, const std::string& 
   return yes;
 }
 
-void DialogCommandHost::Refuse(const std::string& message) {
-  worker_.OnWindowThread([&] { dialogs_.ShowMessage(message); });
-}
-
 void DialogCommandHost::ReportArchiveErrors(const std::vector<ArchiveError>& errors) {
   std::string text;
   for (const ArchiveError& e : errors) text += (text.empty() ? "" : "\n") + ArchiveErrorLine(e);

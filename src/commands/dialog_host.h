@@ -42,7 +42,6 @@ class DialogCommandHost final : public CommandHost {
   void AttachProgressWindow(ProgressWindow& window) { progress_.emplace(window, worker_); }
 
   bool Confirm(const std::string& question, const std::string& warning) override;
-  void Refuse(const std::string& message) override;
   void ReportArchiveErrors(const std::vector<ArchiveError>& errors) override;
   // The windows replace as they always have; the old file waits in the
   // trash without a word.

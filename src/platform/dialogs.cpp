@@ -21,6 +21,11 @@ void RunGuarded(Dialogs& dialogs, const std::function<void()>& handler) {
   } catch (const Failure& e) {
     // A cancel is the user's own choice: the progress window has said so.
     if (e.kind() == FailureKind::kCancelled) return;
+    // Words meant to be shown as they are come in a plain message box.
+    if (e.as_said()) {
+      dialogs.ShowMessage(e.what());
+      return;
+    }
     message = e.what();
   } catch (const std::bad_alloc&) {
     message = "Out of memory";
