@@ -304,9 +304,7 @@ class ZeroPadded final : public ByteSource {
 class Pm1Decoder {
  public:
   Pm1Decoder(ByteSource& in, ByteSink& out, std::uint64_t size)
-      : padded_(in),
-        bits_(padded_),
-        ring_(out, std::vector<std::uint8_t>(kRingSize, 0), 0, size) {}
+      : padded_(in), bits_(padded_), ring_(out, std::vector<std::uint8_t>(kRingSize, 0), 0, size) {}
 
   void Run() {
     tree_ = &kPm1ClassTrees[bits_.Take(5)];

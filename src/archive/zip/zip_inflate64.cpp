@@ -62,8 +62,7 @@ void BuildCanonical(std::span<const std::uint8_t> lengths, zip::PrefixDecoder& d
 
 class Inflater {
  public:
-  Inflater(ByteSource& in, ByteSink& out, std::uint64_t size)
-      : in_(in), out_(out, size, kWindow) {}
+  Inflater(ByteSource& in, ByteSink& out, std::uint64_t size) : in_(in), out_(out, size, kWindow) {}
 
   void Run() {
     bool last = false;
