@@ -95,15 +95,12 @@ std::string ArchiveErrorText(int code) {
       return "Required event not assigned";
     case archive_error::kUnsupportedMethod:
       return "Unsupported compression method";
-    case archive_error::kUserCanceled:
-      return "User canceled";
     default:
       return "Error " + std::to_string(code);
   }
 }
 
 void ArchiveComponent::ReportError(int code, const std::string& file, const std::string& extra) {
-  if (Cancel && code != archive_error::kUserCanceled) code = archive_error::kUserCanceled;
   if (OnError) OnError(ArchiveError{code, file, extra});
 }
 
@@ -121,28 +118,26 @@ void ArchiveComponent::ReportFailure(const std::exception& e, const std::string&
 }
 
 std::string ArchiveComponent::ToStoredName(const std::string& name) const {
-  return EncodeLossy(TranslateOemChar ? OemCodePage() : AnsiCodePage(), name);
+  return EncodeLossy(OemCodePage(), name);
 }
 
 std::string ArchiveComponent::ExactStoredName(const std::string& name, const std::string& path,
                                               std::string_view where,
                                               const std::vector<std::string>& separators) const {
   RequireRecordableName(name, path, where, separators);
-  const CodePage& page = TranslateOemChar ? OemCodePage() : AnsiCodePage();
+  const CodePage& page = OemCodePage();
   const std::optional<std::string> stored = page.Encode(name);
   if (!stored) {
-    RefuseName(
-        path,
-        "holds the character \"" + page.FirstUnencodable(name) + "\", which the " +
-            (TranslateOemChar ? "Central European (DOS 852)" : "Central European (Windows-1250)") +
-            " character set does not hold",
-        where);
+    RefuseName(path,
+               "holds the character \"" + page.FirstUnencodable(name) +
+                   "\", which the Central European (DOS 852) character set does not hold",
+               where);
   }
   return *stored;
 }
 
 std::string ArchiveComponent::FromStoredName(const std::string& stored) const {
-  return (TranslateOemChar ? OemCodePage() : AnsiCodePage()).Decode(stored);
+  return OemCodePage().Decode(stored);
 }
 
 }  // namespace talvor

@@ -30,28 +30,8 @@ enum class PackingMethod : std::uint8_t {
   kMsZip,
   kLzx,
   kQuantum,
-  kUuEncode,
-  kXxEncode,
-  kBase64,
-  kTarred,
-  kTarGzip,
 };
-enum class UpdateMode : std::uint8_t { kAdd, kRefresh, kMove, kDelete, kRead };
-enum class EntryDate : std::uint8_t { kFileDate, kSystemDate, kNewestFileDate };
-enum class StoredFolders : std::uint8_t {
-  kNone,
-  kAbsolute,
-  kAbsoluteNoDrive,
-  kAbsoluteNoRoot,
-  kRelative,
-  kRelativeStoreStart,
-  kExplorerAuto,
-  kExplorerUserDefinedDefaultDir,
-};
-enum class ArchiveStaging : std::uint8_t { kInMemory, kTempFile };
 enum class DeflateEffort : std::uint8_t { kStore, kFast, kNormal, kMaximum };
-enum class OverwriteMode : std::uint8_t { kOverwrite, kSkip };
-enum class DeleteMode : std::uint8_t { kFinal, kAllowUndo };
 enum class ArchiveType : std::uint8_t { kNotAvailable, kUnknown, kLha, kZip, kBh, kCab };
 
 // Codes of the error event.
@@ -70,7 +50,6 @@ inline constexpr int kCabinetLibraryMissing = 25261;
 inline constexpr int kNothingToDo = 25268;
 inline constexpr int kEventNotAssigned = 25270;
 inline constexpr int kUnsupportedMethod = 25326;
-inline constexpr int kUserCanceled = 25443;
 }  // namespace archive_error
 
 // The message of an error code ("Bad file header", ...).
@@ -131,15 +110,11 @@ class ArchiveComponent {
   ArchiveComponent& operator=(const ArchiveComponent&) = delete;
 
   std::vector<std::string> FileSpec;
-  std::vector<std::string> ExcludeSpec;
-  bool TranslateOemChar = true;
-  bool Cancel = false;
 
   // Called with every failure; nobody need listen.
   std::function<void(const ArchiveError&)> OnError;
 
   [[nodiscard]] const std::string& ArchiveFile() const noexcept { return archive_file_; }
-  [[nodiscard]] bool Busy() const noexcept { return busy_; }
 
   // The job the component's work counts against and notes its replaced
   // files in; without one (nullptr) a quiet job of its own.
@@ -176,7 +151,6 @@ class ArchiveComponent {
    public:
     explicit BusyScope(ArchiveComponent& component) : component_(component) {
       component_.busy_ = true;
-      component_.Cancel = false;
     }
     BusyScope(const BusyScope&) = delete;
     BusyScope& operator=(const BusyScope&) = delete;

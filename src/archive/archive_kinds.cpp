@@ -35,12 +35,8 @@ std::unique_ptr<ArchiveWriter> MakeWriter(ArchiveKind kind, FileSystem& fs) {
       writer = std::make_unique<CabWriter>(fs, DefaultCabinetLibrary());
       break;
   }
-  // As the main window sets its writers before every compress.
+  // The named file alone, not the files of its name in sub-folders.
   writer->RecurseDirs = false;
-  writer->DateAttribute = EntryDate::kFileDate;
-  writer->StoredDirNames = StoredFolders::kRelative;
-  writer->Switch = UpdateMode::kAdd;
-  writer->SetCompressMethod(PackingMethod::kDeflate);
   return writer;
 }
 
@@ -61,15 +57,10 @@ std::unique_ptr<ArchiveReader> MakeReader(ArchiveKind kind, FileSystem& fs) {
 int PackNewArchive(ArchiveWriter& writer, const std::string& source, const std::string& target) {
   writer.SetArchiveFile(target);
   writer.FileSpec = {source};
-  const bool whole = writer.ReplaceWholeArchive;
-  const bool literal = writer.FileSpecLiteral;
   writer.ReplaceWholeArchive = true;
   // The file's name is its name, whatever characters it holds.
   writer.FileSpecLiteral = true;
-  const int packed = writer.Compress();
-  writer.ReplaceWholeArchive = whole;
-  writer.FileSpecLiteral = literal;
-  return packed;
+  return writer.Compress();
 }
 
 }  // namespace talvor

@@ -19,9 +19,6 @@ namespace talvor {
 
 namespace {
 
-// Thrown when the user cancels; reported once, at the top.
-struct Canceled {};
-
 // Steps joined by separators: "d/e/f".
 std::string JoinSteps(const std::vector<std::string>& steps) {
   std::string joined;
@@ -96,24 +93,18 @@ std::optional<std::vector<std::string>> ArchiveReader::OutputSteps(const Archive
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
   }
   std::vector<std::string> parts;
-  if (UseStoredDirs) {
-    // A drive prefix and leading separators are removed.
-    if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) {
-      name.erase(0, 2);
-    }
-    std::size_t start = 0;
-    while (start <= name.size()) {
-      const std::size_t slash = name.find('/', start);
-      const std::string part = name.substr(start, slash - start);
-      if (part == "..") return unsafe("the stored path leads out of the extract folder");
-      if (!part.empty() && part != ".") parts.push_back(part);
-      if (slash == std::string::npos) break;
-      start = slash + 1;
-    }
-  } else {
-    const std::string file = ExtractFileName(name);
-    if (file == "..") return unsafe("the stored path leads out of the extract folder");
-    if (!file.empty() && file != ".") parts.push_back(file);
+  // A drive prefix and leading separators are removed.
+  if (name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) {
+    name.erase(0, 2);
+  }
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t slash = name.find('/', start);
+    const std::string part = name.substr(start, slash - start);
+    if (part == "..") return unsafe("the stored path leads out of the extract folder");
+    if (!part.empty() && part != ".") parts.push_back(part);
+    if (slash == std::string::npos) break;
+    start = slash + 1;
   }
   if (parts.empty()) return unsafe("the stored name is empty");
   return parts;
@@ -263,13 +254,6 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
                 "the entry " + entry.name + " would replace the archive being read");
     return;
   }
-  if (exists) {
-    if (ConfirmOverwrites) {
-      ReportError(archive_error::kEventNotAssigned, path, "OnFileExists");
-      return;
-    }
-    if (OverwriteMode == OverwriteMode::kSkip) return;
-  }
   try {
     // The file appears only when its data decoded and, where a file of its
     // name is there, matched its CRC: damaged data never replaces a file.
@@ -302,7 +286,7 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
   }
   try {
     SetLastWriteTimeAt(folder->fd(), leaf, UnixFromDosTime(entry.dos_time), false, path);
-    if (RestoreFileAttr && entry.attributes != 0x20 && (entry.attributes & 0x01) != 0) {
+    if (entry.attributes != 0x20 && (entry.attributes & 0x01) != 0) {
       SetReadOnlyAt(folder->fd(), leaf, true, false, path);
     }
   } catch (const Failure& e) {
@@ -346,12 +330,9 @@ void ArchiveReader::WalkForWork(const std::function<void(File&, const ArchiveEnt
   ExpectedWork expected(job(), work);
   try {
     WalkEntries(archive, [&](const ArchiveEntry& entry) {
-      if (Cancel) throw Canceled{};
       if (wanted(entry) || entry.is_folder) step(archive, entry);
     });
     expected.Finish();
-  } catch (const Canceled&) {
-    ReportError(archive_error::kUserCanceled, archive_file_);
   } catch (const std::exception& e) {
     if (IsFailure(e, FailureKind::kCancelled)) throw;  // nothing to report
     ReportFailure(e, archive_file_, {archive_error::kErrorWriting, archive_error::kBadFileHeader});

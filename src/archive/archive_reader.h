@@ -30,14 +30,8 @@ class ArchiveReader : public ArchiveComponent {
   // A non-empty folder is kept with a trailing separator; an empty value
   // takes the archive's own folder.
   void SetExtractDir(const std::string& folder);
-  [[nodiscard]] const std::string& ExtractDir() const noexcept { return extract_dir_; }
 
-  bool UseStoredDirs = true;
-  bool ConfirmOverwrites = false;
-  talvor::OverwriteMode OverwriteMode = talvor::OverwriteMode::kOverwrite;
-  bool RestoreFileAttr = true;
   bool CreateStoredDirs = false;
-  std::string Password;
 
   // Unpacks the entries matching FileSpec; returns how many files it wrote.
   int Extract();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <ctime>
 
 #include "archive/dos_time.h"
 #include "platform/failure.h"
@@ -23,16 +22,10 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
   return Lower(a) == Lower(b);
 }
 
-// Thrown when the user cancels; reported once, at the top.
-struct Canceled {};
-
 }  // namespace
 
 ArchiveWriter::ArchiveWriter(FileSystem& fs, std::string default_ext, PackingMethod initial)
-    : ArchiveComponent(fs),
-      StoreFilesOfType(BuiltInStoreList()),
-      default_ext_(std::move(default_ext)),
-      method_(initial) {}
+    : ArchiveComponent(fs), default_ext_(std::move(default_ext)), method_(initial) {}
 
 std::vector<std::string> ArchiveWriter::BuiltInStoreList() {
   return {".ACE", ".ARC", ".ARJ", ".BH",  ".CAB", ".ENC", ".GZ",  ".HA",
@@ -44,22 +37,6 @@ void ArchiveWriter::SetArchiveFile(const std::string& path) {
   archive_file_ = path;
   if (!archive_file_.empty() && ExtractFileExt(archive_file_).empty())
     archive_file_ += default_ext_;
-  archive_existed_ = IsAbsolutePath(archive_file_) && fs_.Stat(archive_file_).exists;
-}
-
-void ArchiveWriter::SetDefaultExt(const std::string& ext) {
-  std::string value = ext;
-  if (value.empty() || value.front() != '.') value.insert(value.begin(), '.');
-  value = Lower(value.substr(0, 4));
-  if (!archive_file_.empty()) {
-    const std::string current = ExtractFileExt(archive_file_);
-    if (current.empty()) {
-      archive_file_ += value;
-    } else if (current == default_ext_) {
-      archive_file_ = ChangeFileExt(archive_file_, value);
-    }
-  }
-  default_ext_ = value;
 }
 
 void ArchiveWriter::SetCompressMethod(PackingMethod method) {
@@ -69,45 +46,24 @@ void ArchiveWriter::SetCompressMethod(PackingMethod method) {
 bool ArchiveWriter::InStoreList(const std::string& path) const {
   const std::string ext = ExtractFileExt(path);
   if (ext.empty()) return false;
-  return std::any_of(StoreFilesOfType.begin(), StoreFilesOfType.end(),
+  static const std::vector<std::string> kStoreList = BuiltInStoreList();
+  return std::any_of(kStoreList.begin(), kStoreList.end(),
                      [&](const std::string& e) { return SameNameIgnoringCase(e, ext); });
 }
 
 std::uint32_t ArchiveWriter::EntryTime(const ScannedFile& file) const {
-  switch (DateAttribute) {
-    case EntryDate::kSystemDate:
-      return DosTimeFromUnix(std::time(nullptr));
-    case EntryDate::kNewestFileDate:
-      return max_file_time_;
-    case EntryDate::kFileDate:
-      break;
-  }
   return DosTimeFromUnix(file.info.last_write);
 }
 
 std::string ArchiveWriter::StoredNameOf(const ScannedFile& file, const std::string& pattern) const {
-  switch (StoredDirNames) {
-    case StoredFolders::kNone:
-      return ExtractFileName(file.path);
-    case StoredFolders::kAbsolute:
-    case StoredFolders::kAbsoluteNoDrive:
-      return file.path;
-    case StoredFolders::kAbsoluteNoRoot:
-      return file.path.substr(file.path.find_first_not_of('/') == std::string::npos
-                                  ? file.path.size()
-                                  : file.path.find_first_not_of('/'));
-    default: {
-      // Relative to the folder of the FileSpec item.
-      std::string folder = ExtractFileDir(pattern);
-      if (folder.empty()) return file.relative;
-      folder = IncludeTrailingSeparator(folder);
-      if (file.path.size() > folder.size() &&
-          SameNameIgnoringCase(file.path.substr(0, folder.size()), folder)) {
-        return file.path.substr(folder.size());
-      }
-      return file.relative;
-    }
+  std::string folder = ExtractFileDir(pattern);
+  if (folder.empty()) return file.relative;
+  folder = IncludeTrailingSeparator(folder);
+  if (file.path.size() > folder.size() &&
+      SameNameIgnoringCase(file.path.substr(0, folder.size()), folder)) {
+    return file.path.substr(folder.size());
   }
+  return file.relative;
 }
 
 void ArchiveWriter::CopyExistingEntry(File& archive, WriterEntry& entry, File& out) {
@@ -166,7 +122,7 @@ int ArchiveWriter::Compress() {
     }
 
     // The files to pack, in the order of FileSpec.
-    const FileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
+    const FileScan scan(fs_, RecurseDirs);
     std::vector<WriterEntry> fresh;
     for (const std::string& pattern : FileSpec) {
       for (ScannedFile& file : scan.Scan(pattern, FileSpecLiteral)) {
@@ -177,7 +133,8 @@ int ArchiveWriter::Compress() {
         };
         const auto found = std::find_if(entries.begin(), entries.end(), same);
         if (found != entries.end() || std::any_of(fresh.begin(), fresh.end(), same)) {
-          // No replace handler: the stored entry stays.
+          // A name already taken keeps its entry: nothing here replaces a
+          // stored entry, and a file that differs from it is reported.
           if (found != entries.end() &&
               (found->original_size != static_cast<std::uint64_t>(file.info.size) ||
                found->dos_time != DosTimeFromUnix(file.info.last_write))) {
@@ -194,9 +151,6 @@ int ArchiveWriter::Compress() {
     std::uint64_t work = 0;
     for (const WriterEntry& e : fresh) work += static_cast<std::uint64_t>(e.source.info.size);
     ExpectedWork expected(job(), work);
-    max_file_time_ = 0;
-    for (const WriterEntry& e : fresh)
-      max_file_time_ = std::max(max_file_time_, EntryTime(e.source));
     entries.insert(entries.end(), std::make_move_iterator(fresh.begin()),
                    std::make_move_iterator(fresh.end()));
 
@@ -204,7 +158,6 @@ int ArchiveWriter::Compress() {
     ReplacingFile out(fs_, archive_file_, job());
     std::vector<WriterEntry> written;
     for (WriterEntry& entry : entries) {
-      if (Cancel) throw Canceled{};
       entry.new_offset = out.file().Position();
       if (entry.existing) {
         CopyExistingEntry(old, entry, out.file());
@@ -221,8 +174,6 @@ int ArchiveWriter::Compress() {
     expected.Finish();
     out.Commit();
     return packed;
-  } catch (const Canceled&) {
-    ReportError(archive_error::kUserCanceled, archive_file_);
   } catch (const std::exception& e) {
     if (LeftToCaller(e)) throw;
     ReportFailure(e, archive_file_,

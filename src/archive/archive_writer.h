@@ -35,29 +35,14 @@ class ArchiveWriter : public ArchiveComponent {
  public:
   using ArchiveComponent::ArchiveComponent;
 
-  // Appends DefaultExt when the name has none; remembers whether it exists.
+  // Appends DefaultExt when the name has none.
   void SetArchiveFile(const std::string& path);
-  // A leading "." is added, the text cut to 4 characters and lower-cased;
-  // ArchiveFile gets it as described for the property.
-  void SetDefaultExt(const std::string& ext);
   [[nodiscard]] const std::string& DefaultExt() const noexcept { return default_ext_; }
   // A method the writer does not support is ignored.
   void SetCompressMethod(PackingMethod method);
-  [[nodiscard]] PackingMethod CompressMethod() const noexcept { return method_; }
 
-  std::vector<std::string> StoreFilesOfType;
-  UpdateMode Switch = UpdateMode::kAdd;
-  EntryDate DateAttribute = EntryDate::kFileDate;
-  StoredFolders StoredDirNames = StoredFolders::kRelative;
   bool RecurseDirs = true;
-  FileAttrSet Attributes{FileAttr::kNoAttributes, FileAttr::kReadOnly, FileAttr::kArchive,
-                         FileAttr::kCompressed, FileAttr::kEncrypted};
-  FileAttrSet AttributesEx;
-  ArchiveStaging CompressionMethod = ArchiveStaging::kTempFile;
-  std::string TempDir;
-  DeleteMode DeleteOptions = DeleteMode::kAllowUndo;
   DeflateEffort DeflateType = DeflateEffort::kNormal;
-  bool StoreEmptySubDirs = false;
   // When set, an archive already at ArchiveFile is not read or updated: the
   // new archive replaces it as a whole, and only once it is complete.
   bool ReplaceWholeArchive = false;
@@ -102,17 +87,16 @@ class ArchiveWriter : public ArchiveComponent {
   // Opens a file to pack, with others allowed to read and write it; reports
   // "Error opening file" and returns a closed file when it cannot.
   [[nodiscard]] File OpenSource(const WriterEntry& entry);
-  // The stored name of a scanned file under StoredDirNames.
+  // The stored name of a scanned file: its path below the folder of the
+  // FileSpec item `pattern`.
   [[nodiscard]] std::string StoredNameOf(const ScannedFile& file, const std::string& pattern) const;
   // Whether the extension is on the store list (letter case ignored).
   [[nodiscard]] bool InStoreList(const std::string& path) const;
-  // The time stamp an entry gets.
+  // The time stamp an entry gets: the file's own.
   [[nodiscard]] std::uint32_t EntryTime(const ScannedFile& file) const;
 
   std::string default_ext_;
   PackingMethod method_;
-  bool archive_existed_ = false;
-  std::uint32_t max_file_time_ = 0;
 };
 
 }  // namespace talvor

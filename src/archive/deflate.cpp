@@ -95,8 +95,7 @@ DeflateStep RawInflater::Decode(const std::uint8_t* in, std::size_t in_size, std
   return StepOf(z, in_size, out_size, rc);
 }
 
-std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t* input_size,
-                         const std::function<void()>& pulse) {
+std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t* input_size) {
   RawDeflater coder(level);
   std::vector<std::uint8_t> input(kInputChunk);
   std::vector<std::uint8_t> output(kOutputChunk);
@@ -117,7 +116,6 @@ std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t
       left -= step.read;
       out.Write(output.data(), step.written);
     } while (step.written == output.size());
-    if (pulse) pulse();
   } while (!finish);
   if (input_size != nullptr) *input_size = total;
   return crc;
@@ -128,8 +126,7 @@ SourceInflater::SourceInflater(ByteSource& in, std::size_t block)
   next_ = input_.data();
 }
 
-std::uint64_t SourceInflater::Inflate(ByteSink& out, std::uint64_t limit,
-                                      const std::function<void()>& pulse) {
+std::uint64_t SourceInflater::Inflate(ByteSink& out, std::uint64_t limit) {
   std::uint64_t total = 0;
   while (total < limit && !ended_) {
     if (available_ == 0 && !input_done_) {
@@ -145,7 +142,6 @@ std::uint64_t SourceInflater::Inflate(ByteSink& out, std::uint64_t limit,
     ended_ = step.finished;
     out.Write(output_.data(), step.written);
     total += step.written;
-    if (pulse) pulse();
     if (!ended_ && step.written == 0 && step.read == 0 && input_done_ && available_ == 0) {
       throw DeflateDataError("the compressed data ends early");
     }

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -83,8 +82,7 @@ class RawInflater {
 // output on in chunks of 131070 bytes. Returns the CRC-32 of the input;
 // *input_size gets its length.
 [[nodiscard]] std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level,
-                                       std::uint64_t* input_size,
-                                       const std::function<void()>& pulse = {});
+                                       std::uint64_t* input_size);
 
 // Inflates raw Deflate data from a source, as much of it at a time as the
 // caller asks for.
@@ -95,8 +93,7 @@ class SourceInflater {
   // Writes up to `limit` bytes into `out`, fewer where the stream ends
   // first; returns how many. Data that ends before the stream does, or is
   // damaged, raises DeflateDataError.
-  std::uint64_t Inflate(ByteSink& out, std::uint64_t limit,
-                        const std::function<void()>& pulse = {});
+  std::uint64_t Inflate(ByteSink& out, std::uint64_t limit);
   // Whether the stream's end was reached.
   [[nodiscard]] bool ended() const noexcept { return ended_; }
   // Whether the stream holds more than was taken: decodes one byte further.

@@ -46,29 +46,9 @@ std::uint8_t DosAttributes(const std::string& name, const FileInfo& info) {
   return attrs;
 }
 
-FileAttrSet AttributesOf(std::uint8_t dos) {
-  FileAttrSet set;
-  if ((dos & 0x01) != 0) set.Add(FileAttr::kReadOnly);
-  if ((dos & 0x02) != 0) set.Add(FileAttr::kHidden);
-  if ((dos & 0x04) != 0) set.Add(FileAttr::kSystem);
-  if ((dos & 0x08) != 0) set.Add(FileAttr::kVolumeId);
-  if ((dos & 0x10) != 0) set.Add(FileAttr::kDirectory);
-  if ((dos & 0x20) != 0) set.Add(FileAttr::kArchive);
-  if ((dos & 0x3F) == 0) set.Add(FileAttr::kNoAttributes);
-  return set;
-}
-
 bool MatchesMask(const std::string& name, const std::string& mask) {
   if (mask == "*.*" || mask == "*") return true;
   return Match(name.c_str(), mask.c_str());
-}
-
-bool FileScan::Accepts(std::uint8_t dos) const {
-  const FileAttrSet has = AttributesOf(dos);
-  if (has.Intersects(reject_)) return false;
-  // No attribute, or only the normal one, counts as the zero attribute.
-  if ((dos & 0x27) == 0 && accept_.Has(FileAttr::kNoAttributes)) return true;
-  return has.Intersects(accept_);
 }
 
 std::vector<ScannedFile> FileScan::Scan(const std::string& pattern) const {
@@ -85,9 +65,7 @@ std::vector<ScannedFile> FileScan::ScanExactly(const std::string& path) const {
   if (!IsAbsolutePath(path) || name.empty()) return {};
   const FileInfo info = fs_.Stat(path);
   if (!info.exists || !info.is_regular) return {};
-  const std::uint8_t dos = DosAttributes(name, info);
-  if (!Accepts(dos)) return {};
-  return {{path, name, info, dos}};
+  return {{path, name, info, DosAttributes(name, info)}};
 }
 
 void FileScan::ScanFolder(const std::string& root, const std::string& below,
@@ -101,15 +79,11 @@ void FileScan::ScanFolder(const std::string& root, const std::string& below,
   }
   for (const std::string& name : names) {
     if (!MatchesMask(name, mask)) continue;
-    bool excluded = false;
-    for (const std::string& ex : exclude_) excluded = excluded || MatchesMask(name, ex);
-    if (excluded) continue;
     const std::string path = JoinPath(folder, name);
     const FileInfo info = fs_.Stat(path);
     if (!info.exists || !info.is_regular) continue;
-    const std::uint8_t dos = DosAttributes(name, info);
-    if (!Accepts(dos)) continue;
-    out.push_back({path, below.empty() ? name : JoinPath(below, name), info, dos});
+    out.push_back(
+        {path, below.empty() ? name : JoinPath(below, name), info, DosAttributes(name, info)});
   }
   if (!recurse_ || depth >= kMaxDepth) return;
   std::vector<std::string> subfolders;

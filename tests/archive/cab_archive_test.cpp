@@ -26,7 +26,7 @@ class CabTest : public ::testing::Test {
     CabWriter cab(fs_, DefaultCabinetLibrary());
     log_.Attach(cab);
     cab.RecurseDirs = false;
-    cab.SetCompressMethod(PackingMethod::kDeflate);  // as the main window asks: ignored
+    cab.SetCompressMethod(PackingMethod::kDeflate);  // a method cabinets lack: ignored
     cab.SetArchiveFile(archive);
     cab.FileSpec = {file};
     return cab.Compress();

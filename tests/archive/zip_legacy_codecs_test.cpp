@@ -84,15 +84,15 @@ class CheckSink final : public ByteSink {
 // The output of ZIP method `method`'s decoder, or nothing when it raised
 // ZipDataError; any other outcome fails the test.
 std::optional<Bytes> Try(int method, std::uint16_t flags, const Bytes& stream, std::uint64_t size,
-                         CheckSink* sink = nullptr, const ZipPulse& pulse = {}) {
+                         CheckSink* sink = nullptr) {
   CheckSink kept(true);
   CheckSink& out = sink != nullptr ? *sink : kept;
   MemorySource in(stream.data(), stream.size());
   try {
-    if (method == 1) Unshrink(in, out, size, pulse);
-    if (method >= 2 && method <= 5) Unreduce(in, out, size, method - 1, pulse);
-    if (method == 6) Explode(in, out, size, flags, pulse);
-    if (method == 9) Inflate64(in, out, size, pulse);
+    if (method == 1) Unshrink(in, out, size);
+    if (method >= 2 && method <= 5) Unreduce(in, out, size, method - 1);
+    if (method == 6) Explode(in, out, size, flags);
+    if (method == 9) Inflate64(in, out, size);
   } catch (const ZipDataError&) {
     return std::nullopt;
   }
@@ -379,13 +379,11 @@ TEST(Deflate64, FarRepeatsAndLongRunsFrom7Zip) {
   }
 }
 
-TEST(Deflate64, PulseAboutEveryMebibyte) {
+TEST(Deflate64, LongStreamDecodesWhole) {
   const Bytes data = Random(3 << 20, 8);
-  int calls = 0;
   CheckSink out(false);
-  Try(9, 0, ZlibRaw(data, true, 0, 0), data.size(), &out, [&] { ++calls; });
+  Try(9, 0, ZlibRaw(data, true, 0, 0), data.size(), &out);
   EXPECT_EQ(out.crc, crc32(0, data.data(), static_cast<uInt>(data.size())));
-  EXPECT_TRUE(calls == 2 || calls == 3) << calls;
 }
 
 // --- damaged data ------------------------------------------------------------------

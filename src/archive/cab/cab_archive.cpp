@@ -69,7 +69,6 @@ int CabWriter::Compress() {
   try {
     if (FileSpec.empty()) return 0;
     if (!library_.Available()) throw EngineFailure(archive_error::kCabinetLibraryMissing);
-    if (Switch == UpdateMode::kDelete) throw EngineFailure(archive_error::kUnsupportedArchive);
     const FileInfo existing = fs_.Stat(archive_file_);
     if (existing.exists && (existing.read_only || existing.is_directory)) {
       throw EngineFailure(archive_error::kErrorWriting, "the archive cannot be written");
@@ -81,7 +80,7 @@ int CabWriter::Compress() {
     params.cabinet_name = ExtractFileName(archive_file_);
     params.cabinet_path = ExtractFileDir(archive_file_);
     std::unique_ptr<CabinetBuilder> cabinet = library_.Create(params);
-    const FileScan scan(fs_, Attributes, AttributesEx, ExcludeSpec, RecurseDirs);
+    const FileScan scan(fs_, RecurseDirs);
     std::uint64_t work = 0;
     std::vector<WriterEntry> files;
     for (const std::string& pattern : FileSpec) {
@@ -96,7 +95,6 @@ int CabWriter::Compress() {
     }
     ExpectedWork expected(job(), work);
     for (const WriterEntry& entry : files) {
-      if (Cancel) throw EngineFailure(archive_error::kUserCanceled);
       const ScannedFile& file = entry.source;
       std::string stored = entry.format_data;
       std::replace(stored.begin(), stored.end(), '/', '\\');

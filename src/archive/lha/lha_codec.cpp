@@ -69,7 +69,7 @@ bool LhaMethodStored(const std::string& method) {
 }
 
 void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,
-               std::uint64_t original_size, const Pulse& pulse) {
+               std::uint64_t original_size) {
   const MethodRow* row = FindMethod(method);
   if (row == nullptr) throw std::invalid_argument("no decoder for the method " + method);
   switch (row->decoder) {
@@ -77,22 +77,22 @@ void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,
       CopyExactly(in, out, original_size);
       return;
     case Decoder::kLh1:
-      LhaDecodeLh1(in, out, original_size, pulse);
+      LhaDecodeLh1(in, out, original_size);
       return;
     case Decoder::kStatic:
-      LhaDecodeStatic(in, out, ReadMethod(method[3]), original_size, pulse);
+      LhaDecodeStatic(in, out, ReadMethod(method[3]), original_size);
       return;
     case Decoder::kLzs:
-      LhaDecodeLzs(in, out, original_size, pulse);
+      LhaDecodeLzs(in, out, original_size);
       return;
     case Decoder::kLz5:
-      LhaDecodeLz5(in, out, original_size, pulse);
+      LhaDecodeLz5(in, out, original_size);
       return;
     case Decoder::kPm1:
-      LhaDecodePm1(in, out, original_size, pulse);
+      LhaDecodePm1(in, out, original_size);
       return;
     case Decoder::kPm2:
-      LhaDecodePm2(in, out, original_size, pulse);
+      LhaDecodePm2(in, out, original_size);
       return;
   }
 }

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -37,37 +36,28 @@ inline constexpr LhaMethod kWriteLh6{14, 15, 5};
 // 4, 5, 5, 5; position codes = window bits + 1.
 [[nodiscard]] LhaMethod ReadMethod(char id) noexcept;  // '4'..'7', 'x'
 
-// Called now and then during long work (the windows stay responsive).
-using Pulse = std::function<void()>;
-
 // Compresses all of `in` into `out`. Returns false as soon as the output
 // would exceed `limit` bytes (the encoder gives up; `out` may already hold
 // part of the output). `*crc` receives the CRC-16 of the input and
 // `*input_size` its length when the whole input was read.
 [[nodiscard]] bool LhaEncode(ByteSource& in, ByteSink& out, const LhaMethod& method,
-                             std::uint64_t limit, std::uint16_t* crc, std::uint64_t* input_size,
-                             const Pulse& pulse = {});
+                             std::uint64_t limit, std::uint16_t* crc, std::uint64_t* input_size);
 
 // Decodes exactly `original_size` bytes from the compressed data in `in`
 // into `out`. Raises LhaDataError on data no encoder produces or when the
 // compressed data ends early. Memory use does not depend on the sizes.
 void LhaDecodeStatic(ByteSource& in, ByteSink& out, const LhaMethod& method,
-                     std::uint64_t original_size, const Pulse& pulse = {});
-void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                  const Pulse& pulse = {});
+                     std::uint64_t original_size);
+void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size);
 // LArc's methods: -lzs- (2 KiB window, a flag bit before each literal or
 // match) and -lz5- (4 KiB window, a flag byte before every eight).
-void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                  const Pulse& pulse = {});
-void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                  const Pulse& pulse = {});
+void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size);
+void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size);
 // PMarc's -pm1- (16 KiB window, fixed codes) and -pm2- (8 KiB window,
 // Huffman trees sent in the stream); both code literals by how recently
 // their value was used.
-void LhaDecodePm1(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                  const Pulse& pulse = {});
-void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-                  const Pulse& pulse = {});
+void LhaDecodePm1(ByteSource& in, ByteSink& out, std::uint64_t original_size);
+void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size);
 
 // Whether the method id ("-lh5-", "-pm0-", ...) is one of the methods
 // decoded here (stored ones included).
@@ -77,6 +67,6 @@ void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size,
 // Decodes data of any method LhaMethodDecoded accepts; raises
 // std::invalid_argument for any other.
 void LhaDecode(const std::string& method, ByteSource& in, ByteSink& out,
-               std::uint64_t original_size, const Pulse& pulse = {});
+               std::uint64_t original_size);
 
 }  // namespace talvor

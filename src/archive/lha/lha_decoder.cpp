@@ -29,9 +29,8 @@ constexpr std::uint8_t kInitialByte = 0x20;
 // bytes not yet handed to the sink.
 class OutputWindow {
  public:
-  OutputWindow(ByteSink& out, int window_bits, std::uint64_t size, const Pulse& pulse)
+  OutputWindow(ByteSink& out, int window_bits, std::uint64_t size)
       : out_(out),
-        pulse_(pulse),
         window_(std::size_t{1} << window_bits),
         buffer_(window_ + kChunk + kMaxMatch + kSlack, kInitialByte),
         pos_(window_),
@@ -77,11 +76,9 @@ class OutputWindow {
     std::memmove(buffer_.data(), buffer_.data() + pos_ - window_, window_);
     pos_ = window_;
     start_ = window_;
-    if (pulse_) pulse_();
   }
 
   ByteSink& out_;
-  const Pulse& pulse_;
   const std::size_t window_;
   std::vector<std::uint8_t> buffer_;
   std::size_t pos_;    // next byte to write
@@ -102,9 +99,8 @@ constexpr int kMaxPositionCodes = 21;
 
 class StaticDecoder {
  public:
-  StaticDecoder(ByteSource& in, ByteSink& out, const LhaMethod& method, std::uint64_t size,
-                const Pulse& pulse)
-      : in_(in), out_(out, method.dictionary_bits, size, pulse), method_(method) {}
+  StaticDecoder(ByteSource& in, ByteSink& out, const LhaMethod& method, std::uint64_t size)
+      : in_(in), out_(out, method.dictionary_bits, size), method_(method) {}
 
   void Run() {
     std::uint32_t block_left = 0;
@@ -339,8 +335,8 @@ class Lh1Tree {
 
 class Lh1Decoder {
  public:
-  Lh1Decoder(ByteSource& in, ByteSink& out, std::uint64_t size, const Pulse& pulse)
-      : in_(in), out_(out, kLh1WindowBits, size, pulse) {}
+  Lh1Decoder(ByteSource& in, ByteSink& out, std::uint64_t size)
+      : in_(in), out_(out, kLh1WindowBits, size) {}
 
   void Run() {
     while (!out_.done()) {
@@ -377,16 +373,16 @@ void CheckMethod(const LhaMethod& m) {
 }  // namespace
 
 void LhaDecodeStatic(ByteSource& in, ByteSink& out, const LhaMethod& method,
-                     std::uint64_t original_size, const Pulse& pulse) {
+                     std::uint64_t original_size) {
   CheckMethod(method);
   if (original_size == 0) return;
-  auto decoder = std::make_unique<StaticDecoder>(in, out, method, original_size, pulse);
+  auto decoder = std::make_unique<StaticDecoder>(in, out, method, original_size);
   decoder->Run();
 }
 
-void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size, const Pulse& pulse) {
+void LhaDecodeLh1(ByteSource& in, ByteSink& out, std::uint64_t original_size) {
   if (original_size == 0) return;
-  auto decoder = std::make_unique<Lh1Decoder>(in, out, original_size, pulse);
+  auto decoder = std::make_unique<Lh1Decoder>(in, out, original_size);
   decoder->Run();
 }
 

@@ -75,12 +75,10 @@ inline int MatchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) 
 
 class Encoder {
  public:
-  Encoder(ByteSource& in, ByteSink& out, const LhaMethod& method, std::uint64_t limit,
-          const Pulse& pulse)
+  Encoder(ByteSource& in, ByteSink& out, const LhaMethod& method, std::uint64_t limit)
       : in_(in),
         writer_(out),
         limit_(limit),
-        pulse_(pulse),
         window_(std::size_t{1} << method.dictionary_bits),
         position_codes_(method.position_codes),
         position_bits_(method.position_bits),
@@ -112,7 +110,6 @@ class Encoder {
   ByteSource& in_;
   BitWriter writer_;
   const std::uint64_t limit_;
-  const Pulse& pulse_;
   const std::size_t window_;
   const int position_codes_;
   const int position_bits_;
@@ -165,7 +162,6 @@ void Encoder::Fill(std::size_t& pos, std::size_t& end) {
     }
     crc_ = Crc16(crc_, buffer_.data() + end, got);
     end += got;
-    if (pulse_ && (read_ >> 16) != ((read_ + got) >> 16)) pulse_();
     read_ += got;
   }
 }
@@ -413,14 +409,13 @@ bool Encoder::WriteBlock() {
   offset_count_ = 0;
   literal_counts_.fill(0);
   position_counts_.fill(0);
-  if (pulse_) pulse_();
   return writer_.size() <= limit_;
 }
 
 }  // namespace
 
 bool LhaEncode(ByteSource& in, ByteSink& out, const LhaMethod& method, std::uint64_t limit,
-               std::uint16_t* crc, std::uint64_t* input_size, const Pulse& pulse) {
+               std::uint16_t* crc, std::uint64_t* input_size) {
   // A window of 256 bytes to 64 KiB; position codes that fit the window and
   // whose number fits the count field.
   const bool usable = method.dictionary_bits >= 8 && method.dictionary_bits <= 16 &&
@@ -429,7 +424,7 @@ bool LhaEncode(ByteSource& in, ByteSink& out, const LhaMethod& method, std::uint
                       method.position_codes <= method.dictionary_bits + 1 &&
                       method.position_codes < (1 << method.position_bits);
   if (!usable) throw std::invalid_argument("unsupported LHA method parameters");
-  auto encoder = std::make_unique<Encoder>(in, out, method, limit, pulse);
+  auto encoder = std::make_unique<Encoder>(in, out, method, limit);
   return encoder->Run(crc, input_size);
 }
 

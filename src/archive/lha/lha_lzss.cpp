@@ -37,9 +37,9 @@ std::vector<std::uint8_t> Lz5Preset() {
 
 }  // namespace
 
-void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size, const Pulse& pulse) {
+void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size) {
   constexpr std::size_t kRingSize = 2048;
-  Ring ring(out, std::vector<std::uint8_t>(kRingSize, ' '), kRingSize - 17, original_size, pulse);
+  Ring ring(out, std::vector<std::uint8_t>(kRingSize, ' '), kRingSize - 17, original_size);
   lha::BitReader bits(in);
   while (!ring.done()) {
     bits.Refill();
@@ -54,9 +54,9 @@ void LhaDecodeLzs(ByteSource& in, ByteSink& out, std::uint64_t original_size, co
   ring.Flush();
 }
 
-void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size, const Pulse& pulse) {
+void LhaDecodeLz5(ByteSource& in, ByteSink& out, std::uint64_t original_size) {
   constexpr std::size_t kRingSize = 4096;
-  Ring ring(out, Lz5Preset(), kRingSize - 18, original_size, pulse);
+  Ring ring(out, Lz5Preset(), kRingSize - 18, original_size);
   lha::BitReader bytes(in);
   while (!ring.done()) {
     bytes.Refill();

@@ -100,8 +100,8 @@ constexpr std::array<Range, 6> kLongLengths = {
 
 class Pm2Decoder {
  public:
-  Pm2Decoder(ByteSource& in, ByteSink& out, std::uint64_t size, const Pulse& pulse)
-      : bits_(in), ring_(out, std::vector<std::uint8_t>(kRingSize, ' '), 0, size, pulse) {}
+  Pm2Decoder(ByteSource& in, ByteSink& out, std::uint64_t size)
+      : bits_(in), ring_(out, std::vector<std::uint8_t>(kRingSize, ' '), 0, size) {}
 
   void Run() {
     (void)bits_.Take(1);  // the stream starts with a bit of no meaning
@@ -303,10 +303,8 @@ class ZeroPadded final : public ByteSource {
 
 class Pm1Decoder {
  public:
-  Pm1Decoder(ByteSource& in, ByteSink& out, std::uint64_t size, const Pulse& pulse)
-      : padded_(in),
-        bits_(padded_),
-        ring_(out, std::vector<std::uint8_t>(kRingSize, 0), 0, size, pulse) {}
+  Pm1Decoder(ByteSource& in, ByteSink& out, std::uint64_t size)
+      : padded_(in), bits_(padded_), ring_(out, std::vector<std::uint8_t>(kRingSize, 0), 0, size) {}
 
   void Run() {
     tree_ = &kPm1ClassTrees[bits_.Take(5)];
@@ -431,12 +429,12 @@ class Pm1Decoder {
 
 }  // namespace
 
-void LhaDecodePm1(ByteSource& in, ByteSink& out, std::uint64_t original_size, const Pulse& pulse) {
-  Pm1Decoder(in, out, original_size, pulse).Run();
+void LhaDecodePm1(ByteSource& in, ByteSink& out, std::uint64_t original_size) {
+  Pm1Decoder(in, out, original_size).Run();
 }
 
-void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size, const Pulse& pulse) {
-  Pm2Decoder(in, out, original_size, pulse).Run();
+void LhaDecodePm2(ByteSource& in, ByteSink& out, std::uint64_t original_size) {
+  Pm2Decoder(in, out, original_size).Run();
 }
 
 }  // namespace talvor

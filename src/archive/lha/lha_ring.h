@@ -14,9 +14,8 @@ namespace talvor::lha {
 // The ring and the output not yet handed to the sink.
 class Ring {
  public:
-  Ring(ByteSink& out, std::vector<std::uint8_t> preset, std::size_t start, std::uint64_t size,
-       const Pulse& pulse)
-      : out_(out), pulse_(pulse), ring_(std::move(preset)), pos_(start), left_(size) {
+  Ring(ByteSink& out, std::vector<std::uint8_t> preset, std::size_t start, std::uint64_t size)
+      : out_(out), ring_(std::move(preset)), pos_(start), left_(size) {
     pending_.reserve(kChunk);
   }
 
@@ -46,14 +45,12 @@ class Ring {
   void Flush() {
     out_.Write(pending_.data(), pending_.size());
     pending_.clear();
-    if (pulse_) pulse_();
   }
 
  private:
   static constexpr std::size_t kChunk = 64 * 1024;
 
   ByteSink& out_;
-  const Pulse& pulse_;
   std::vector<std::uint8_t> ring_;
   std::size_t pos_;
   std::uint64_t left_;

@@ -306,7 +306,7 @@ std::string ZipWriter::RecordedName(const WriterEntry& entry) const {
   // that is no UTF-8 at all would be read back as other characters.
   RequireRecordableName(entry.name, entry.source.path, "a ZIP archive", {"\\"});
   const auto oem = OemCodePage().Encode(entry.name);
-  return TranslateOemChar && oem ? *oem : entry.name;
+  return oem ? *oem : entry.name;
 }
 
 bool ZipWriter::WriteNewEntry(WriterEntry& entry, File& out) {
@@ -315,7 +315,7 @@ bool ZipWriter::WriteNewEntry(WriterEntry& entry, File& out) {
   const SourceState state(source);
   ZipCentralRecord r;
   r.name = RecordedName(entry);
-  if (TranslateOemChar && !OemCodePage().Encode(entry.name)) r.flags |= kUtf8Flag;
+  if (!OemCodePage().Encode(entry.name)) r.flags |= kUtf8Flag;
   r.dos_time = EntryTime(entry.source);
   r.internal_attributes = 1;
   r.external_attributes = entry.source.dos_attributes;

@@ -28,9 +28,8 @@ class OutputWindow {
  public:
   // The history before the first byte reads as zero bytes; a decoder for
   // which that is an error checks distances against Produced().
-  OutputWindow(ByteSink& out, std::uint64_t size, std::size_t window, const ZipPulse& pulse)
+  OutputWindow(ByteSink& out, std::uint64_t size, std::size_t window)
       : out_(out),
-        pulse_(pulse),
         window_(window),
         buffer_(window + kChunk),
         pos_(window),
@@ -92,20 +91,16 @@ class OutputWindow {
 
  private:
   static constexpr std::size_t kChunk = 64 * 1024;
-  static constexpr std::uint64_t kPulseEvery = 1024 * 1024;
 
   void Slide();
 
   ByteSink& out_;
-  const ZipPulse& pulse_;
   std::size_t window_;
   std::vector<std::uint8_t> buffer_;  // history, then new bytes
   std::size_t pos_;
   std::size_t flushed_;
   std::uint64_t left_;
   std::uint64_t produced_ = 0;
-  std::uint64_t written_ = 0;
-  std::uint64_t next_pulse_ = kPulseEvery;
 };
 
 // Decoding tables for a prefix code sent from its most significant bit on,

@@ -58,7 +58,7 @@ void ReadTree(zip::BitReader& in, unsigned n, zip::PrefixDecoder& decoder) {
 }  // namespace
 
 void Explode(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-             std::uint16_t general_flags, const ZipPulse& pulse) {
+             std::uint16_t general_flags) {
   if (original_size == 0) return;  // nothing to read, not even the trees
   const bool large_window = (general_flags & 2) != 0;
   const bool literal_tree = (general_flags & 4) != 0;
@@ -73,7 +73,7 @@ void Explode(ByteSource& in, ByteSink& out, std::uint64_t original_size,
   ReadTree(bits, 64, lengths);
   ReadTree(bits, 64, distances);
 
-  zip::OutputWindow window(out, original_size, large_window ? 8192 : 4096, pulse);
+  zip::OutputWindow window(out, original_size, large_window ? 8192 : 4096);
   while (window.Left() > 0) {
     // At most 1 + 7 + 16 + 16 + 8 bits for one literal or match.
     bits.Refill();

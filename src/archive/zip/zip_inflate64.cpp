@@ -62,8 +62,7 @@ void BuildCanonical(std::span<const std::uint8_t> lengths, zip::PrefixDecoder& d
 
 class Inflater {
  public:
-  Inflater(ByteSource& in, ByteSink& out, std::uint64_t size, const ZipPulse& pulse)
-      : in_(in), out_(out, size, kWindow, pulse) {}
+  Inflater(ByteSource& in, ByteSink& out, std::uint64_t size) : in_(in), out_(out, size, kWindow) {}
 
   void Run() {
     bool last = false;
@@ -198,9 +197,9 @@ class Inflater {
 
 }  // namespace
 
-void Inflate64(ByteSource& in, ByteSink& out, std::uint64_t original_size, const ZipPulse& pulse) {
+void Inflate64(ByteSource& in, ByteSink& out, std::uint64_t original_size) {
   if (original_size == 0) return;  // an empty entry may come without a stream
-  auto inflater = std::make_unique<Inflater>(in, out, original_size, pulse);
+  auto inflater = std::make_unique<Inflater>(in, out, original_size);
   inflater->Run();
 }
 

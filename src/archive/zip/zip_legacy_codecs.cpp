@@ -16,12 +16,7 @@ void ThrowDataError(const char* what) {
 void OutputWindow::Flush() {
   if (pos_ == flushed_) return;
   out_.Write(buffer_.data() + flushed_, pos_ - flushed_);
-  written_ += pos_ - flushed_;
   flushed_ = pos_;
-  if (pulse_ && written_ >= next_pulse_) {
-    next_pulse_ = written_ + kPulseEvery;
-    pulse_();
-  }
 }
 
 void OutputWindow::Slide() {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 
 #include "archive/byte_stream.h"
@@ -17,22 +16,16 @@ class ZipDataError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Called now and then during long work.
-using ZipPulse = std::function<void()>;
-
 // Each decodes exactly `original_size` bytes from `in` into `out`, raising
 // ZipDataError on data no encoder produces or when the input ends early.
 // Memory use does not depend on sizes read from the input.
-void Unshrink(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-              const ZipPulse& pulse = {});
+void Unshrink(ByteSource& in, ByteSink& out, std::uint64_t original_size);
 // `factor` 1 to 4 for methods 2 to 5.
-void Unreduce(ByteSource& in, ByteSink& out, std::uint64_t original_size, int factor,
-              const ZipPulse& pulse = {});
+void Unreduce(ByteSource& in, ByteSink& out, std::uint64_t original_size, int factor);
 // `general_flags`: the entry's general purpose flags (bit 1: 8 KiB window,
 // bit 2: three Shannon-Fano trees).
 void Explode(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-             std::uint16_t general_flags, const ZipPulse& pulse = {});
-void Inflate64(ByteSource& in, ByteSink& out, std::uint64_t original_size,
-               const ZipPulse& pulse = {});
+             std::uint16_t general_flags);
+void Inflate64(ByteSource& in, ByteSink& out, std::uint64_t original_size);
 
 }  // namespace talvor

@@ -52,14 +52,13 @@ class FollowerSets {
 
 }  // namespace
 
-void Unreduce(ByteSource& in, ByteSink& out, std::uint64_t original_size, int factor,
-              const ZipPulse& pulse) {
+void Unreduce(ByteSource& in, ByteSink& out, std::uint64_t original_size, int factor) {
   if (factor < 1 || factor > 4) throw ZipDataError("an unknown reduction factor");
   if (original_size == 0) return;  // nothing to read, not even the sets
   zip::BitReader bits(in);
   FollowerSets bytes(bits);
   // The longest distance, 15 * 256 + 256 at factor 4.
-  zip::OutputWindow window(out, original_size, 4096, pulse);
+  zip::OutputWindow window(out, original_size, 4096);
 
   // A reference is DLE, V, [an extra length byte,] C: the low 8 - factor
   // bits of V give the length less 3, all ones asking for the extra byte;

@@ -18,8 +18,8 @@ constexpr unsigned kFirstFree = 257;
 
 class Unshrinker {
  public:
-  Unshrinker(ByteSource& in, ByteSink& out, std::uint64_t size, const ZipPulse& pulse)
-      : in_(in), out_(out, size, 0, pulse), parent_(kCodes), suffix_(kCodes), used_(kCodes) {
+  Unshrinker(ByteSource& in, ByteSink& out, std::uint64_t size)
+      : in_(in), out_(out, size, 0), parent_(kCodes), suffix_(kCodes), used_(kCodes) {
     for (unsigned c = 0; c < 256; ++c) {
       suffix_[c] = static_cast<std::uint8_t>(c);
       used_[c] = 1;
@@ -123,8 +123,8 @@ class Unshrinker {
 
 }  // namespace
 
-void Unshrink(ByteSource& in, ByteSink& out, std::uint64_t original_size, const ZipPulse& pulse) {
-  auto decoder = std::make_unique<Unshrinker>(in, out, original_size, pulse);
+void Unshrink(ByteSource& in, ByteSink& out, std::uint64_t original_size) {
+  auto decoder = std::make_unique<Unshrinker>(in, out, original_size);
   decoder->Run();
 }
 
