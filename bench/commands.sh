@@ -6,11 +6,9 @@
 #   bench/commands.sh [MiB for the ciphers, default 256] [MiB for destroy, default 64]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$root/build-release"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALVOR_BUILD_GUI=OFF \
-  -DTALVOR_BUILD_TESTS=OFF -DTALVOR_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target talvor >/dev/null
-talvor="$build/src/cli/talvor"
+# shellcheck source=bench/lib.sh
+source "$root/bench/lib.sh"
+talvor="$(release_talvor "$root")"
 
 size_mib="${1:-256}"
 shred_mib="${2:-64}"

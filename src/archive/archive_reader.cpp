@@ -207,11 +207,24 @@ std::optional<bool> ArchiveReader::DecodeChecked(File& archive, const ArchiveEnt
   return std::nullopt;
 }
 
+void ArchiveReader::NameEarlierOnTheWay(const std::vector<std::string>& steps, int& count) {
+  // An earlier entry of the same name, or of a folder on the way, takes its
+  // name first: this one finds it there as it would one entry at a time.
+  const std::string key = JoinSteps(steps);
+  const bool in_the_way = std::any_of(pending_.begin(), pending_.end(), [&](const PendingFile& f) {
+    return key == f.key ||
+           (key.size() > f.key.size() && key.starts_with(f.key) && key[f.key.size()] == '/');
+  });
+  if (in_the_way) NamePending(count);
+}
+
 void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& count) {
   if (entry.is_folder) {
     if (!CreateStoredDirs) return;
     const auto steps = OutputSteps(entry);
-    if (steps) (void)EntryFolder(entry, *steps, steps->size(), false);
+    if (!steps) return;
+    NameEarlierOnTheWay(*steps, count);
+    (void)EntryFolder(entry, *steps, steps->size(), false);
     return;
   }
   if (!entry.damage.empty()) {
@@ -224,6 +237,7 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
   }
   const auto steps = OutputSteps(entry);
   if (!steps) return;
+  NameEarlierOnTheWay(*steps, count);
   const std::string& leaf = steps->back();
   std::string path = extract_dir_ + JoinSteps(*steps);
   // Everything below happens in the entry's folder as it was opened: a
@@ -257,8 +271,15 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
   try {
     // The file appears only when its data decoded and, where a file of its
     // name is there, matched its CRC: damaged data never replaces a file.
-    ReplacingFile out(*folder, leaf, job());
-    const std::optional<bool> sound = DecodeChecked(archive, entry, out.file(), path);
+    PendingFile pending{std::make_unique<Folder>(std::move(*folder)),
+                        nullptr,
+                        JoinSteps(*steps),
+                        leaf,
+                        path,
+                        entry.dos_time,
+                        entry.attributes != 0x20 && (entry.attributes & 0x01) != 0};
+    pending.out = std::make_unique<ReplacingFile>(*pending.folder, leaf, job());
+    const std::optional<bool> sound = DecodeChecked(archive, entry, pending.out->file(), path);
     if (!sound) return;
     if (!*sound) {
       if (exists) {
@@ -270,13 +291,13 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
       }
       // Nothing of that name was there: the damaged data is kept for
       // whatever can be recovered from it.
-      out.Commit();
       ReportError(archive_error::kCrcFailure, path,
                   "the entry " + entry.name +
                       " is damaged: its data does not match its CRC; what it held is kept");
-    } else {
-      out.Commit();
     }
+    pending.out->Park();
+    pending_bytes_ += entry.original_size;
+    pending_.push_back(std::move(pending));
   } catch (const Failure& e) {
     if (e.kind() != FailureKind::kIo) throw;
     ReportError(
@@ -284,16 +305,68 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
         path, e.what());
     return;
   }
-  try {
-    SetLastWriteTimeAt(folder->fd(), leaf, UnixFromDosTime(entry.dos_time), false, path);
-    if (entry.attributes != 0x20 && (entry.attributes & 0x01) != 0) {
-      SetReadOnlyAt(folder->fd(), leaf, true, false, path);
+  // Many small files are made durable together: one sync for the batch
+  // instead of one for each file.
+  constexpr std::size_t kBatchFiles = 256;
+  constexpr std::uint64_t kBatchBytes = 64 << 20;
+  if (pending_.size() >= kBatchFiles || pending_bytes_ >= kBatchBytes) NamePending(count);
+}
+
+void ArchiveReader::NamePending(int& count) {
+  std::vector<PendingFile> batch = std::exchange(pending_, {});
+  pending_bytes_ = 0;
+  if (batch.empty()) return;
+  // The file systems the batch lies on (a folder of each), synced before
+  // the files take their names and again after, so that the names last too.
+  std::vector<std::pair<dev_t, const Folder*>> file_systems;
+  for (const PendingFile& file : batch) {
+    struct stat st {};
+    if (::fstat(file.folder->fd(), &st) != 0) RaiseErrno(errno, file.path);
+    if (std::none_of(file_systems.begin(), file_systems.end(),
+                     [&](const auto& known) { return known.first == st.st_dev; })) {
+      file_systems.emplace_back(st.st_dev, file.folder.get());
     }
+  }
+  try {
+    for (const auto& [device, folder] : file_systems) folder->SyncFileSystem();
   } catch (const Failure& e) {
     if (e.kind() != FailureKind::kIo) throw;
-    ReportError(archive_error::kErrorClosing, path, e.what());
+    // Nothing of the batch is named: none of it is known to be whole.
+    for (const PendingFile& lost : batch) {
+      ReportError(
+          e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
+          lost.path, e.what());
+    }
+    return;
   }
-  ++count;
+  for (PendingFile& file : batch) {
+    try {
+      file.out->CommitParked();
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kIo) throw;
+      ReportError(
+          e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
+          file.path, e.what());
+      continue;
+    }
+    try {
+      SetLastWriteTimeAt(file.folder->fd(), file.leaf, UnixFromDosTime(file.dos_time), false,
+                         file.path);
+      if (file.read_only) SetReadOnlyAt(file.folder->fd(), file.leaf, true, false, file.path);
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kIo) throw;
+      ReportError(archive_error::kErrorClosing, file.path, e.what());
+    }
+    ++count;
+  }
+  for (const auto& [device, folder] : file_systems) {
+    try {
+      folder->SyncFileSystem();
+    } catch (const Failure& e) {
+      if (e.kind() != FailureKind::kIo) throw;
+      ReportError(archive_error::kErrorWriting, folder->path(), e.what());
+    }
+  }
 }
 
 void ArchiveReader::WalkForWork(const std::function<void(File&, const ArchiveEntry&)>& step) {
@@ -363,11 +436,22 @@ int ArchiveReader::Extract() {
     const std::function<void(const ArchiveError&)>& listener;
     ~Restore() {
       reader.OnError = listener;
+      reader.pending_.clear();  // files not named by now go (a cancel, a failure)
+      reader.pending_bytes_ = 0;
       reader.root_.reset();
       reader.made_.clear();
     }
   } restore{*this, listener};
   WalkForWork([&](File& archive, const ArchiveEntry& entry) { ExtractOne(archive, entry, count); });
+  if (!pending_.empty()) {
+    try {
+      NamePending(count);
+    } catch (const std::exception& e) {
+      if (IsFailure(e, FailureKind::kCancelled)) throw;
+      ReportFailure(e, archive_file_,
+                    {archive_error::kErrorWriting, archive_error::kBadFileHeader});
+    }
+  }
   if (failed && root_) RemoveMadeFolders();
   return count;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "archive/kind_detection.h"
 #include "platform/file.h"
 #include "platform/folder.h"
+#include "platform/replacing_file.h"
 
 namespace talvor {
 
@@ -85,6 +87,25 @@ class ArchiveReader : public ArchiveComponent {
                                                   std::size_t depth, bool note);
   // Removes the folders EntryFolder made that are still empty, deepest first.
   void RemoveMadeFolders() noexcept;
+  // Makes the decoded files waiting in pending_ durable together (one sync
+  // of their file system), then gives each its name and time; adds to
+  // `count` the files named.
+  void NamePending(int& count);
+  // Names the batch first when the entry of these steps would go onto or
+  // through a file of it.
+  void NameEarlierOnTheWay(const std::vector<std::string>& steps, int& count);
+
+  // A decoded file that waits for its batch to be durable before it takes
+  // its name: a kill before then leaves nothing of it.
+  struct PendingFile {
+    std::unique_ptr<Folder> folder;  // the entry's folder, which `out` names it in
+    std::unique_ptr<ReplacingFile> out;
+    std::string key;  // its steps below ExtractDir, "/" between them
+    std::string leaf;
+    std::string path;
+    std::uint32_t dos_time;
+    bool read_only;
+  };
 
   // A folder made for an entry's file: its steps and identity.
   struct MadeFolder {
@@ -97,6 +118,8 @@ class ArchiveReader : public ArchiveComponent {
   std::string extract_dir_;
   std::optional<Folder> root_;  // ExtractDir, opened for one Extract
   std::vector<MadeFolder> made_;
+  std::vector<PendingFile> pending_;
+  std::uint64_t pending_bytes_ = 0;
 };
 
 }  // namespace talvor

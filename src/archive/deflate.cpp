@@ -121,26 +121,35 @@ std::uint32_t DeflateAll(ByteSource& in, ByteSink& out, int level, std::uint64_t
   return crc;
 }
 
-SourceInflater::SourceInflater(ByteSource& in, std::size_t block)
-    : in_(in), input_(kInputChunk), output_(std::max<std::size_t>(block, 1)) {
-  next_ = input_.data();
+SourceInflater::SourceInflater(ByteSource& in, std::size_t block, std::uint64_t expected_input)
+    : in_(in),
+      input_(std::make_unique_for_overwrite<std::uint8_t[]>(kInputChunk)),
+      output_size_(std::max<std::size_t>(block, 1)),
+      output_(std::make_unique_for_overwrite<std::uint8_t[]>(output_size_)),
+      // A little more than expected, so that the look past the stream's end
+      // (GoesOn) needs no second read.
+      read_size_(
+          static_cast<std::size_t>(std::min<std::uint64_t>(expected_input, kInputChunk - 4096)) +
+          4096) {
+  next_ = input_.get();
 }
 
 std::uint64_t SourceInflater::Inflate(ByteSink& out, std::uint64_t limit) {
   std::uint64_t total = 0;
   while (total < limit && !ended_) {
     if (available_ == 0 && !input_done_) {
-      available_ = in_.Read(input_.data(), input_.size());
+      available_ = in_.Read(input_.get(), read_size_);
+      read_size_ = kInputChunk;
       input_done_ = available_ == 0;
-      next_ = input_.data();
+      next_ = input_.get();
     }
     const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(limit - total, output_.size()));
-    const DeflateStep step = decoder_.Decode(next_, available_, output_.data(), want);
+        static_cast<std::size_t>(std::min<std::uint64_t>(limit - total, output_size_));
+    const DeflateStep step = decoder_.Decode(next_, available_, output_.get(), want);
     next_ += step.read;
     available_ -= step.read;
     ended_ = step.finished;
-    out.Write(output_.data(), step.written);
+    out.Write(output_.get(), step.written);
     total += step.written;
     if (!ended_ && step.written == 0 && step.read == 0 && input_done_ && available_ == 0) {
       throw DeflateDataError("the compressed data ends early");

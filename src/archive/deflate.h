@@ -88,7 +88,11 @@ class RawInflater {
 // caller asks for.
 class SourceInflater {
  public:
-  explicit SourceInflater(ByteSource& in, std::size_t block = 32768);
+  // `expected_input`: about how many bytes the stream takes; reads start at
+  // that size (a small entry of a large archive reads little past its end)
+  // and grow to the full chunk.
+  explicit SourceInflater(ByteSource& in, std::size_t block = 32768,
+                          std::uint64_t expected_input = UINT64_MAX);
 
   // Writes up to `limit` bytes into `out`, fewer where the stream ends
   // first; returns how many. Data that ends before the stream does, or is
@@ -102,8 +106,11 @@ class SourceInflater {
  private:
   ByteSource& in_;
   RawInflater decoder_;
-  std::vector<std::uint8_t> input_;
-  std::vector<std::uint8_t> output_;
+  // Not cleared: an archive of many small entries makes one inflater each.
+  std::unique_ptr<std::uint8_t[]> input_;
+  std::size_t output_size_;
+  std::unique_ptr<std::uint8_t[]> output_;
+  std::size_t read_size_;  // of the next read from `in_`
   const std::uint8_t* next_ = nullptr;
   std::size_t available_ = 0;
   bool input_done_ = false;

@@ -234,6 +234,14 @@ void File::Sync() {
   }
 }
 
+void File::ReleaseBuffer() {
+  Flush();
+  base_ += static_cast<std::int64_t>(cur_);
+  cur_ = 0;
+  valid_ = 0;
+  buffer_.reset();
+}
+
 void File::Close() {
   RequireOpen();
   const int fd = fd_;

@@ -68,6 +68,9 @@ class File {
   void Flush();
   // Flush, then wait until the data has reached the device.
   void Sync();
+  // Flush, and give the buffer back until the file is read or written again
+  // (for files that wait open in numbers).
+  void ReleaseBuffer();
   // From now on, written data is handed to the device in the background as
   // it accumulates, so that a final Sync has little left to wait for.
   void WriteBehind() noexcept { write_behind_ = true; }

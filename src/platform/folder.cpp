@@ -162,6 +162,12 @@ Folder Folder::Duplicate() const {
   return Folder(std::move(fd), path_);
 }
 
+void Folder::SyncFileSystem() const {
+  // The folder is held as a path only; syncfs wants it open for reading.
+  const UniqueFd dir(::openat(fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir.valid() || ::syncfs(dir.get()) != 0) RaiseErrno(errno, path_);
+}
+
 std::string Folder::PathOf(const std::string& name) const {
   return path_.empty() ? name : JoinPath(path_, name);
 }

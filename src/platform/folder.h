@@ -41,6 +41,10 @@ class Folder {
   [[nodiscard]] const std::string& path() const noexcept { return path_; }
   // The path of `name` in this folder.
   [[nodiscard]] std::string PathOf(const std::string& name) const;
+  // Waits until everything written to the file system that holds the
+  // folder, names included, has reached its device: one call for many
+  // files (syncfs).
+  void SyncFileSystem() const;
 
  private:
   Folder(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}

@@ -173,6 +173,19 @@ bool ReplacingFile::NameFree() {
 
 void ReplacingFile::Commit() {
   file_.Sync();
+  Name();
+}
+
+void ReplacingFile::Park() {
+  file_.ReleaseBuffer();
+}
+
+void ReplacingFile::CommitParked() {
+  file_.Flush();
+  Name();
+}
+
+void ReplacingFile::Name() {
   // Another program may make, remove or replace the target meanwhile: each
   // turn takes the target as it then is.
   for (int turn = 0; turn < 3; ++turn) {

@@ -44,8 +44,16 @@ class ReplacingFile {
   // the new file just takes the name) or a Failure says so, and nothing is
   // lost.
   void Commit();
+  // Commit() in two halves, for many results made durable together: Park()
+  // hands the written bytes to the system and gives the buffer back; once
+  // the file system is synced (Folder::SyncFileSystem),
+  // CommitParked() names the file as Commit() does.
+  void Park();
+  void CommitParked();
 
  private:
+  // Gives the complete file the target's name.
+  void Name();
   // Refuses a target that is read-only or a folder.
   void Refuse(bool exists, bool is_directory, bool read_only) const;
   // Names the new file without replacing; false when the name is taken.

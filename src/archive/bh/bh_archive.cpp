@@ -236,7 +236,7 @@ std::uint32_t BhReader::DecodeEntry(File& archive, const ArchiveEntry& entry, Fi
       break;
     case 2:
     case 8: {
-      SourceInflater inflater(in);
+      SourceInflater inflater(in, 32768, entry.packed_size);
       if (inflater.Inflate(sink, entry.original_size) != entry.original_size) {
         throw DeflateDataError("the compressed data ends early");
       }

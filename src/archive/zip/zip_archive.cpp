@@ -1,6 +1,9 @@
 #include "archive/zip/zip_archive.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "platform/byte_order.h"
 #include "platform/failure.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace talvor {
 
@@ -98,8 +102,15 @@ bool SignatureAt(File& archive, std::int64_t at, std::uint32_t signature) {
 
 }  // namespace
 
-void WalkZipDirectory(File& archive, const std::function<void(const ZipCentralRecord&)>& visit,
+void WalkZipDirectory(File& file, const std::function<void(const ZipCentralRecord&)>& visit,
                       std::int64_t* directory_start, const std::vector<std::int64_t>& disk_starts) {
+  // The directory is read through a handle of its own: the entries' data,
+  // read through `file` between its records, keeps its own buffer, and
+  // neither reloads the other's.
+  file.Flush();  // a joined split set may still be in its buffer
+  UniqueFd own(::fcntl(file.Descriptor(), F_DUPFD_CLOEXEC, 0));
+  if (!own.valid()) RaiseErrno(errno, file.path());
+  File archive(std::move(own), file.path());
   // Where a part of a split archive starts; 0 for a whole one.
   const auto disk_start = [&](std::uint32_t disk) -> std::int64_t {
     if (disk_starts.empty()) return 0;
@@ -543,7 +554,7 @@ std::uint32_t ZipReader::DecodeEntry(File& archive, const ArchiveEntry& entry, F
       // one: data too short to hold 4 GiB more is no such file, and is not
       // decoded past the size given.
       constexpr std::uint64_t kMostPerByte = 1032;
-      SourceInflater inflater(in);
+      SourceInflater inflater(in, 32768, entry.packed_size);
       std::uint64_t produced = 0;
       for (std::uint64_t stop = entry.original_size;; stop += std::uint64_t{1} << 32) {
         produced += inflater.Inflate(sink, stop - produced);
