@@ -400,7 +400,8 @@ TEST(ReplacingFileTest, RefusesAReadOnlyTarget) {
   WriteFile(dir / "target", "old");
   ::chmod((dir / "target").c_str(), 0444);
   Job job;
-  EXPECT_TRUE(testing::RaisesFailure(FailureKind::kIo, [&] { ReplacingFile(fs, dir / "target", job); }));
+  EXPECT_TRUE(
+      testing::RaisesFailure(FailureKind::kIo, [&] { ReplacingFile(fs, dir / "target", job); }));
   EXPECT_EQ(ListNames(dir.path()), "target");
 }
 

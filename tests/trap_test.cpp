@@ -190,8 +190,8 @@ TEST_F(TrapFileTest, ReadOnlyResultIsNotReplaced) {
   WriteFile(dir_ / "a.txt", "new");
   WriteFile(dir_ / "a.trp", "old");
   ::chmod((dir_ / "a.trp").c_str(), 0444);
-  EXPECT_TRUE(
-      testing::RaisesFailure(FailureKind::kIo, [&] { EncryptTrp(fs_, dir_ / "a.txt", pass_, job_); }));
+  EXPECT_TRUE(testing::RaisesFailure(FailureKind::kIo,
+                                     [&] { EncryptTrp(fs_, dir_ / "a.txt", pass_, job_); }));
   EXPECT_EQ(ReadFile(dir_ / "a.trp"), "old");
   EXPECT_EQ(ListNames(dir_.path()), "a.trp a.txt");
 }
