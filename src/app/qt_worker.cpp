@@ -18,35 +18,15 @@ bool QtWorker::OnWindowThreadNow() const {
   return window_side_ == nullptr || QThread::currentThread() == window_side_->thread();
 }
 
-bool QtWorker::Start(Work work, Then then) {
-  if (busy_ || window_side_ == nullptr) return false;
+bool QtWorker::Launch(std::function<void()> run) {
+  if (window_side_ == nullptr) return false;
   if (thread_.joinable()) thread_.join();
-  busy_ = true;
-  cancel_.Reset();
-  thread_ = std::thread([this, work = std::move(work), then = std::move(then)]() mutable {
-    std::exception_ptr failure;
-    try {
-      work(cancel_);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    PostToWindowThread([this, then = std::move(then), failure] {
-      busy_ = false;
-      if (thread_.joinable()) thread_.join();
-      then(failure);
-      if (after_) std::exchange(after_, nullptr)();
-    });
-  });
+  thread_ = std::thread(std::move(run));
   return true;
 }
 
-void QtWorker::CancelThen(std::function<void()> after) {
-  if (!busy_) {
-    after();
-    return;
-  }
-  cancel_.Cancel();
-  after_ = std::move(after);
+void QtWorker::Ended() {
+  if (thread_.joinable()) thread_.join();
 }
 
 void QtWorker::OnWindowThread(const std::function<void()>& call) {
@@ -93,11 +73,11 @@ void QtWorker::Stop() {
     stopping_ = true;
   }
   handed_back_.notify_all();
-  cancel_.Cancel();
+  Cancel();
   if (thread_.joinable()) thread_.join();
   // Whatever the work handed over and the window has not taken goes with it.
   window_side_.reset();
-  busy_ = false;
+  Release();
 }
 
 }  // namespace talvor

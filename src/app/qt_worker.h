@@ -19,10 +19,6 @@ class QtWorker final : public Worker {
   QtWorker& operator=(const QtWorker&) = delete;
   ~QtWorker() override;
 
-  bool Start(Work work, Then then) override;
-  [[nodiscard]] bool busy() const override { return busy_; }
-  void Cancel() override { cancel_.Cancel(); }
-  void CancelThen(std::function<void()> after) override;
   void OnWindowThread(const std::function<void()>& call) override;
   void PostToWindowThread(std::function<void()> call) override;
 
@@ -31,14 +27,15 @@ class QtWorker final : public Worker {
   // no work starts afterwards.
   void Stop();
 
+ protected:
+  bool Launch(std::function<void()> run) override;
+  void Ended() override;
+
  private:
   [[nodiscard]] bool OnWindowThreadNow() const;
 
   std::unique_ptr<QObject> window_side_;  // lives on the window's thread
-  CancelToken cancel_;
   std::thread thread_;
-  bool busy_ = false;            // read and written on the window's thread only
-  std::function<void()> after_;  // the same
   std::mutex mutex_;
   std::condition_variable handed_back_;
   bool stopping_ = false;  // guarded by mutex_
