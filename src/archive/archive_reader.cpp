@@ -20,6 +20,13 @@ namespace talvor {
 namespace {
 
 // Steps joined by separators: "d/e/f".
+// The error event of a file that could not be written: a full disk, or
+// whatever else kept the file from being made.
+int WriteFailureCode(const Failure& failure) {
+  return failure.code() == io_code::kDiskFull ? archive_error::kDiskFull
+                                              : archive_error::kErrorOpening;
+}
+
 std::string JoinSteps(const std::vector<std::string>& steps) {
   std::string joined;
   for (const std::string& step : steps) joined += (joined.empty() ? "" : "/") + step;
@@ -300,9 +307,7 @@ void ArchiveReader::ExtractOne(File& archive, const ArchiveEntry& entry, int& co
     pending_.push_back(std::move(pending));
   } catch (const Failure& e) {
     if (e.kind() != FailureKind::kIo) throw;
-    ReportError(
-        e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
-        path, e.what());
+    ReportError(WriteFailureCode(e), path, e.what());
     return;
   }
   // Many small files are made durable together: one sync for the batch
@@ -333,9 +338,7 @@ void ArchiveReader::NamePending(int& count) {
     if (e.kind() != FailureKind::kIo) throw;
     // Nothing of the batch is named: none of it is known to be whole.
     for (const PendingFile& lost : batch) {
-      ReportError(
-          e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
-          lost.path, e.what());
+      ReportError(WriteFailureCode(e), lost.path, e.what());
     }
     return;
   }
@@ -344,9 +347,7 @@ void ArchiveReader::NamePending(int& count) {
       file.out->CommitParked();
     } catch (const Failure& e) {
       if (e.kind() != FailureKind::kIo) throw;
-      ReportError(
-          e.code() == io_code::kDiskFull ? archive_error::kDiskFull : archive_error::kErrorOpening,
-          file.path, e.what());
+      ReportError(WriteFailureCode(e), file.path, e.what());
       continue;
     }
     try {
